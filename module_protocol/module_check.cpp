@@ -1,0 +1,29 @@
+#include "module_check.h"
+
+#include "commands.h"
+
+#include "serial_link/port_session.h"
+#include "serial_link/reply_reader.h"
+
+namespace modProg {
+
+bool PingModule(modComm::Link& link) {
+    modComm::SendCommand(link, ComposeCommand(Command::Ping));
+    return modComm::WaitForReply(link, kReadyReply);
+}
+
+ModuleCheck CheckModule(modComm::Link& link) {
+    bool answered = false;
+    for (int attempt = 0; attempt < kConnectPings && !answered; ++attempt)
+        answered = PingModule(link);
+    if (!answered)
+        return ModuleCheck::NoReply;
+
+    modComm::SendCommand(link, ComposeCommand(Command::Version));
+    const QString version = modComm::WaitForVersion(link);
+    if (version == kFirmwareV11 || version == kFirmwareV20)
+        return ModuleCheck::Supported;
+    return ModuleCheck::InvalidFirmware;
+}
+
+} // namespace modProg

@@ -1,0 +1,45 @@
+#include "settings_write.h"
+
+#include "commands.h"
+
+#include "serial_link/port_session.h"
+#include "serial_link/reply_reader.h"
+
+#include <QStringList>
+
+namespace modProg {
+namespace {
+
+QStringList WriteSequence(const SettingsToWrite& settings) {
+    QStringList sequence = {
+        ComposeCommand(ParameterCommand::Name, settings.name),
+        ComposeCommand(ParameterCommand::PinCode, settings.pinCode),
+        ComposeCommand(ParameterCommand::BaudRate, settings.baudRate),
+        ComposeCommand(ParameterCommand::StopBits, settings.stopBits),
+        ComposeCommand(ParameterCommand::Parity, settings.parityLetter),
+    };
+    if (settings.master) {
+        // The address goes only after the module has taken the master role.
+        sequence << ComposeCommand(Command::Master)
+                 << ComposeCommand(ParameterCommand::Address, settings.connectAddress);
+    } else {
+        sequence << ComposeCommand(Command::Slave);
+    }
+    sequence << ComposeCommand(settings.discoverable ? Command::Discoverable : Command::Invisible)
+             << ComposeCommand(settings.pinRequest ? Command::PinOn : Command::PinOff);
+    return sequence;
+}
+
+} // namespace
+
+bool WriteSettings(modComm::Link& link, const SettingsToWrite& settings) {
+    modComm::FlushInput(link);
+    for (const QString& command : WriteSequence(settings)) {
+        modComm::SendCommand(link, command);
+        if (!modComm::WaitForReply(link, kAcknowledgement))
+            return false;
+    }
+    return true;
+}
+
+} // namespace modProg

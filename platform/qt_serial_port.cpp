@@ -1,0 +1,173 @@
+#include "qt_serial_port.h"
+
+#include "open_error_text.h"
+#include "port_names.h"
+#include "qt_settings_store.h"
+
+#include <QMetaObject>
+
+#ifdef Q_OS_UNIX
+#include <termios.h>
+#endif
+
+#include <chrono>
+
+namespace platform {
+namespace {
+
+using namespace std::chrono_literals;
+
+// Bounds what Qt buffers on our behalf when a device floods the line.
+constexpr qint64 kReadBufferBytes = 64 * 1024;
+// A command is a few dozen bytes: at 9600 baud it leaves in well under this.
+constexpr auto kWriteTimeout = 2000ms;
+// waitForReadyRead(0) moves one chunk at a time; a flood must not keep us here.
+constexpr int kMaxChunksPerRead = 64;
+
+OpenFailure Classify(QSerialPort::SerialPortError error, const QString& reason) {
+    if (reason.contains(QLatin1String("busy"), Qt::CaseInsensitive) ||
+        reason.contains(QLatin1String("lock"), Qt::CaseInsensitive) ||
+        error == QSerialPort::OpenError)
+        return OpenFailure::Busy;
+    switch (error) {
+    case QSerialPort::DeviceNotFoundError:
+        return OpenFailure::NotFound;
+    case QSerialPort::PermissionError:
+        return OpenFailure::PermissionDenied;
+    case QSerialPort::UnsupportedOperationError:
+        return OpenFailure::NotSerial;
+    default:
+        break;
+    }
+    if (reason.contains(QLatin1String("Inappropriate ioctl"), Qt::CaseInsensitive) ||
+        reason.contains(QLatin1String("directory"), Qt::CaseInsensitive))
+        return OpenFailure::NotSerial;
+    return OpenFailure::Other;
+}
+
+} // namespace
+
+QtSerialPort::QtSerialPort(const SettingsStore& settings, QObject* parent)
+    : QObject(parent), m_settings(settings) {
+    connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
+}
+
+QtSerialPort::~QtSerialPort() {
+    close();
+}
+
+void QtSerialPort::setSettings(const QString& settings) {
+    if (const auto parsed = ParseLineSettings(settings))
+        m_lineSettings = *parsed;
+}
+
+bool QtSerialPort::open() {
+    m_errorDescription.clear();
+    if (m_port.isOpen())
+        return true;
+
+    const QString device = deviceFor(m_commPort);
+    m_port.setPortName(device);
+    m_port.setBaudRate(m_lineSettings.baudRate);
+    m_port.setParity(m_lineSettings.parity);
+    m_port.setDataBits(m_lineSettings.dataBits);
+    m_port.setStopBits(m_lineSettings.stopBits);
+    m_port.setReadBufferSize(kReadBufferBytes);
+    m_lost = false;
+
+    if (!m_port.open(QIODevice::ReadWrite)) {
+        describeOpenFailure(device);
+        m_port.clearError();
+        return false;
+    }
+    // Pseudo-terminals and some adapters have no modem lines; the port works without RTS.
+    if (m_rtsEnable)
+        m_port.setRequestToSend(true);
+    m_port.clearError();
+    return true;
+}
+
+void QtSerialPort::describeOpenFailure(const QString& device) {
+    OpenErrorFacts facts;
+    facts.reason = m_port.errorString();
+    facts.failure = Classify(m_port.error(), facts.reason);
+    facts.device = device;
+    facts.portNumber = m_commPort;
+    facts.settingsLocation = QtSettingsStore::location();
+    m_errorDescription = DescribeOpenError(facts);
+}
+
+void QtSerialPort::close() {
+    if (!m_port.isOpen()) {
+        m_lost = false;
+        return;
+    }
+    if (!m_lost) {
+        // The last command (the reset) must leave the machine before the port goes.
+        while (m_port.bytesToWrite() > 0 && m_port.waitForBytesWritten(kWriteTimeout.count())) {
+        }
+#ifdef Q_OS_UNIX
+        ::tcdrain(static_cast<int>(m_port.handle()));
+#endif
+    }
+    m_port.close();
+    m_lost = false;
+}
+
+void QtSerialPort::discardInput() {
+    if (isOpen())
+        m_port.clear(QSerialPort::Input);
+}
+
+void QtSerialPort::write(const QByteArray& text) {
+    if (!isOpen())
+        return;
+    m_port.write(text);
+    while (!m_lost && m_port.bytesToWrite() > 0 &&
+           m_port.waitForBytesWritten(kWriteTimeout.count())) {
+    }
+    if (m_lost)
+        closeLostPort();
+}
+
+QByteArray QtSerialPort::readAll() {
+    if (!isOpen()) {
+        closeLostPort();
+        return {};
+    }
+    // QSerialPort fills its buffer only from the event loop or a wait: pull what the
+    // operating system has received by now.
+    for (int chunk = 0; chunk < kMaxChunksPerRead && !m_lost && m_port.waitForReadyRead(0);
+         ++chunk) {
+    }
+    QByteArray received = m_inputLen > 0 ? m_port.read(m_inputLen) : m_port.readAll();
+    if (m_lost)
+        closeLostPort();
+    return received;
+}
+
+QString QtSerialPort::deviceFor(int portNumber) const {
+    return DeviceForPort(m_settings, portNumber);
+}
+
+void QtSerialPort::handleError(QSerialPort::SerialPortError error) {
+    // A read error or hang-up means the device is gone. Closing inside Qt's own read
+    // path is not safe, so mark it now and close from the event loop or the next call;
+    // until then the port reads as closed.
+    if (error != QSerialPort::ReadError && error != QSerialPort::ResourceError &&
+        error != QSerialPort::WriteError)
+        return;
+    if (!m_port.isOpen() || m_lost)
+        return;
+    m_lost = true;
+    QMetaObject::invokeMethod(this, &QtSerialPort::closeLostPort, Qt::QueuedConnection);
+}
+
+void QtSerialPort::closeLostPort() {
+    if (m_lost && m_port.isOpen()) {
+        m_port.close();
+    }
+    m_lost = false;
+}
+
+} // namespace platform

@@ -1,0 +1,55 @@
+// The serial port on QSerialPort, with the facts of this platform handled: reads pull
+// what the operating system holds, writes reach it before returning, closing drains
+// output first, and a lost device closes the port at once.
+#pragma once
+
+#include "line_settings.h"
+#include "serial_port.h"
+
+#include <QObject>
+#include <QSerialPort>
+
+namespace platform {
+
+class SettingsStore;
+
+class QtSerialPort : public QObject, public SerialPort {
+    Q_OBJECT
+
+public:
+    explicit QtSerialPort(const SettingsStore& settings, QObject* parent = nullptr);
+    ~QtSerialPort() override;
+
+    void setCommPort(int portNumber) override { m_commPort = portNumber; }
+    int commPort() const override { return m_commPort; }
+    void setSettings(const QString& settings) override;
+    void setRtsEnable(bool enable) override { m_rtsEnable = enable; }
+    void setInputLen(int length) override { m_inputLen = length; }
+
+    bool open() override;
+    QString errorDescription() const override { return m_errorDescription; }
+    void close() override;
+    bool isOpen() const override { return m_port.isOpen() && !m_lost; }
+
+    void discardInput() override;
+    void write(const QByteArray& text) override;
+    QByteArray readAll() override;
+
+    QString deviceFor(int portNumber) const override;
+
+private:
+    void handleError(QSerialPort::SerialPortError error);
+    void closeLostPort();
+    void describeOpenFailure(const QString& device);
+
+    const SettingsStore& m_settings;
+    QSerialPort m_port;
+    int m_commPort = 1;
+    LineSettings m_lineSettings;
+    bool m_rtsEnable = false;
+    int m_inputLen = 0;
+    bool m_lost = false;
+    QString m_errorDescription;
+};
+
+} // namespace platform

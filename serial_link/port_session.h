@@ -1,0 +1,23 @@
+// Opening, closing, flushing and writing the port, and remembering the last port
+// that opened.
+#pragma once
+
+#include "link.h"
+
+#include <QString>
+
+namespace modComm {
+
+inline const QString kLineSettings = QStringLiteral("9600,N,8,1");
+inline const QString kPropertiesSection = QStringLiteral("Properties");
+inline const QString kCommPortKey = QStringLiteral("CommPort");
+
+// True when the port is open on return. A failure has been shown to the user.
+bool OpenPort(Link& link, int portNumber);
+void ClosePort(Link& link);
+// Drops everything received and not yet scanned; a token already begun stays open.
+void FlushInput(Link& link);
+// Writes the text exactly as given, only while the port is open.
+void SendCommand(Link& link, const QString& command);
+
+} // namespace modComm
