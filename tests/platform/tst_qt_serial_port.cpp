@@ -1,0 +1,170 @@
+// The real serial port through a pseudo-terminal: what reaches the wire, what the
+// settings store keeps, and what happens when the device goes away.
+#include "platform/qt_pacing.h"
+#include "platform/qt_serial_port.h"
+#include "platform/qt_settings_store.h"
+#include "serial_link/port_session.h"
+#include "serial_link/reply_reader.h"
+
+#include "pty_pair.h"
+#include "recording_message_box.h"
+
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <sys/resource.h>
+
+#include <thread>
+
+using namespace std::chrono_literals;
+
+namespace {
+
+std::chrono::microseconds ProcessCpuTime() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+} // namespace
+
+class QtSerialPortTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void init();
+    void commandReachesTheWireByteForByte();
+    void readPullsWhatArrivedWithoutEventLoop();
+    void failedOpenOfMissingDeviceExplains();
+    void failedOpenOfRegularFileExplains();
+    void successfulOpenIsStoredOnDisk();
+    void lastCommandArrivesWholeWhenClosedAtOnce();
+    void vanishedPeerClosesThePortWithoutSpinning();
+
+private:
+    struct Session {
+        platform::QtSettingsStore settings;
+        platform::QtSerialPort port{settings};
+        doubles::RecordingMessageBox messages;
+        platform::QtPacing pacing;
+        platform::Platform platform{port, settings, messages, pacing};
+        modComm::Link link{platform, {}};
+    };
+
+    QTemporaryDir m_config;
+    std::unique_ptr<doubles::PtyPair> m_pty;
+};
+
+void QtSerialPortTest::initTestCase() {
+    QVERIFY(m_config.isValid());
+    qputenv("XDG_CONFIG_HOME", m_config.path().toLocal8Bit());
+}
+
+void QtSerialPortTest::init() {
+    m_pty = std::make_unique<doubles::PtyPair>();
+    if (!m_pty->isValid())
+        QSKIP("This system gives no pseudo-terminals");
+    platform::QtSettingsStore().setValue("Ports", "COM3", m_pty->slavePath());
+}
+
+void QtSerialPortTest::commandReachesTheWireByteForByte() {
+    Session session;
+    QVERIFY(modComm::OpenPort(session.link, 3));
+    // A pseudo-terminal has no RTS line; that must not fail the open.
+    QVERIFY(session.messages.shown().isEmpty());
+
+    modComm::SendCommand(session.link, QStringLiteral("<PING>"));
+    QCOMPARE(m_pty->read(6, 2s), QByteArray("<PING>"));
+    QCOMPARE(m_pty->read(1, 100ms), QByteArray());
+}
+
+void QtSerialPortTest::readPullsWhatArrivedWithoutEventLoop() {
+    Session session;
+    QVERIFY(modComm::OpenPort(session.link, 3));
+    m_pty->write("[READY]");
+
+    QByteArray received;
+    const auto deadline = std::chrono::steady_clock::now() + 2s;
+    while (received.size() < 7 && std::chrono::steady_clock::now() < deadline) {
+        received += session.port.readAll();
+        std::this_thread::sleep_for(1ms);
+    }
+    QCOMPARE(received, QByteArray("[READY]"));
+}
+
+void QtSerialPortTest::failedOpenOfMissingDeviceExplains() {
+    Session session;
+    session.settings.setValue("Properties", "CommPort", "7");
+    session.settings.setValue("Ports", "COM5", m_config.filePath("no-such-adapter"));
+
+    QVERIFY(!modComm::OpenPort(session.link, 5));
+
+    QVERIFY(!session.port.isOpen());
+    QCOMPARE(session.messages.shown().size(), 1);
+    const QString text = session.messages.shown().first().text;
+    QVERIFY2(text.startsWith("Error while opening COM5 !\r\n"), qPrintable(text));
+    QVERIFY2(text.contains(m_config.filePath("no-such-adapter")), qPrintable(text));
+    QVERIFY2(text.contains("COM5=/dev/ttyUSB0"), qPrintable(text));
+    QCOMPARE(session.settings.value("Properties", "CommPort", "none"), QStringLiteral("7"));
+}
+
+void QtSerialPortTest::failedOpenOfRegularFileExplains() {
+    Session session;
+    QFile file(m_config.filePath("plain-file"));
+    QVERIFY(file.open(QIODevice::WriteOnly));
+    file.close();
+    session.settings.setValue("Ports", "COM6", file.fileName());
+
+    QVERIFY(!modComm::OpenPort(session.link, 6));
+    QVERIFY(!session.port.isOpen());
+    QVERIFY2(session.messages.texts().join("").contains("not a serial device"),
+             qPrintable(session.messages.texts().join("")));
+}
+
+void QtSerialPortTest::successfulOpenIsStoredOnDisk() {
+    Session session;
+    session.settings.setValue("Ports", "COM12", m_pty->slavePath());
+
+    QVERIFY(modComm::OpenPort(session.link, 12));
+
+    QFile stored(platform::QtSettingsStore::location());
+    QVERIFY(stored.open(QIODevice::ReadOnly));
+    const QByteArray ini = stored.readAll();
+    QVERIFY2(ini.contains("[Properties]\nCommPort=12\n"), ini.constData());
+}
+
+void QtSerialPortTest::lastCommandArrivesWholeWhenClosedAtOnce() {
+    Session session;
+    QVERIFY(modComm::OpenPort(session.link, 3));
+
+    modComm::SendCommand(session.link, QStringLiteral("<RESET>"));
+    modComm::ClosePort(session.link);
+
+    QCOMPARE(m_pty->read(7, 2s), QByteArray("<RESET>"));
+}
+
+void QtSerialPortTest::vanishedPeerClosesThePortWithoutSpinning() {
+    Session session;
+    QVERIFY(modComm::OpenPort(session.link, 3));
+
+    m_pty->hangUp();
+    QTRY_VERIFY_WITH_TIMEOUT(!session.port.isOpen(), 1000);
+
+    const auto cpuBefore = ProcessCpuTime();
+    const auto wallBefore = std::chrono::steady_clock::now();
+    while (std::chrono::steady_clock::now() - wallBefore < 500ms)
+        QTest::qWait(20);
+    const auto cpuUsed = ProcessCpuTime() - cpuBefore;
+    QVERIFY2(cpuUsed < 200ms, qPrintable(QString::number(cpuUsed.count()) + " us of CPU"));
+
+    QCOMPARE(modComm::ReadToken(session.link), QString());
+    modComm::SendCommand(session.link, QStringLiteral("<PING>"));
+    QVERIFY(!session.port.isOpen());
+}
+
+QTEST_GUILESS_MAIN(QtSerialPortTest)
+#include "tst_qt_serial_port.moc"
