@@ -46,6 +46,8 @@ void ScriptedSerialPort::write(const QByteArray& text) {
     const auto answer = m_answers.constFind(text);
     if (answer != m_answers.constEnd())
         feed(answer->first, answer->second);
+    if (m_onWrite)
+        m_onWrite(text);
 }
 
 QByteArray ScriptedSerialPort::readAll() {

@@ -12,6 +12,7 @@
 #include <QStringList>
 
 #include <chrono>
+#include <functional>
 
 namespace doubles {
 
@@ -41,6 +42,9 @@ public:
     // Script: whenever this exact text is written, these bytes arrive after the delay.
     void answer(const QByteArray& command, const QByteArray& reply,
                 std::chrono::milliseconds after = {});
+    // Script: runs on every write, after the scripted answers, for replies that depend
+    // on what came before.
+    void setOnWrite(std::function<void(const QByteArray&)> hook) { m_onWrite = std::move(hook); }
     void failOpen(const QString& description) { m_openError = description; }
     // The device goes away: the port reads as closed from now on.
     void vanish() { m_open = false; }
@@ -67,6 +71,7 @@ private:
     QList<Pending> m_pending;
     QMap<QByteArray, QPair<QByteArray, std::chrono::milliseconds>> m_answers;
     QList<QByteArray> m_written;
+    std::function<void(const QByteArray&)> m_onWrite;
     QStringList m_operations;
     int m_reads = 0;
     int m_opens = 0;
