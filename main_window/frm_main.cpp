@@ -1,0 +1,62 @@
+// Creates the window with its design values: the controls, the tab order, the window's
+// own properties, and the panel rules wired to their controls.
+#include "frm_main.h"
+
+#include "artwork.h"
+#include "caption_fit.h"
+#include "twips.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QFile>
+#include <QPushButton>
+#include <QScreen>
+#include <QToolButton>
+
+namespace {
+
+const QString kCaption = QStringLiteral("Cordelo Setup v1.1");
+constexpr main_window::TwipRect kClientArea{0, 0, 8505, 4665};
+
+} // namespace
+
+frmMain::frmMain(platform::Platform& platform, QWidget* parent)
+    : QWidget(parent), MSComm1(platform.port), m_platform(platform) {
+    setObjectName(QStringLiteral("frmMain"));
+    CreateControls();
+    SetTabOrder();
+    SetWindowProperties();
+    main_window::FitFontToCaptions(*this);
+    ConnectPanelRules();
+}
+
+void frmMain::SetTabOrder() {
+    const QList<QWidget*> order = {cmdConnect, cboPort,    txtName,        txtPin,    chkMaster,
+                                   txtAddr,    cboBaud,    cboStopBit,     cboParity, cmdWrite,
+                                   cmdExit,    cmdRefresh, chkDiscoverable};
+    for (qsizetype i = 1; i < order.size(); ++i)
+        setTabOrder(order[i - 1], order[i]);
+}
+
+void frmMain::SetWindowProperties() {
+    setWindowTitle(kCaption);
+    QIcon icon;
+    for (const QString& file : main_window::kApplicationIconFiles) {
+        if (QFile::exists(file))
+            icon.addFile(file);
+    }
+    setWindowIcon(icon);
+
+    // A fixed single border: no resizing and no maximise button.
+    setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |
+                   Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
+                   Qt::WindowCloseButtonHint);
+    setFixedSize(main_window::ToPixels(kClientArea).size());
+
+    // Without a window manager nobody else would centre it.
+    if (const QScreen* display = screen()) {
+        QRect frame = rect();
+        frame.moveCenter(display->availableGeometry().center());
+        move(frame.topLeft());
+    }
+}

@@ -1,0 +1,100 @@
+// The tool's one window, frmMain: its controls (the data model of the whole tool), the
+// keep-alive timer, the serial port, and the input rules of the device settings panel.
+#pragma once
+
+#include "line_widget.h"
+#include "shape_widget.h"
+#include "text_box.h"
+
+#include "platform/platform.h"
+
+#include <QTimer>
+#include <QWidget>
+
+#include <chrono>
+
+class QCheckBox;
+class QComboBox;
+class QGroupBox;
+class QLabel;
+class QPushButton;
+class QToolButton;
+
+class frmMain : public QWidget {
+    Q_OBJECT
+
+public:
+    static constexpr std::chrono::milliseconds kKeepAliveInterval{1000};
+
+    explicit frmMain(platform::Platform& platform, QWidget* parent = nullptr);
+
+    // The controls in the window's own order, which is also their order of creation.
+    QToolButton* cmdRefresh = nullptr;
+    QComboBox* cboPort = nullptr;
+    QToolButton* cmdConnect = nullptr;
+    QPushButton* cmdWrite = nullptr;
+    QPushButton* cmdExit = nullptr;
+    QGroupBox* Frame2 = nullptr;
+    QComboBox* cboParity = nullptr;
+    QComboBox* cboStopBit = nullptr;
+    QComboBox* cboBaud = nullptr;
+    QLabel* Label6 = nullptr;
+    QLabel* Label5 = nullptr;
+    QLabel* Label4 = nullptr;
+    QGroupBox* Frame1 = nullptr;
+    QCheckBox* chkPIN = nullptr;
+    QCheckBox* chkDiscoverable = nullptr;
+    QCheckBox* chkMaster = nullptr;
+    main_window::TextBox* txtAddr = nullptr;
+    main_window::TextBox* txtPin = nullptr;
+    main_window::TextBox* txtName = nullptr;
+    main_window::LineWidget* Line8 = nullptr;
+    QLabel* lblCTA = nullptr;
+    QLabel* lblFMT = nullptr;
+    QLabel* Label8 = nullptr;
+    QLabel* Label7 = nullptr;
+    QLabel* Label2 = nullptr;
+    QLabel* Label1 = nullptr;
+    QGroupBox* Frame3 = nullptr;
+    main_window::ShapeWidget* shpStatus = nullptr;
+    platform::SerialPort& MSComm1;
+    QTimer Timer1;
+    QLabel* lblVersion = nullptr;
+    QLabel* lblBDADDR = nullptr;
+    QLabel* lblBattery = nullptr;
+    main_window::LineWidget* Line7 = nullptr;
+    main_window::LineWidget* Line3 = nullptr;
+    main_window::LineWidget* Line2 = nullptr;
+    main_window::LineWidget* Line1 = nullptr;
+    main_window::ShapeWidget* shpBattLow = nullptr;
+    main_window::ShapeWidget* shpBattFull = nullptr;
+    main_window::ShapeWidget* shpBattMed = nullptr;
+    main_window::LineWidget* Line4 = nullptr;
+    QLabel* Label10 = nullptr;
+    QLabel* Label9 = nullptr;
+
+    // The role display: chkMaster's value and which of txtAddr and chkDiscoverable can
+    // be edited. Changing chkMaster's value runs its click handler once, nested.
+    void ShowMasterRole();
+    void ShowSlaveRole();
+
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void CreateControls();
+    void SetTabOrder();
+    void SetWindowProperties();
+    void ConnectPanelRules();
+
+    void chkMaster_Click();
+    void chkPIN_Click();
+    // Replaces the code of a typed character by 0 when the address box must not take it.
+    void txtAddr_KeyPress(int& keyAscii);
+    void txtAddr_LostFocus();
+
+    bool LetAddressTextThrough(const QString& typed);
+    void NoteFocusChange(QWidget* old, QWidget* now);
+
+    platform::Platform& m_platform;
+};
