@@ -1,0 +1,30 @@
+#include "program_identity.h"
+
+#include <QGuiApplication>
+#include <QSize>
+
+namespace resources {
+
+QString ProgramVersion() {
+    return QStringLiteral(CORDELO_PROGRAM_VERSION);
+}
+
+QString DesktopFileName() {
+    return QStringLiteral(CORDELO_DESKTOP_FILE_NAME);
+}
+
+QIcon LoadApplicationIcon() {
+    QIcon icon;
+    for (const int size : {16, 24, 32, 48}) {
+        icon.addFile(QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size));
+    }
+    return icon;
+}
+
+void ApplyProgramIdentity() {
+    QGuiApplication::setApplicationVersion(ProgramVersion());
+    QGuiApplication::setDesktopFileName(DesktopFileName());
+    QGuiApplication::setWindowIcon(LoadApplicationIcon());
+}
+
+} // namespace resources
