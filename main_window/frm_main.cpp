@@ -30,6 +30,12 @@ frmMain::frmMain(platform::Platform& platform, QWidget* parent)
     ConnectPanelRules();
 }
 
+frmMain::~frmMain() {
+    // The controls are destroyed after this body, and destroying the one with the focus
+    // moves the focus: that must not reach the rules of a half-destroyed window.
+    disconnect(m_focusWatch);
+}
+
 void frmMain::SetTabOrder() {
     const QList<QWidget*> order = {cmdConnect, cboPort,    txtName,        txtPin,    chkMaster,
                                    txtAddr,    cboBaud,    cboStopBit,     cboParity, cmdWrite,
@@ -52,11 +58,24 @@ void frmMain::SetWindowProperties() {
                    Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                    Qt::WindowCloseButtonHint);
     setFixedSize(main_window::ToPixels(kClientArea).size());
+    CentreOnScreen();
+}
 
-    // Without a window manager nobody else would centre it.
-    if (const QScreen* display = screen()) {
-        QRect frame = rect();
-        frame.moveCenter(display->availableGeometry().center());
-        move(frame.topLeft());
+void frmMain::showEvent(QShowEvent* event) {
+    QWidget::showEvent(event);
+    // Only now is the frame around the window known; centre it once more with it.
+    if (!m_centred) {
+        m_centred = true;
+        CentreOnScreen();
     }
+}
+
+void frmMain::CentreOnScreen() {
+    // Without a window manager nobody else would centre the window.
+    const QScreen* display = screen();
+    if (!display)
+        return;
+    QRect frame = frameGeometry();
+    frame.moveCenter(display->availableGeometry().center());
+    move(frame.topLeft());
 }

@@ -27,6 +27,7 @@ public:
     static constexpr std::chrono::milliseconds kKeepAliveInterval{1000};
 
     explicit frmMain(platform::Platform& platform, QWidget* parent = nullptr);
+    ~frmMain() override;
 
     // The controls in the window's own order, which is also their order of creation.
     QToolButton* cmdRefresh = nullptr;
@@ -80,11 +81,13 @@ public:
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
+    void showEvent(QShowEvent* event) override;
 
 private:
     void CreateControls();
     void SetTabOrder();
     void SetWindowProperties();
+    void CentreOnScreen();
     void ConnectPanelRules();
 
     void chkMaster_Click();
@@ -97,4 +100,6 @@ private:
     void NoteFocusChange(QWidget* old, QWidget* now);
 
     platform::Platform& m_platform;
+    bool m_centred = false;
+    QMetaObject::Connection m_focusWatch;
 };

@@ -47,7 +47,7 @@ void frmMain::ConnectPanelRules() {
     connect(chkPIN, &QAbstractButton::toggled, this, &frmMain::chkPIN_Click);
 
     txtAddr->installEventFilter(this);
-    connect(qApp, &QApplication::focusChanged, this, &frmMain::NoteFocusChange);
+    m_focusWatch = connect(qApp, &QApplication::focusChanged, this, &frmMain::NoteFocusChange);
 }
 
 void frmMain::ShowMasterRole() {
@@ -114,7 +114,7 @@ void frmMain::NoteFocusChange(QWidget* old, QWidget* now) {
     // Only a move to another control of this window counts. Deactivating the window
     // leaves no focus widget in it, and a message box is a window of its own: checking
     // then would show the message again each time the box took the focus.
-    if (old != txtAddr || now == nullptr || !isAncestorOf(now))
+    if (old != txtAddr || !isAncestorOf(now))
         return;
     // Show the message after Qt has finished moving the focus, not inside the move.
     QMetaObject::invokeMethod(this, &frmMain::txtAddr_LostFocus, Qt::QueuedConnection);
