@@ -21,13 +21,14 @@ constexpr main_window::TwipRect kClientArea{0, 0, 8505, 4665};
 } // namespace
 
 frmMain::frmMain(platform::Platform& platform, QWidget* parent)
-    : QWidget(parent), MSComm1(platform.port), m_platform(platform) {
+    : QWidget(parent), MSComm1(platform.port), m_platform(platform), m_link{platform, {}} {
     setObjectName(QStringLiteral("frmMain"));
     CreateControls();
     SetTabOrder();
     SetWindowProperties();
     main_window::FitFontToCaptions(*this);
     ConnectPanelRules();
+    ConnectWorkflow();
 }
 
 frmMain::~frmMain() {

@@ -2,16 +2,21 @@
 // keep-alive timer, the serial port, and the input rules of the device settings panel.
 #pragma once
 
+#include "input_blocker.h"
 #include "line_widget.h"
 #include "shape_widget.h"
 #include "text_box.h"
 
+#include "module_protocol/settings_write.h"
 #include "platform/platform.h"
+#include "serial_link/link.h"
 
 #include <QTimer>
 #include <QWidget>
 
 #include <chrono>
+#include <functional>
+#include <optional>
 
 class QCheckBox;
 class QComboBox;
@@ -79,9 +84,23 @@ public:
     void ShowMasterRole();
     void ShowSlaveRole();
 
+    // Program start: fills the port list, selects the saved port, shows disconnected.
+    void Form_Load();
+    void ShowConnected(bool connected);
+    // Busy pointer, and no input reaches the window; EndBusy ends it however often
+    // BeginBusy ran.
+    void BeginBusy();
+    void EndBusy();
+    bool isBusy() const { return m_busy; }
+    // Reads the module's settings into the fields.
+    void QuerySettings();
+    // The keep-alive: pings the module; an unanswered ping disconnects silently.
+    void Timer1_Timer();
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
+    void closeEvent(QCloseEvent* event) override;
 
 private:
     void CreateControls();
@@ -89,6 +108,21 @@ private:
     void SetWindowProperties();
     void CentreOnScreen();
     void ConnectPanelRules();
+    void ConnectWorkflow();
+
+    void cmdConnect_Click();
+    void cmdRefresh_Click();
+    void cmdExit_Click();
+    void cmdWrite_Click();
+    void Form_Unload();
+    // The window's fields as a write sends them, or nothing when a list has no entry
+    // chosen (the user has been told which).
+    std::optional<modProg::SettingsToWrite> SettingsFromWindow();
+
+    // While a keep-alive ping waits, clicks that talk to the module, and closing, are
+    // held and carried out once the ping has ended.
+    bool HoldDuringKeepAlive(QWidget* source, std::function<void()> action);
+    void RunHeldInput();
 
     void chkMaster_Click();
     void chkPIN_Click();
@@ -100,6 +134,12 @@ private:
     void NoteFocusChange(QWidget* old, QWidget* now);
 
     platform::Platform& m_platform;
+    modComm::Link m_link;
+    main_window::InputBlocker m_inputBlocker{this};
+    bool m_busy = false;
+    bool m_keepAlivePing = false;
+    bool m_unloaded = false;
+    QList<std::function<void()>> m_heldInput;
     bool m_centred = false;
     QMetaObject::Connection m_focusWatch;
 };

@@ -1,0 +1,30 @@
+// The program as it starts: the real platform services and the window on them.
+#pragma once
+
+#include "frm_main.h"
+
+#include "platform/qt_message_box.h"
+#include "platform/qt_pacing.h"
+#include "platform/qt_serial_port.h"
+#include "platform/qt_settings_store.h"
+
+namespace main_window {
+
+class Application {
+public:
+    Application();
+
+    frmMain& window() { return m_window; }
+    // Runs the window's load step and shows it.
+    void start();
+
+private:
+    platform::QtSettingsStore m_settings;
+    platform::QtSerialPort m_port{m_settings};
+    platform::QtMessageBox m_messages;
+    platform::QtPacing m_pacing;
+    platform::Platform m_platform{m_port, m_settings, m_messages, m_pacing};
+    frmMain m_window{m_platform};
+};
+
+} // namespace main_window

@@ -1,0 +1,172 @@
+// The window around the link to the module: start-up, Connect, Refresh, the keep-alive,
+// Reset and exit, closing, and the connected/disconnected display.
+#include "frm_main.h"
+
+#include "module_protocol/commands.h"
+#include "module_protocol/module_check.h"
+#include "serial_link/port_session.h"
+
+#include <QCheckBox>
+#include <QCloseEvent>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QToolButton>
+
+#include <cmath>
+
+namespace {
+
+constexpr int kPortCount = 16;
+const QColor kConnectedColour(0, 255, 0);
+const QColor kDisconnectedColour(255, 0, 0);
+const QString kNoReplyMessage = QStringLiteral("No reply from device!");
+const QString kInvalidFirmwareMessage =
+    QStringLiteral("Invalid firmware version!\r\nIt must be v1.1 or v2.0 !");
+const QString kChoosePortMessage =
+    QStringLiteral("Choose the COM port of the adapter in the list first.");
+
+// The list position of a saved port number; only whole numbers 1 to 16 select one.
+int PortPosition(const QString& saved) {
+    bool isNumber = false;
+    const double number = saved.toDouble(&isNumber);
+    if (!isNumber || number != std::floor(number) || number < 1 || number > kPortCount)
+        return -1;
+    return static_cast<int>(number) - 1;
+}
+
+} // namespace
+
+void frmMain::ConnectWorkflow() {
+    connect(cmdConnect, &QToolButton::clicked, this, &frmMain::cmdConnect_Click);
+    connect(cmdRefresh, &QToolButton::clicked, this, &frmMain::cmdRefresh_Click);
+    connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
+    connect(cmdWrite, &QPushButton::clicked, this, &frmMain::cmdWrite_Click);
+    connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+}
+
+void frmMain::Form_Load() {
+    const QString saved = m_platform.settings.value(modComm::kPropertiesSection,
+                                                    modComm::kCommPortKey, QStringLiteral("1"));
+    for (int port = 1; port <= kPortCount; ++port) {
+        cboPort->addItem(QStringLiteral("COM%1").arg(port));
+        cboPort->setItemData(port - 1, MSComm1.deviceFor(port), Qt::ToolTipRole);
+    }
+    cboPort->setCurrentIndex(PortPosition(saved));
+    ShowConnected(false);
+}
+
+void frmMain::cmdConnect_Click() {
+    const int position = cboPort->currentIndex();
+    if (position < 0) {
+        m_platform.messages.show(platform::MessageIcon::Critical, kChoosePortMessage);
+        return;
+    }
+    if (!modComm::OpenPort(m_link, position + 1))
+        return;
+
+    BeginBusy();
+    const modProg::ModuleCheck check = modProg::CheckModule(m_link);
+    if (check != modProg::ModuleCheck::Supported) {
+        m_platform.messages.show(platform::MessageIcon::Critical,
+                                 check == modProg::ModuleCheck::NoReply ? kNoReplyMessage
+                                                                        : kInvalidFirmwareMessage);
+        modComm::ClosePort(m_link);
+        EndBusy();
+        return;
+    }
+    QuerySettings();
+    Timer1.start();
+    ShowConnected(true);
+    EndBusy();
+}
+
+void frmMain::cmdRefresh_Click() {
+    if (HoldDuringKeepAlive(cmdRefresh, [this] { cmdRefresh_Click(); }))
+        return;
+    Timer1.stop();
+    BeginBusy();
+    QuerySettings();
+    EndBusy();
+    Timer1.start();
+}
+
+void frmMain::cmdExit_Click() {
+    if (HoldDuringKeepAlive(cmdExit, [this] { cmdExit_Click(); }))
+        return;
+    modComm::SendCommand(m_link, modProg::ComposeCommand(modProg::Command::Reset));
+    close();
+}
+
+void frmMain::Timer1_Timer() {
+    if (m_keepAlivePing)
+        return;
+    m_keepAlivePing = true;
+    const bool answered = modProg::PingModule(m_link);
+    m_keepAlivePing = false;
+    if (!answered) {
+        ShowConnected(false);
+        Timer1.stop();
+        modComm::ClosePort(m_link);
+    }
+    RunHeldInput();
+}
+
+bool frmMain::HoldDuringKeepAlive(QWidget* source, std::function<void()> action) {
+    if (!m_keepAlivePing)
+        return false;
+    // Carried out once the ping has ended, if the control still takes clicks then.
+    m_heldInput.append([source, action = std::move(action)] {
+        if (source == nullptr || source->isEnabled())
+            action();
+    });
+    return true;
+}
+
+void frmMain::RunHeldInput() {
+    const QList<std::function<void()>> held = std::exchange(m_heldInput, {});
+    for (const auto& action : held) {
+        if (m_unloaded)
+            return;
+        action();
+    }
+}
+
+void frmMain::closeEvent(QCloseEvent* event) {
+    // Never tear the port down under a running exchange.
+    if (m_busy) {
+        event->ignore();
+        return;
+    }
+    if (HoldDuringKeepAlive(nullptr, [this] { close(); })) {
+        event->ignore();
+        return;
+    }
+    Form_Unload();
+    event->accept();
+}
+
+void frmMain::Form_Unload() {
+    m_unloaded = true;
+    modComm::ClosePort(m_link);
+}
+
+void frmMain::ShowConnected(bool connected) {
+    cboPort->setEnabled(!connected);
+    cmdConnect->setEnabled(!connected);
+    shpStatus->setFillColor(connected ? kConnectedColour : kDisconnectedColour);
+    cmdRefresh->setEnabled(connected);
+    lblBDADDR->setEnabled(connected);
+    lblVersion->setEnabled(connected);
+    txtName->setEnabled(connected);
+    chkPIN->setEnabled(connected);
+    if (connected)
+        txtPin->setEnabled(chkPIN->isChecked());
+    chkDiscoverable->setEnabled(connected);
+    chkMaster->setEnabled(connected);
+    cboBaud->setEnabled(connected);
+    cboStopBit->setEnabled(connected);
+    cboParity->setEnabled(connected);
+    cmdWrite->setEnabled(connected);
+    cmdExit->setEnabled(connected);
+}

@@ -1,0 +1,97 @@
+// Moving the settings between the window and the module: the reply of a query applied
+// to the fields in their order, and the fields gathered for a write.
+#include "frm_main.h"
+
+#include "module_protocol/settings_reply.h"
+#include "module_protocol/settings_write.h"
+
+#include <QCheckBox>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+
+namespace {
+
+const QString kWriteSuccessMessage = QStringLiteral("Write settings success!");
+const QString kWriteFailedMessage = QStringLiteral("No reply from device!");
+
+void SelectIfListed(QComboBox* list, const std::optional<int>& position) {
+    if (position)
+        list->setCurrentIndex(*position);
+}
+
+// The text of the chosen entry; text typed into an editable list is never sent.
+QString SelectedText(const QComboBox* list) {
+    return list->itemText(list->currentIndex());
+}
+
+} // namespace
+
+void frmMain::QuerySettings() {
+    using modProg::Field;
+    const modProg::SettingsReply reply = modProg::ReadSettingsReply(m_link);
+
+    txtName->setText(reply[Field::Name]);
+    txtPin->setText(reply[Field::PinCode]);
+    if (reply[Field::Role] == modProg::kMasterRole)
+        ShowMasterRole();
+    else
+        ShowSlaveRole();
+    txtAddr->setText(reply[Field::ConnectAddress]);
+    lblBDADDR->setText(reply[Field::DeviceAddress]);
+    if (txtAddr->text().isEmpty())
+        txtAddr->setText(modProg::kNoAddress);
+    chkDiscoverable->setChecked(reply[Field::Visibility] != modProg::kInvisible);
+    const bool pinRequest = reply[Field::PinRequest] != modProg::kPinOff;
+    chkPIN->setChecked(pinRequest);
+    txtPin->setEnabled(pinRequest);
+    lblVersion->setText(reply[Field::Firmware]);
+
+    SelectIfListed(cboBaud, modProg::BaudRateIndex(reply[Field::BaudRate]));
+    SelectIfListed(cboStopBit, modProg::StopBitsIndex(reply[Field::StopBits]));
+    SelectIfListed(cboParity, modProg::ParityIndex(reply[Field::Parity]));
+}
+
+std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
+    const std::pair<const QComboBox*, const QLabel*> lists[] = {
+        {cboBaud, Label4}, {cboStopBit, Label5}, {cboParity, Label6}};
+    for (const auto& [list, caption] : lists) {
+        if (list->currentIndex() < 0) {
+            QString name = caption->text();
+            name.chop(1);
+            m_platform.messages.show(
+                platform::MessageIcon::Critical,
+                QStringLiteral("Choose an entry in the list \"%1\" first.").arg(name));
+            return std::nullopt;
+        }
+    }
+
+    modProg::SettingsToWrite settings;
+    settings.name = txtName->text();
+    settings.pinCode = txtPin->text();
+    settings.baudRate = SelectedText(cboBaud);
+    settings.stopBits = SelectedText(cboStopBit);
+    settings.parityLetter = SelectedText(cboParity).left(1);
+    settings.master = chkMaster->isChecked();
+    settings.connectAddress = txtAddr->text();
+    settings.discoverable = chkDiscoverable->isChecked();
+    settings.pinRequest = chkPIN->isChecked();
+    return settings;
+}
+
+void frmMain::cmdWrite_Click() {
+    if (HoldDuringKeepAlive(cmdWrite, [this] { cmdWrite_Click(); }))
+        return;
+    const std::optional<modProg::SettingsToWrite> settings = SettingsFromWindow();
+    if (!settings)
+        return;
+
+    Timer1.stop();
+    BeginBusy();
+    if (modProg::WriteSettings(m_link, *settings))
+        m_platform.messages.show(platform::MessageIcon::Information, kWriteSuccessMessage);
+    else
+        m_platform.messages.show(platform::MessageIcon::Critical, kWriteFailedMessage);
+    Timer1.start();
+    EndBusy();
+}
