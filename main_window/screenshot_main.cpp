@@ -1,41 +1,51 @@
-// cordelo-screenshot <out.png>: renders the main window, as created, to a PNG file on
-// the real platform classes, without a display.
-#include "frm_main.h"
+// cordelo-screenshot <out.png> [--connected]: renders the window as a user first sees it,
+// or connected to an in-process virtual module, to a PNG file, without a display.
+#include "application.h"
 
-#include "platform/qt_message_box.h"
-#include "platform/qt_pacing.h"
-#include "platform/qt_serial_port.h"
 #include "platform/qt_settings_store.h"
+
+#include "virtual_module/virtual_module.h"
 
 #include <QApplication>
 #include <QPixmap>
+#include <QTemporaryDir>
 #include <QTextStream>
+#include <QToolButton>
 
 int main(int argc, char* argv[]) {
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "offscreen");
+    // The user's own settings are neither read nor changed.
+    QTemporaryDir configuration;
+    qputenv("XDG_CONFIG_HOME", configuration.path().toLocal8Bit());
     QApplication application(argc, argv);
 
     QTextStream errors(stderr);
     const QStringList arguments = QApplication::arguments();
-    if (arguments.size() != 2) {
-        errors << "usage: cordelo-screenshot <out.png>\n";
+    const bool connected = arguments.size() == 3 && arguments.at(2) == "--connected";
+    if (arguments.size() != 2 && !connected) {
+        errors << "usage: cordelo-screenshot <out.png> [--connected]\n";
         return 2;
     }
 
-    platform::QtSettingsStore settings;
-    platform::QtSerialPort port(settings);
-    platform::QtMessageBox messages;
-    platform::QtPacing pacing;
-    platform::Platform platform{port, settings, messages, pacing};
+    virtual_module::VirtualModule module;
+    if (connected) {
+        if (!module.start()) {
+            errors << "no virtual module: " << module.errorText().c_str() << '\n';
+            return 1;
+        }
+        platform::QtSettingsStore().setValue("Ports", "COM1",
+                                             QString::fromStdString(module.devicePath()));
+    }
 
-    frmMain window(platform);
-    messages.setParentWidget(&window);
-    window.show();
+    main_window::Application tool;
+    tool.start();
+    if (connected)
+        tool.window().cmdConnect->click();
     QApplication::processEvents();
 
     const QString path = arguments.at(1);
-    if (!window.grab().save(path, "PNG")) {
+    if (!tool.window().grab().save(path, "PNG")) {
         errors << "cannot write " << path << '\n';
         return 1;
     }
