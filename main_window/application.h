@@ -10,6 +10,10 @@
 
 namespace main_window {
 
+// Names the running application and gives it its identity; call once the QApplication
+// exists, before anything reads settings or shows a window.
+void PrepareApplication();
+
 class Application {
 public:
     Application();

@@ -1,0 +1,137 @@
+// cordelo-bench: measures the figures the tool is held to and prints them as a table,
+// each with its floor or baseline and the ratio.
+#include "reader_throughput.h"
+#include "startup_cost.h"
+#include "workflow_timings.h"
+
+#include <QApplication>
+#include <QDir>
+#include <QTemporaryDir>
+
+#include <algorithm>
+#include <cstdio>
+
+namespace {
+
+using bench::Milliseconds;
+
+constexpr int kWorkflowRuns = 9;
+constexpr int kStartupRuns = 7;
+constexpr std::chrono::seconds kIdleSpan{60};
+
+template <typename T> T Median(std::vector<T> values) {
+    std::sort(values.begin(), values.end());
+    return values.empty() ? T{} : values[values.size() / 2];
+}
+
+void Row(const char* figure, const QString& measured, const QString& floor, double ratio,
+         const char* goal, bool met) {
+    std::printf("| %s | %s | %s | %.3f | %s | %s |\n", figure, qPrintable(measured),
+                qPrintable(floor), ratio, goal, met ? "met" : "MISSED");
+}
+
+QString Ms(Milliseconds value) {
+    return QString::number(value.count(), 'f', 1) + QStringLiteral(" ms");
+}
+
+void ReportWorkflow() {
+    const bench::WorkflowTimings timings = bench::MeasureWorkflow(kWorkflowRuns);
+    const struct {
+        const char* figure;
+        const std::vector<Milliseconds>& runs;
+        Milliseconds floor;
+        const char* floorText;
+    } rows[] = {
+        {"Connect, click to connected display", timings.connect, Milliseconds(600),
+         "600 ms (100 + 100 + 400)"},
+        {"Refresh, click to end of busy state", timings.refresh, Milliseconds(400), "400 ms"},
+        {"Write (slave), click to success message", timings.write, Milliseconds(800),
+         "800 ms (8 x 100)"},
+    };
+    for (const auto& row : rows) {
+        const Milliseconds median = Median(row.runs);
+        const double ratio = median / row.floor;
+        Row(row.figure, QStringLiteral("median %1 of %2 runs").arg(Ms(median)).arg(row.runs.size()),
+            row.floorText, ratio, "<= 1.05", !row.runs.empty() && ratio <= 1.05);
+    }
+}
+
+void ReportIdleCpu() {
+    const double percent = bench::MeasureIdleCpuPercent(kIdleSpan);
+    Row("CPU while connected and idle, 60 s", QString::number(percent, 'f', 3) + " % of a core",
+        "-", percent / 0.2, "<= 0.2 %", percent >= 0 && percent <= 0.2);
+}
+
+void ReportStartup(const QString& directory) {
+    const auto tool = bench::MeasureStartup(directory + "/bench-tool-startup", kStartupRuns);
+    const auto minimal = bench::MeasureStartup(directory + "/bench-minimal-widgets", kStartupRuns);
+    if (tool.empty() || minimal.empty()) {
+        std::printf("| start-up | could not be measured | | | | MISSED |\n");
+        return;
+    }
+    std::vector<Milliseconds> toolPaint;
+    std::vector<Milliseconds> minimalPaint;
+    std::vector<long> toolPeak;
+    std::vector<long> minimalPeak;
+    for (const auto& run : tool) {
+        toolPaint.push_back(run.toFirstPaint);
+        toolPeak.push_back(run.peakKiB);
+    }
+    for (const auto& run : minimal) {
+        minimalPaint.push_back(run.toFirstPaint);
+        minimalPeak.push_back(run.peakKiB);
+    }
+    const double paintRatio = Median(toolPaint) / Median(minimalPaint);
+    Row("Start-up to first paint (median)", Ms(Median(toolPaint)),
+        "minimal Qt Widgets program " + Ms(Median(minimalPaint)), paintRatio, "<= 1.3",
+        paintRatio <= 1.3);
+    const double peakRatio = double(Median(toolPeak)) / double(Median(minimalPeak));
+    Row("Peak memory (median)", QString::number(Median(toolPeak) / 1024.0, 'f', 1) + " MiB",
+        "minimal Qt Widgets program " + QString::number(Median(minimalPeak) / 1024.0, 'f', 1) +
+            " MiB",
+        peakRatio, "<= 1.3", peakRatio <= 1.3);
+}
+
+void ReportReader() {
+    const QByteArray small = bench::MixedInput(1 << 20);
+    const QByteArray large = bench::MixedInput(8 << 20);
+    // Warm up caches and allocator once before the measured runs.
+    bench::MeasureReader(small);
+    const bench::ReaderThroughput oneMiB = bench::MeasureReader(small);
+    const bench::ReaderThroughput eightMiB = bench::MeasureReader(large);
+    const auto perByte = [](std::chrono::nanoseconds time, qsizetype bytes) {
+        return double(time.count()) / double(bytes);
+    };
+    const double smallCost = perByte(oneMiB.readerTime, small.size());
+    const double largeCost = perByte(eightMiB.readerTime, large.size());
+    const double linearity = largeCost / smallCost;
+    Row("ReadToken cost per byte, 8 MiB vs 1 MiB of mixed input",
+        QStringLiteral("%1 ns/B at 8 MiB, %2 ns/B at 1 MiB")
+            .arg(largeCost, 0, 'f', 2)
+            .arg(smallCost, 0, 'f', 2),
+        "the same reader at 1 MiB", linearity, "<= 1.2 (linear)",
+        linearity <= 1.2 && oneMiB.tokens > 0 && eightMiB.tokens > 0);
+    const double memchrCost = perByte(eightMiB.memchrTime, large.size());
+    Row("ReadToken against memchr, 8 MiB", QStringLiteral("%1 ns/B").arg(largeCost, 0, 'f', 2),
+        QStringLiteral("memchr scan %1 ns/B").arg(memchrCost, 0, 'f', 3), largeCost / memchrCost,
+        "stated", true);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    // Measurements map ports of their own: keep the user's settings out of it.
+    QTemporaryDir configuration;
+    qputenv("XDG_CONFIG_HOME", configuration.path().toLocal8Bit());
+    if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+    QApplication app(argc, argv);
+
+    std::printf("| figure | measured | floor or baseline | ratio | goal | |\n");
+    std::printf("|---|---|---|---|---|---|\n");
+    ReportReader();
+    ReportStartup(QCoreApplication::applicationDirPath());
+    ReportWorkflow();
+    ReportIdleCpu();
+    return 0;
+}

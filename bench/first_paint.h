@@ -1,0 +1,11 @@
+// Ends a start-up measurement: says "first-paint" on standard output once the window
+// has painted for the first time, then quits. The runner times the line's arrival.
+#pragma once
+
+class QWidget;
+
+namespace bench {
+
+void ExitAfterFirstPaint(QWidget& window);
+
+} // namespace bench

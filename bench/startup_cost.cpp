@@ -1,0 +1,76 @@
+#include "startup_cost.h"
+
+#include <QByteArray>
+
+#include <optional>
+#include <string>
+
+#include <cstdio>
+#include <cstring>
+#include <spawn.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace bench {
+namespace {
+
+std::optional<StartupRun> RunOnce(const QByteArray& program) {
+    int output[2];
+    if (::pipe(output) != 0)
+        return std::nullopt;
+    posix_spawn_file_actions_t actions;
+    ::posix_spawn_file_actions_init(&actions);
+    ::posix_spawn_file_actions_adddup2(&actions, output[1], STDOUT_FILENO);
+    ::posix_spawn_file_actions_addclose(&actions, output[0]);
+
+    char* const arguments[] = {const_cast<char*>(program.constData()), nullptr};
+    const auto start = std::chrono::steady_clock::now();
+    pid_t child = 0;
+    const int spawned =
+        ::posix_spawn(&child, program.constData(), &actions, nullptr, arguments, environ);
+    ::posix_spawn_file_actions_destroy(&actions);
+    ::close(output[1]);
+    if (spawned != 0) {
+        ::close(output[0]);
+        return std::nullopt;
+    }
+
+    StartupRun run;
+    bool painted = false;
+    std::string said;
+    char chunk[256];
+    ssize_t got = 0;
+    while ((got = ::read(output[0], chunk, sizeof chunk)) > 0) {
+        said.append(chunk, static_cast<std::size_t>(got));
+        if (!painted && said.find("first-paint") != std::string::npos) {
+            run.toFirstPaint = std::chrono::steady_clock::now() - start;
+            painted = true;
+        }
+    }
+    ::close(output[0]);
+
+    int status = 0;
+    rusage usage{};
+    ::wait4(child, &status, 0, &usage);
+    run.peakKiB = usage.ru_maxrss;
+    if (!painted || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
+        return std::nullopt;
+    return run;
+}
+
+} // namespace
+
+std::vector<StartupRun> MeasureStartup(const QString& program, int runs) {
+    ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
+    std::vector<StartupRun> measured;
+    for (int i = 0; i < runs; ++i) {
+        if (const auto run = RunOnce(program.toLocal8Bit()))
+            measured.push_back(*run);
+    }
+    return measured;
+}
+
+} // namespace bench
