@@ -9,7 +9,7 @@ packages=(
   fonts-dejavu-core
   clang libclang-rt-14-dev
   xvfb xauth
-  dpkg-dev file desktop-file-utils appstream
+  dpkg-dev file desktop-file-utils appstream xdotool
 )
 
 missing=()

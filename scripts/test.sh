@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite: once as a
-# normal build and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# normal build, whose Debian package is then installed and smoke-tested (as root or
+# in CI only), and once under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -9,12 +10,20 @@ bash scripts/install-deps.sh
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
 
-for preset in default sanitize; do
-  echo "== $preset build"
-  cmake --preset "$preset" >/dev/null
-  cmake --build --preset "$preset" -j "$jobs"
-  ctest --preset "$preset" -j "$jobs"
-done
+build_and_test() {
+  echo "== $1 build"
+  cmake --preset "$1" >/dev/null
+  cmake --build --preset "$1" -j "$jobs"
+  ctest --preset "$1" -j "$jobs"
+}
+
+build_and_test default
+
+echo "== Debian package, installed and run against the virtual module"
+bash scripts/package.sh
+bash scripts/smoke-installed.sh
+
+build_and_test sanitize
 
 echo "== fuzzing the token reader for 60 s"
 cmake --preset fuzz >/dev/null
