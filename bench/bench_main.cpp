@@ -127,11 +127,20 @@ int main(int argc, char** argv) {
         qputenv("QT_QPA_PLATFORM", "offscreen");
     QApplication app(argc, argv);
 
+    // With no arguments every section runs; otherwise only the sections named.
+    const QStringList chosen = QCoreApplication::arguments().mid(1);
+    const auto wanted = [&chosen](const char* section) {
+        return chosen.isEmpty() || chosen.contains(QLatin1String(section));
+    };
     std::printf("| figure | measured | floor or baseline | ratio | goal | |\n");
     std::printf("|---|---|---|---|---|---|\n");
-    ReportReader();
-    ReportStartup(QCoreApplication::applicationDirPath());
-    ReportWorkflow();
-    ReportIdleCpu();
+    if (wanted("reader"))
+        ReportReader();
+    if (wanted("startup"))
+        ReportStartup(QCoreApplication::applicationDirPath());
+    if (wanted("workflow"))
+        ReportWorkflow();
+    if (wanted("idle"))
+        ReportIdleCpu();
     return 0;
 }

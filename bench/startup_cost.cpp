@@ -6,9 +6,9 @@
 #include <string>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <spawn.h>
-#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -45,17 +45,17 @@ std::optional<StartupRun> RunOnce(const QByteArray& program) {
     ssize_t got = 0;
     while ((got = ::read(output[0], chunk, sizeof chunk)) > 0) {
         said.append(chunk, static_cast<std::size_t>(got));
-        if (!painted && said.find("first-paint") != std::string::npos) {
+        const auto found = said.find("first-paint ");
+        if (!painted && found != std::string::npos && said.find('\n', found) != std::string::npos) {
             run.toFirstPaint = std::chrono::steady_clock::now() - start;
+            run.peakKiB = std::atol(said.c_str() + found + std::strlen("first-paint "));
             painted = true;
         }
     }
     ::close(output[0]);
 
     int status = 0;
-    rusage usage{};
-    ::wait4(child, &status, 0, &usage);
-    run.peakKiB = usage.ru_maxrss;
+    ::waitpid(child, &status, 0);
     if (!painted || !WIFEXITED(status) || WEXITSTATUS(status) != 0)
         return std::nullopt;
     return run;

@@ -7,12 +7,6 @@
 
 namespace main_window {
 
-inline const QStringList kApplicationIconFiles = {
-    QStringLiteral(":/icons/app-16.png"),
-    QStringLiteral(":/icons/app-24.png"),
-    QStringLiteral(":/icons/app-32.png"),
-    QStringLiteral(":/icons/app-48.png"),
-};
 inline const QStringList kConnectPictureFiles = {
     QStringLiteral(":/icons/connect-32.png"),
     QStringLiteral(":/icons/connect-16.png"),

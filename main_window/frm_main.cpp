@@ -6,6 +6,9 @@
 #include "caption_fit.h"
 #include "twips.h"
 
+#include "resources/program_identity.h"
+
+#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFile>
@@ -47,12 +50,10 @@ void frmMain::SetTabOrder() {
 
 void frmMain::SetWindowProperties() {
     setWindowTitle(kCaption);
-    QIcon icon;
-    for (const QString& file : main_window::kApplicationIconFiles) {
-        if (QFile::exists(file))
-            icon.addFile(file);
-    }
-    setWindowIcon(icon);
+    // The program gives the application its icon at start; a window made without that
+    // step loads the icon itself rather than decode the images twice.
+    const QIcon programIcon = QApplication::windowIcon();
+    setWindowIcon(programIcon.isNull() ? resources::LoadApplicationIcon() : programIcon);
 
     // A fixed single border: no resizing and no maximise button.
     setWindowFlags(Qt::Window | Qt::MSWindowsFixedSizeDialogHint | Qt::CustomizeWindowHint |

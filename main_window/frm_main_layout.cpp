@@ -92,12 +92,13 @@ QComboBox* MakePickList(QWidget* container, const char* name, const TwipRect& re
 QComboBox* MakeEditableList(QWidget* container, const char* name, const QStringList& items,
                             const TwipRect& rect) {
     auto* list = Place(new QComboBox(container), name, rect);
+    // Filled before it gets its text field, which would otherwise follow every insertion.
+    list->addItems(items);
+    list->setCurrentIndex(-1);
     list->setEditable(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     // Typed text is sent as the user typed it, not completed from the list.
     list->setCompleter(nullptr);
-    list->addItems(items);
-    list->setCurrentIndex(-1);
     list->clearEditText();
     return list;
 }
