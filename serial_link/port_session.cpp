@@ -22,6 +22,12 @@ bool OpenPort(Link& link, int portNumber) {
         return false;
     }
 
+    // A new connection starts from a clean line: whatever an earlier connection or a
+    // flooding device left behind is no reply to anything this one sends, and a long
+    // backlog of stale tokens would starve every wait for minutes.
+    port.discardInput();
+    link.rx = ReceiveState{};
+
     // A store that cannot be written must not turn a good open into a failure.
     link.platform.settings.setValue(kPropertiesSection, kCommPortKey,
                                     QString::number(port.commPort()));

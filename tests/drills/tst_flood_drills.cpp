@@ -27,7 +27,7 @@ constexpr int kFloodVerdictMs = 10000;
 // A user who sees the red lamp clicks Connect again; each failed click shows one of
 // these. Replies to the pings that went unanswered behind the flood come late, and the
 // version wait of the next Connect takes them for its own: two to five clicks here.
-constexpr int kReconnectClicks = 10;
+constexpr int kReconnectClicks = 4;
 const QStringList kConnectFailures = {
     QStringLiteral("No reply from device!"),
     QStringLiteral("Invalid firmware version!\r\nIt must be v1.1 or v2.0 !")};
@@ -64,6 +64,8 @@ private:
     // module behind the flood, or the module has put all of it on the line.
     void floodWhileConnected(drills::ToolOnModule& tool, VirtualModule& module,
                              const std::string& flood, MemoryWatch& memory);
+    void reconnectOnceTheFloodHasPassed(drills::ToolOnModule& tool, VirtualModule& module,
+                                        MemoryWatch& memory);
 };
 
 void FloodDrillsTest::floodWhileConnected(drills::ToolOnModule& tool, VirtualModule& module,
@@ -100,7 +102,28 @@ void FloodDrillsTest::floodOfTextIsSurvived() {
     if (QTest::currentTestFailed())
         return;
 
-    // Either the keep-alive read through the flood, or the user connects again.
+    reconnectOnceTheFloodHasPassed(tool, module, memory);
+}
+
+void FloodDrillsTest::floodOfTokensIsSurvived() {
+    VirtualModule module;
+    QVERIFY2(module.start(), module.errorText().c_str());
+    drills::ToolOnModule tool(module);
+    MemoryWatch memory;
+    floodWhileConnected(tool, module, Repeated("[OK]"), memory);
+    if (QTest::currentTestFailed())
+        return;
+    // The ping reads four of the flood's tokens and not its answer.
+    QCOMPARE(tool.lamp(), kRedLamp);
+
+    reconnectOnceTheFloodHasPassed(tool, module, memory);
+}
+
+void FloodDrillsTest::reconnectOnceTheFloodHasPassed(drills::ToolOnModule& tool,
+                                                     VirtualModule& module, MemoryWatch& memory) {
+    // Either the keep-alive read through the flood, or the user connects again. The
+    // module goes on sending what the closed port did not take; a Connect drains the line
+    // while its pings wait, and each starts from a clean line, so a few clicks do.
     int clicks = 0;
     while (tool.lamp() != kGreenLamp && clicks < kReconnectClicks) {
         tool.window.cmdConnect->click();
@@ -120,31 +143,6 @@ void FloodDrillsTest::floodOfTextIsSurvived() {
     // answered.
     const std::size_t before = module.receivedCount();
     QTRY_COMPARE_WITH_TIMEOUT(module.receivedCount(), before + 2, kKeepAliveVerdictMs);
-    QCOMPARE(tool.lamp(), kGreenLamp);
-}
-
-void FloodDrillsTest::floodOfTokensIsSurvived() {
-    VirtualModule module;
-    QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
-    MemoryWatch memory;
-    floodWhileConnected(tool, module, Repeated("[OK]"), memory);
-    if (QTest::currentTestFailed())
-        return;
-    // The ping reads four of the flood's tokens and not its answer.
-    QCOMPARE(tool.lamp(), kRedLamp);
-
-    tool.window.cmdConnect->click();
-
-    memory.sample();
-    QVERIFY(!tool.window.isBusy());
-    QVERIFY(tool.messages.shown().size() <= 1);
-    QVERIFY2(memory.growth() < kFloodMemoryBound,
-             qPrintable(QString::number(memory.growth()) + " bytes more"));
-    QEXPECT_FAIL("",
-                 "Up to 64 KiB of flood tokens stay in the receive state across closing "
-                 "and opening; the ten pings of a Connect read 40 of them",
-                 Abort);
     QCOMPARE(tool.lamp(), kGreenLamp);
 }
 

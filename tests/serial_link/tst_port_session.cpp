@@ -29,7 +29,7 @@ void PortSessionTest::openAppliesLineSettingsInOrder() {
 
     QVERIFY(modComm::OpenPort(link, 3));
     QCOMPARE(test.port.operations(), (QStringList{"CommPort=3", "Settings=9600,N,8,1",
-                                                  "RTSEnable=1", "InputLen=0", "Open"}));
+                                                  "RTSEnable=1", "InputLen=0", "Open", "Discard"}));
 }
 
 void PortSessionTest::openStoresPortNumber_data() {

@@ -19,7 +19,7 @@ private slots:
     void keepsStateBetweenCalls();
     void closedPortReadsNothing();
     void flushKeepsOpenToken();
-    void stateSurvivesReopening();
+    void stateSurvivesClosingButNotReopening();
     void tellsEmptyTokenFromNoToken();
     void longInputHasNoPositionLimit();
     void floodStaysWithinCaps();
@@ -128,17 +128,21 @@ void TokenReaderTest::flushKeepsOpenToken() {
     QCOMPARE(modComm::ReadToken(link), QStringLiteral("EF"));
 }
 
-void TokenReaderTest::stateSurvivesReopening() {
+void TokenReaderTest::stateSurvivesClosingButNotReopening() {
     TestPlatform test;
     modComm::Link link{test.platform, {}};
-    test.port.open();
+    QVERIFY(modComm::OpenPort(link, 1));
     test.port.feed("[REA");
     modComm::ReadToken(link);
     modComm::ClosePort(link);
-    test.port.open();
-    test.port.feed("DY]");
+    QVERIFY(link.rx.InToken);
+    QCOMPARE(link.rx.TokenText, QByteArray("REA"));
 
-    QCOMPARE(modComm::ReadToken(link), QStringLiteral("READY"));
+    // Stale text from the last connection is no reply to anything the next one sends.
+    QVERIFY(modComm::OpenPort(link, 1));
+    test.port.feed("DY][OK]");
+    QCOMPARE(modComm::ReadToken(link), QString());
+    QCOMPARE(modComm::ReadToken(link), QStringLiteral("OK"));
 }
 
 void TokenReaderTest::tellsEmptyTokenFromNoToken() {
