@@ -10,8 +10,8 @@
 #include <QTest>
 
 using namespace std::chrono_literals;
-using drills::kGreenLamp;
-using drills::kRedLamp;
+using doubles::kGreenLamp;
+using doubles::kRedLamp;
 using virtual_module::VirtualModule;
 
 namespace {
@@ -62,13 +62,13 @@ private slots:
 private:
     // Connects, types a name and floods; returns once the keep-alive has given up on the
     // module behind the flood, or the module has put all of it on the line.
-    void floodWhileConnected(drills::ToolOnModule& tool, VirtualModule& module,
+    void floodWhileConnected(doubles::ToolOnModule& tool, VirtualModule& module,
                              const std::string& flood, MemoryWatch& memory);
-    void reconnectOnceTheFloodHasPassed(drills::ToolOnModule& tool, VirtualModule& module,
+    void reconnectOnceTheFloodHasPassed(doubles::ToolOnModule& tool, VirtualModule& module,
                                         MemoryWatch& memory);
 };
 
-void FloodDrillsTest::floodWhileConnected(drills::ToolOnModule& tool, VirtualModule& module,
+void FloodDrillsTest::floodWhileConnected(doubles::ToolOnModule& tool, VirtualModule& module,
                                           const std::string& flood, MemoryWatch& memory) {
     tool.window.cmdConnect->click();
     QCOMPARE(tool.lamp(), kGreenLamp);
@@ -96,7 +96,7 @@ void FloodDrillsTest::floodWhileConnected(drills::ToolOnModule& tool, VirtualMod
 void FloodDrillsTest::floodOfTextIsSurvived() {
     VirtualModule module;
     QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
+    doubles::ToolOnModule tool(module);
     MemoryWatch memory;
     floodWhileConnected(tool, module, Repeated("flood without brackets "), memory);
     if (QTest::currentTestFailed())
@@ -108,7 +108,7 @@ void FloodDrillsTest::floodOfTextIsSurvived() {
 void FloodDrillsTest::floodOfTokensIsSurvived() {
     VirtualModule module;
     QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
+    doubles::ToolOnModule tool(module);
     MemoryWatch memory;
     floodWhileConnected(tool, module, Repeated("[OK]"), memory);
     if (QTest::currentTestFailed())
@@ -119,7 +119,7 @@ void FloodDrillsTest::floodOfTokensIsSurvived() {
     reconnectOnceTheFloodHasPassed(tool, module, memory);
 }
 
-void FloodDrillsTest::reconnectOnceTheFloodHasPassed(drills::ToolOnModule& tool,
+void FloodDrillsTest::reconnectOnceTheFloodHasPassed(doubles::ToolOnModule& tool,
                                                      VirtualModule& module, MemoryWatch& memory) {
     // Either the keep-alive read through the flood, or the user connects again. The
     // module goes on sending what the closed port did not take; a Connect drains the line

@@ -26,8 +26,8 @@
 #include <unistd.h>
 
 using namespace std::chrono_literals;
-using drills::kGreenLamp;
-using drills::kRedLamp;
+using doubles::kGreenLamp;
+using doubles::kRedLamp;
 using virtual_module::Faults;
 using virtual_module::VirtualModule;
 
@@ -47,7 +47,7 @@ void TypeInto(QLineEdit* box, const QString& text) {
 
 // What the window shows after the link was lost on a keep-alive tick; empty when all
 // of it holds.
-QString NotLostSilently(const drills::ToolOnModule& tool) {
+QString NotLostSilently(const doubles::ToolOnModule& tool) {
     const frmMain& window = tool.window;
     if (tool.lamp() != kRedLamp)
         return QStringLiteral("the lamp is not red");
@@ -66,7 +66,7 @@ QString NotLostSilently(const drills::ToolOnModule& tool) {
 
 // Runs the window until the keep-alive has turned the lamp red; a lost port that the
 // tool keeps polling meanwhile would show as a busy loop.
-QString RunUntilKeepAliveGivesUp(const drills::ToolOnModule& tool) {
+QString RunUntilKeepAliveGivesUp(const doubles::ToolOnModule& tool) {
     const drills::TimeUsed used =
         drills::RunEventsUntil([&tool] { return tool.lamp() == kRedLamp; }, kKeepAliveVerdict);
     if (tool.lamp() != kRedLamp)
@@ -77,7 +77,7 @@ QString RunUntilKeepAliveGivesUp(const drills::ToolOnModule& tool) {
 }
 
 // The tool is still itself: it connects at once to a module plugged in anew.
-bool ConnectsTo(drills::ToolOnModule& tool, VirtualModule& module) {
+bool ConnectsTo(doubles::ToolOnModule& tool, VirtualModule& module) {
     if (!module.start())
         return false;
     tool.plugInto(module);
@@ -180,7 +180,7 @@ QByteArray WindowDrillsTest::storeContent() const {
 void WindowDrillsTest::moduleUnpluggedDuringKeepAlivePing() {
     VirtualModule module;
     QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
+    doubles::ToolOnModule tool(module);
     tool.window.cmdConnect->click();
     QCOMPARE(tool.lamp(), kGreenLamp);
     TypeInto(tool.window.txtName, QStringLiteral("Bench 7"));
@@ -214,7 +214,7 @@ void WindowDrillsTest::moduleUnpluggedDuringQuery() {
     QFETCH(bool, byRefresh);
     VirtualModule module;
     QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
+    doubles::ToolOnModule tool(module);
     // Its reply would come long after the query stopped reading.
     Faults slowQuery;
     slowQuery.queryDelay = 5s;
@@ -259,7 +259,7 @@ void WindowDrillsTest::moduleUnpluggedDuringQuery() {
 void WindowDrillsTest::moduleUnpluggedInTheMiddleOfWrite() {
     VirtualModule module;
     QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
+    doubles::ToolOnModule tool(module);
     tool.window.cmdConnect->click();
     QCOMPARE(tool.lamp(), kGreenLamp);
     TypeInto(tool.window.txtName, QStringLiteral("Bench 7"));
@@ -306,7 +306,7 @@ void WindowDrillsTest::noiseBetweenTokensChangesNothing() {
     options.faults.noise = std::string("\r\n\0\a\x1b~\x7f\xff \t", 10);
     VirtualModule module(options);
     QVERIFY2(module.start(), module.errorText().c_str());
-    drills::ToolOnModule tool(module);
+    doubles::ToolOnModule tool(module);
 
     tool.window.cmdConnect->click();
 

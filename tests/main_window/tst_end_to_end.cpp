@@ -2,11 +2,7 @@
 // the bench drives it.
 #include "frm_main.h"
 
-#include "platform/qt_pacing.h"
-#include "platform/qt_serial_port.h"
-
-#include "memory_settings_store.h"
-#include "recording_message_box.h"
+#include "tool_on_module.h"
 
 #include "virtual_module/virtual_module.h"
 
@@ -21,21 +17,6 @@
 using namespace std::chrono_literals;
 
 namespace {
-
-struct BenchTool {
-    explicit BenchTool(const virtual_module::VirtualModule& module) {
-        settings.setValue("Ports", "COM1", QString::fromStdString(module.devicePath()));
-        window.Form_Load();
-        window.show();
-    }
-
-    doubles::MemorySettingsStore settings;
-    platform::QtSerialPort port{settings};
-    doubles::RecordingMessageBox messages;
-    platform::QtPacing pacing;
-    platform::Platform platform{port, settings, messages, pacing};
-    frmMain window{platform};
-};
 
 bool Contains(const std::vector<std::string>& commands, const std::string& command) {
     return std::find(commands.begin(), commands.end(), command) != commands.end();
@@ -56,7 +37,7 @@ private slots:
 void EndToEndTest::connectWriteAndRefresh() {
     virtual_module::VirtualModule module;
     QVERIFY2(module.start(), module.errorText().c_str());
-    BenchTool tool(module);
+    doubles::ToolOnModule tool(module);
 
     tool.window.cmdConnect->click();
     QCOMPARE(tool.window.shpStatus->fillColor(), QColor(0, 255, 0));
@@ -94,7 +75,7 @@ void EndToEndTest::connectWriteAndRefresh() {
 void EndToEndTest::unpluggedModuleTurnsLampRedSilently() {
     virtual_module::VirtualModule module;
     QVERIFY(module.start());
-    BenchTool tool(module);
+    doubles::ToolOnModule tool(module);
     tool.window.cmdConnect->click();
     QCOMPARE(tool.window.shpStatus->fillColor(), QColor(0, 255, 0));
 
@@ -111,7 +92,7 @@ void EndToEndTest::unpluggedModuleTurnsLampRedSilently() {
 void EndToEndTest::exitResetsTheModule() {
     virtual_module::VirtualModule module;
     QVERIFY(module.start());
-    BenchTool tool(module);
+    doubles::ToolOnModule tool(module);
     tool.window.cmdConnect->click();
     const std::size_t before = module.receivedCount();
 
@@ -125,7 +106,7 @@ void EndToEndTest::exitResetsTheModule() {
 void EndToEndTest::closingLeavesTheModuleAlone() {
     virtual_module::VirtualModule module;
     QVERIFY(module.start());
-    BenchTool tool(module);
+    doubles::ToolOnModule tool(module);
     tool.window.cmdConnect->click();
 
     QVERIFY(tool.window.close());

@@ -12,7 +12,7 @@
 
 #include "virtual_module/virtual_module.h"
 
-namespace drills {
+namespace doubles {
 
 inline const QColor kGreenLamp(0, 255, 0);
 inline const QColor kRedLamp(255, 0, 0);
@@ -39,4 +39,4 @@ struct ToolOnModule {
     frmMain window{platform};
 };
 
-} // namespace drills
+} // namespace doubles
