@@ -16,7 +16,7 @@ namespace {
 using bench::Milliseconds;
 
 constexpr int kWorkflowRuns = 9;
-constexpr int kStartupRuns = 7;
+constexpr int kStartupRuns = 15;
 constexpr std::chrono::seconds kIdleSpan{60};
 
 template <typename T> T Median(std::vector<T> values) {

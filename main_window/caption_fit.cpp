@@ -4,12 +4,15 @@
 
 #include <QAbstractButton>
 #include <QFontInfo>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QWidget>
 
 #include <algorithm>
 #include <cmath>
+#include <optional>
+#include <vector>
 
 namespace main_window {
 
@@ -17,60 +20,87 @@ namespace {
 
 constexpr double kPointStep = 0.5;
 
-// How much of its caption's width a control can show: 1 or more when it fits.
-double RoomForCaption(const QWidget& control) {
-    const auto* frame = qobject_cast<const QGroupBox*>(&control);
-    // A frame's size hint covers its children's layout too; only its title counts.
-    const int needed =
-        frame ? frame->fontMetrics().horizontalAdvance(frame->title()) : control.sizeHint().width();
-    return needed > 0 ? double(control.width()) / needed : 1.0;
+// One caption: the width its control has, and what the style draws around the text,
+// which does not grow or shrink with the font.
+struct Caption {
+    QString text;
+    int room = 0;
+    int margin = 0;
+    int textWidth = 0;
+};
+
+std::optional<QString> CaptionOf(const QWidget& control) {
+    if (const auto* label = qobject_cast<const QLabel*>(&control))
+        return label->text();
+    if (const auto* button = qobject_cast<const QAbstractButton*>(&control))
+        return button->text();
+    if (const auto* frame = qobject_cast<const QGroupBox*>(&control))
+        return frame->title();
+    return std::nullopt;
 }
 
-// The tightest fit among the visible captions of the window.
-double TightestRoom(const QWidget& window) {
-    double tightest = 1.0;
+std::vector<Caption> VisibleCaptions(const QWidget& window) {
+    std::vector<Caption> captions;
     for (const QWidget* control : window.findChildren<QWidget*>()) {
-        if (control->isHidden())
+        const std::optional<QString> text = CaptionOf(*control);
+        if (control->isHidden() || !text || text->isEmpty())
             continue;
-        const auto* label = qobject_cast<const QLabel*>(control);
-        const auto* button = qobject_cast<const QAbstractButton*>(control);
-        const auto* frame = qobject_cast<const QGroupBox*>(control);
-        const bool hasCaption = (label && !label->text().isEmpty()) ||
-                                (button && !button->text().isEmpty()) ||
-                                (frame && !frame->title().isEmpty());
-        if (hasCaption)
-            tightest = std::min(tightest, RoomForCaption(*control));
+        const int textWidth = control->fontMetrics().horizontalAdvance(*text);
+        // A frame's size hint covers its children's layout too; only its title counts.
+        const int needed =
+            qobject_cast<const QGroupBox*>(control) ? textWidth : control->sizeHint().width();
+        captions.push_back({*text, control->width(), std::max(0, needed - textWidth), textWidth});
     }
-    return tightest;
+    return captions;
+}
+
+bool AllFit(const std::vector<Caption>& captions, const QFont& font) {
+    const QFontMetrics metrics(font);
+    return std::all_of(captions.begin(), captions.end(), [&metrics](const Caption& caption) {
+        return caption.margin + metrics.horizontalAdvance(caption.text) <= caption.room;
+    });
 }
 
 } // namespace
 
 bool CaptionsFit(const QWidget& window) {
-    return TightestRoom(window) >= 1.0;
+    for (const QWidget* control : window.findChildren<QWidget*>()) {
+        const std::optional<QString> text = CaptionOf(*control);
+        if (control->isHidden() || !text || text->isEmpty())
+            continue;
+        const bool isFrame = qobject_cast<const QGroupBox*>(control) != nullptr;
+        const int needed =
+            isFrame ? control->fontMetrics().horizontalAdvance(*text) : control->sizeHint().width();
+        if (needed > control->width())
+            return false;
+    }
+    return true;
 }
 
 void FitFontToCaptions(QWidget& window) {
-    double room = TightestRoom(window);
-    if (room >= 1.0)
-        return;
     QFont font = window.font();
+    const std::vector<Caption> captions = VisibleCaptions(window);
+    if (AllFit(captions, font))
+        return;
     // A default font given in pixels still has a point size to step down from.
     if (font.pointSizeF() <= 0)
         font.setPointSizeF(QFontInfo(font).pointSizeF());
-    // Every change of the window's font relays out all its controls, so go straight to
-    // the size the tightest caption suggests, then step down only if margins that do not
-    // scale with the text still need it.
-    double points = std::floor(font.pointSizeF() * room / kPointStep) * kPointStep;
+    // Text scales with the point size, the margins around it do not: the tightest caption
+    // tells the size to try first. Each size tried loads a font, and changing the window's
+    // font relays out every control, so that happens once, with the size found.
+    double scale = 1.0;
+    for (const Caption& caption : captions) {
+        if (caption.textWidth > 0)
+            scale = std::min(scale, double(caption.room - caption.margin) / caption.textWidth);
+    }
+    double points = std::floor(font.pointSizeF() * scale / kPointStep) * kPointStep;
     for (;;) {
-        points = std::max(points, kSmallestPointSize);
-        font.setPointSizeF(points);
-        window.setFont(font);
-        room = TightestRoom(window);
-        if (room >= 1.0 || points <= kSmallestPointSize)
-            return;
+        font.setPointSizeF(std::max(points, kSmallestPointSize));
+        if (points <= kSmallestPointSize || AllFit(captions, font))
+            break;
         points -= kPointStep;
     }
+    window.setFont(font);
 }
 
 } // namespace main_window

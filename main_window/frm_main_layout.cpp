@@ -9,6 +9,8 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QCompleter>
+#include <QLineEdit>
 #include <QFile>
 #include <QGroupBox>
 #include <QLabel>
@@ -95,10 +97,13 @@ QComboBox* MakeEditableList(QWidget* container, const char* name, const QStringL
     // Filled before it gets its text field, which would otherwise follow every insertion.
     list->addItems(items);
     list->setCurrentIndex(-1);
-    list->setEditable(true);
-    list->setInsertPolicy(QComboBox::NoInsert);
-    // Typed text is sent as the user typed it, not completed from the list.
+    // Typed text is sent as the user typed it, not completed from the list. A text field
+    // that brings a completer of its own spares building the list's default one.
+    auto* field = new QLineEdit(list);
+    field->setCompleter(new QCompleter(field));
+    list->setLineEdit(field);
     list->setCompleter(nullptr);
+    list->setInsertPolicy(QComboBox::NoInsert);
     list->clearEditText();
     return list;
 }
