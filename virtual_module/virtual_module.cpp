@@ -415,8 +415,11 @@ void VirtualModule::transmitDue(Clock::time_point now) {
                 ? std::max(now, *head.startAt)
                 : *head.startAt + std::chrono::duration_cast<Clock::duration>(
                                       m_charPeriod * static_cast<long long>(head.bytes.size()));
-        note("sent " + (head.label == "reply" ? std::string() : "(" + head.label + ") ") +
-             PrintableBytes(head.bytes));
+        // Spelling out a megabyte burst costs more than sending it; only for a reader.
+        if (m_log) {
+            note("sent " + (head.label == "reply" ? std::string() : "(" + head.label + ") ") +
+                 PrintableBytes(head.bytes));
+        }
         m_outgoing.pop_front();
         if (m_outgoing.empty())
             m_changed.notify_all();

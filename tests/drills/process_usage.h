@@ -1,5 +1,5 @@
-// What the test process itself uses: resident memory, to catch a flood that grows
-// it, and CPU time while the event loop runs, to catch a lost port that spins.
+// What the test process itself uses: heap in use, to catch a flood that piles up, and
+// CPU time while the event loop runs, to catch a lost port that spins.
 #pragma once
 
 #include <QtGlobal>
@@ -9,8 +9,10 @@
 
 namespace drills {
 
-// Resident set size in bytes.
-qint64 ResidentBytes();
+// Bytes allocated and not yet freed, on every thread. Unlike the resident size, it does
+// not keep what the allocator holds on to after a large block was freed, so it says
+// what the program still keeps, whatever the machine's allocator does.
+qint64 LiveHeapBytes();
 
 struct TimeUsed {
     std::chrono::microseconds cpu{0};

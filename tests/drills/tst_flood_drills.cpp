@@ -17,9 +17,10 @@ using virtual_module::VirtualModule;
 namespace {
 
 constexpr qsizetype kFloodBytes = 1024 * 1024;
-// The flood, the module's copy of it and Qt's read buffer come to a few MiB; growth
-// past this means received text piles up or is copied over and over.
-constexpr qint64 kFloodMemoryBound = 16 * 1024 * 1024;
+// The module's copy of the flood is made before the watch starts; the tool's share is
+// its caps and Qt's read buffer, a fraction of a MiB. A tool that kept the flood would
+// go past this.
+constexpr qint64 kFloodMemoryBound = kFloodBytes;
 constexpr int kKeepAliveVerdictMs = 3000;
 // The keep-alive's first tick comes within a second, and a flood that it reads through
 // is gone within a few more.
@@ -42,11 +43,13 @@ std::string Repeated(const std::string& pattern) {
 
 class MemoryWatch {
 public:
-    void sample() { m_most = std::max(m_most, drills::ResidentBytes()); }
+    // From here on, so that what connecting and painting allocate does not count.
+    void restart() { m_before = m_most = drills::LiveHeapBytes(); }
+    void sample() { m_most = std::max(m_most, drills::LiveHeapBytes()); }
     qint64 growth() const { return m_most - m_before; }
 
 private:
-    qint64 m_before = drills::ResidentBytes();
+    qint64 m_before = drills::LiveHeapBytes();
     qint64 m_most = m_before;
 };
 
@@ -62,20 +65,21 @@ private slots:
 private:
     // Connects, types a name and floods; returns once the keep-alive has given up on the
     // module behind the flood, or the module has put all of it on the line.
-    void floodWhileConnected(doubles::ToolOnModule& tool, VirtualModule& module,
-                             const std::string& flood, MemoryWatch& memory);
+    void floodWhileConnected(doubles::ToolOnModule& tool, VirtualModule& module, std::string flood,
+                             MemoryWatch& memory);
     void reconnectOnceTheFloodHasPassed(doubles::ToolOnModule& tool, VirtualModule& module,
                                         MemoryWatch& memory);
 };
 
 void FloodDrillsTest::floodWhileConnected(doubles::ToolOnModule& tool, VirtualModule& module,
-                                          const std::string& flood, MemoryWatch& memory) {
+                                          std::string flood, MemoryWatch& memory) {
     tool.window.cmdConnect->click();
     QCOMPARE(tool.lamp(), kGreenLamp);
     tool.window.txtName->selectAll();
     QTest::keyClicks(tool.window.txtName, QStringLiteral("Bench 7"));
 
-    module.inject(flood, VirtualModule::Pacing::Burst);
+    memory.restart();
+    module.inject(std::move(flood), VirtualModule::Pacing::Burst);
 
     const auto floodDealtWith = [&] {
         memory.sample();
