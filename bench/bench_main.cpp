@@ -16,7 +16,7 @@ namespace {
 using bench::Milliseconds;
 
 constexpr int kWorkflowRuns = 9;
-constexpr int kStartupRuns = 15;
+constexpr int kStartupRuns = 21;
 constexpr std::chrono::seconds kIdleSpan{60};
 
 template <typename T> T Median(std::vector<T> values) {
@@ -63,8 +63,8 @@ void ReportIdleCpu() {
 }
 
 void ReportStartup(const QString& directory) {
-    const auto tool = bench::MeasureStartup(directory + "/bench-tool-startup", kStartupRuns);
-    const auto minimal = bench::MeasureStartup(directory + "/bench-minimal-widgets", kStartupRuns);
+    const auto [tool, minimal] = bench::CompareStartup(
+        directory + "/bench-tool-startup", directory + "/bench-minimal-widgets", kStartupRuns);
     if (tool.empty() || minimal.empty()) {
         std::printf("| start-up | could not be measured | | | | MISSED |\n");
         return;

@@ -63,12 +63,16 @@ std::optional<StartupRun> RunOnce(const QByteArray& program) {
 
 } // namespace
 
-std::vector<StartupRun> MeasureStartup(const QString& program, int runs) {
+StartupComparison CompareStartup(const QString& program, const QString& baseline, int runs) {
     ::setenv("QT_QPA_PLATFORM", "offscreen", 1);
-    std::vector<StartupRun> measured;
+    const QByteArray programPath = program.toLocal8Bit();
+    const QByteArray baselinePath = baseline.toLocal8Bit();
+    StartupComparison measured;
     for (int i = 0; i < runs; ++i) {
-        if (const auto run = RunOnce(program.toLocal8Bit()))
-            measured.push_back(*run);
+        if (const auto run = RunOnce(programPath))
+            measured.program.push_back(*run);
+        if (const auto run = RunOnce(baselinePath))
+            measured.baseline.push_back(*run);
     }
     return measured;
 }

@@ -13,7 +13,14 @@ struct StartupRun {
     long peakKiB = 0;
 };
 
-// Starts the program offscreen `runs` times; empty when it never reported a paint.
-std::vector<StartupRun> MeasureStartup(const QString& program, int runs);
+struct StartupComparison {
+    std::vector<StartupRun> program;
+    std::vector<StartupRun> baseline;
+};
+
+// Starts the program and the baseline offscreen `runs` times each, taking turns, so that
+// a slow or fast spell of the machine falls on both alike. A run that never reported a
+// paint is left out.
+StartupComparison CompareStartup(const QString& program, const QString& baseline, int runs);
 
 } // namespace bench
