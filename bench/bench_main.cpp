@@ -17,6 +17,7 @@ using bench::Milliseconds;
 
 constexpr int kWorkflowRuns = 9;
 constexpr int kStartupRuns = 21;
+constexpr int kReaderRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
 
 template <typename T> T Median(std::vector<T> values) {
@@ -65,26 +66,27 @@ void ReportIdleCpu() {
 void ReportStartup(const QString& directory) {
     const auto [tool, minimal] = bench::CompareStartup(
         directory + "/bench-tool-startup", directory + "/bench-minimal-widgets", kStartupRuns);
-    if (tool.empty() || minimal.empty()) {
+    if (tool.empty()) {
         std::printf("| start-up | could not be measured | | | | MISSED |\n");
         return;
     }
     std::vector<Milliseconds> toolPaint;
     std::vector<Milliseconds> minimalPaint;
+    std::vector<double> paintRatios;
     std::vector<long> toolPeak;
     std::vector<long> minimalPeak;
-    for (const auto& run : tool) {
-        toolPaint.push_back(run.toFirstPaint);
-        toolPeak.push_back(run.peakKiB);
+    for (std::size_t i = 0; i < tool.size(); ++i) {
+        toolPaint.push_back(tool[i].toFirstPaint);
+        minimalPaint.push_back(minimal[i].toFirstPaint);
+        // Each pair ran back to back, so its ratio is free of the machine's slower spells.
+        paintRatios.push_back(tool[i].toFirstPaint / minimal[i].toFirstPaint);
+        toolPeak.push_back(tool[i].peakKiB);
+        minimalPeak.push_back(minimal[i].peakKiB);
     }
-    for (const auto& run : minimal) {
-        minimalPaint.push_back(run.toFirstPaint);
-        minimalPeak.push_back(run.peakKiB);
-    }
-    const double paintRatio = Median(toolPaint) / Median(minimalPaint);
-    Row("Start-up to first paint (median)", Ms(Median(toolPaint)),
-        "minimal Qt Widgets program " + Ms(Median(minimalPaint)), paintRatio, "<= 1.3",
-        paintRatio <= 1.3);
+    const double paintRatio = Median(paintRatios);
+    Row("Start-up to first paint (median; ratio: median of back-to-back pairs)",
+        Ms(Median(toolPaint)), "minimal Qt Widgets program " + Ms(Median(minimalPaint)), paintRatio,
+        "<= 1.3", paintRatio <= 1.3);
     const double peakRatio = double(Median(toolPeak)) / double(Median(minimalPeak));
     Row("Peak memory (median)", QString::number(Median(toolPeak) / 1024.0, 'f', 1) + " MiB",
         "minimal Qt Widgets program " + QString::number(Median(minimalPeak) / 1024.0, 'f', 1) +
@@ -92,13 +94,25 @@ void ReportStartup(const QString& directory) {
         peakRatio, "<= 1.3", peakRatio <= 1.3);
 }
 
+// The fastest of several passes: what the machine did meanwhile only ever adds time.
+bench::ReaderThroughput BestOfReaderRuns(const QByteArray& input) {
+    bench::ReaderThroughput best = bench::MeasureReader(input);
+    for (int i = 1; i < kReaderRuns; ++i) {
+        const bench::ReaderThroughput run = bench::MeasureReader(input);
+        best.readerTime = std::min(best.readerTime, run.readerTime);
+        best.memchrTime = std::min(best.memchrTime, run.memchrTime);
+        best.tokens = std::min(best.tokens, run.tokens);
+    }
+    return best;
+}
+
 void ReportReader() {
     const QByteArray small = bench::MixedInput(1 << 20);
     const QByteArray large = bench::MixedInput(8 << 20);
     // Warm up caches and allocator once before the measured runs.
     bench::MeasureReader(small);
-    const bench::ReaderThroughput oneMiB = bench::MeasureReader(small);
-    const bench::ReaderThroughput eightMiB = bench::MeasureReader(large);
+    const bench::ReaderThroughput oneMiB = BestOfReaderRuns(small);
+    const bench::ReaderThroughput eightMiB = BestOfReaderRuns(large);
     const auto perByte = [](std::chrono::nanoseconds time, qsizetype bytes) {
         return double(time.count()) / double(bytes);
     };

@@ -69,10 +69,12 @@ StartupComparison CompareStartup(const QString& program, const QString& baseline
     const QByteArray baselinePath = baseline.toLocal8Bit();
     StartupComparison measured;
     for (int i = 0; i < runs; ++i) {
-        if (const auto run = RunOnce(programPath))
-            measured.program.push_back(*run);
-        if (const auto run = RunOnce(baselinePath))
-            measured.baseline.push_back(*run);
+        const auto programRun = RunOnce(programPath);
+        const auto baselineRun = RunOnce(baselinePath);
+        if (programRun && baselineRun) {
+            measured.program.push_back(*programRun);
+            measured.baseline.push_back(*baselineRun);
+        }
     }
     return measured;
 }

@@ -19,8 +19,9 @@ struct StartupComparison {
 };
 
 // Starts the program and the baseline offscreen `runs` times each, taking turns, so that
-// a slow or fast spell of the machine falls on both alike. A run that never reported a
-// paint is left out.
+// a slow or fast spell of the machine falls on both alike. Runs come in pairs, one of
+// each, started one after the other; a pair with a run that never reported a paint is
+// left out.
 StartupComparison CompareStartup(const QString& program, const QString& baseline, int runs);
 
 } // namespace bench
