@@ -1,11 +1,12 @@
 #include "process_usage.h"
 
+#include "process_cpu_time.h"
+
 #include <QTest>
 
 #include <cstddef>
 
 #include <malloc.h>
-#include <sys/resource.h>
 
 #if defined(__SANITIZE_ADDRESS__)
 #define CORDELO_ASAN_ALLOCATOR 1
@@ -24,13 +25,6 @@ namespace {
 
 constexpr std::chrono::milliseconds kEventSlice{10};
 
-std::chrono::microseconds ProcessCpuTime() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
 } // namespace
 
 qint64 LiveHeapBytes() {
@@ -44,12 +38,13 @@ qint64 LiveHeapBytes() {
 }
 
 TimeUsed RunEventsUntil(const std::function<bool()>& condition, std::chrono::milliseconds timeout) {
-    const auto cpuBefore = ProcessCpuTime();
+    const auto cpuBefore = doubles::ProcessCpuTime();
     const auto wallBefore = std::chrono::steady_clock::now();
     while (!condition() && std::chrono::steady_clock::now() - wallBefore < timeout)
         QTest::qWait(static_cast<int>(kEventSlice.count()));
-    return {ProcessCpuTime() - cpuBefore, std::chrono::duration_cast<std::chrono::microseconds>(
-                                              std::chrono::steady_clock::now() - wallBefore)};
+    return {doubles::ProcessCpuTime() - cpuBefore,
+            std::chrono::duration_cast<std::chrono::microseconds>(std::chrono::steady_clock::now() -
+                                                                  wallBefore)};
 }
 
 } // namespace drills

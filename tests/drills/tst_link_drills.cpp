@@ -3,12 +3,10 @@
 // program or the user's rights.
 #include "module_protocol/module_check.h"
 #include "module_protocol/settings_reply.h"
-#include "platform/qt_pacing.h"
-#include "platform/qt_serial_port.h"
 #include "serial_link/port_session.h"
 #include "serial_link/reply_reader.h"
 
-#include "memory_settings_store.h"
+#include "link_on_device.h"
 #include "process_usage.h"
 #include "pty_pair.h"
 #include "recording_message_box.h"
@@ -58,23 +56,16 @@ QByteArray ControlAndHighBytes() {
     return Repeated(pattern);
 }
 
-// The tool's link on the real serial port, with COM1 mapped to the given device.
-struct RealLink {
-    explicit RealLink(const QString& device) {
-        settings.setValue(QStringLiteral("Ports"), QStringLiteral("COM1"), device);
+// The tool's link on the real serial port, with COM1 mapped to the given device and COM7
+// stored as the port in use.
+struct RealLink : doubles::LinkOnDevice {
+    explicit RealLink(const QString& device) : LinkOnDevice(device) {
         settings.setValue(QStringLiteral("Properties"), QStringLiteral("CommPort"),
                           QStringLiteral("7"));
     }
     QString storedPort() const {
         return settings.value(QStringLiteral("Properties"), QStringLiteral("CommPort"), {});
     }
-
-    doubles::MemorySettingsStore settings;
-    platform::QtSerialPort port{settings};
-    doubles::RecordingMessageBox messages;
-    platform::QtPacing pacing;
-    platform::Platform platform{port, settings, messages, pacing};
-    modComm::Link link{platform, {}};
 };
 
 // Twelve fields as a module might send them: noise and control characters between

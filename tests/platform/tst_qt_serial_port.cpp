@@ -6,6 +6,7 @@
 #include "serial_link/port_session.h"
 #include "serial_link/reply_reader.h"
 
+#include "process_cpu_time.h"
 #include "pty_pair.h"
 #include "recording_message_box.h"
 
@@ -14,22 +15,9 @@
 #include <QTemporaryDir>
 #include <QTest>
 
-#include <sys/resource.h>
-
 #include <thread>
 
 using namespace std::chrono_literals;
-
-namespace {
-
-std::chrono::microseconds ProcessCpuTime() {
-    rusage usage{};
-    ::getrusage(RUSAGE_SELF, &usage);
-    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
-           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
-}
-
-} // namespace
 
 class QtSerialPortTest : public QObject {
     Q_OBJECT
@@ -154,11 +142,11 @@ void QtSerialPortTest::vanishedPeerClosesThePortWithoutSpinning() {
     m_pty->hangUp();
     QTRY_VERIFY_WITH_TIMEOUT(!session.port.isOpen(), 1000);
 
-    const auto cpuBefore = ProcessCpuTime();
+    const auto cpuBefore = doubles::ProcessCpuTime();
     const auto wallBefore = std::chrono::steady_clock::now();
     while (std::chrono::steady_clock::now() - wallBefore < 500ms)
         QTest::qWait(20);
-    const auto cpuUsed = ProcessCpuTime() - cpuBefore;
+    const auto cpuUsed = doubles::ProcessCpuTime() - cpuBefore;
     QVERIFY2(cpuUsed < 200ms, qPrintable(QString::number(cpuUsed.count()) + " us of CPU"));
 
     QCOMPARE(modComm::ReadToken(session.link), QString());

@@ -2,12 +2,9 @@
 // check and the settings reply as they cross the wire at 9600-baud pacing.
 #include "module_protocol/module_check.h"
 #include "module_protocol/settings_reply.h"
-#include "platform/qt_pacing.h"
-#include "platform/qt_serial_port.h"
 #include "serial_link/port_session.h"
 
-#include "memory_settings_store.h"
-#include "recording_message_box.h"
+#include "link_on_device.h"
 
 #include "virtual_module/virtual_module.h"
 
@@ -26,16 +23,10 @@ private slots:
     void cutReplyStillLandsInItsFields();
 
 private:
-    struct Session {
-        explicit Session(virtual_module::VirtualModule& module) {
-            settings.setValue("Ports", "COM1", QString::fromStdString(module.devicePath()));
-        }
-        doubles::MemorySettingsStore settings;
-        platform::QtSerialPort port{settings};
-        doubles::RecordingMessageBox messages;
-        platform::QtPacing pacing;
-        platform::Platform platform{port, settings, messages, pacing};
-        modComm::Link link{platform, {}};
+    // A link on the module's device.
+    struct Session : doubles::LinkOnDevice {
+        explicit Session(const virtual_module::VirtualModule& module)
+            : LinkOnDevice(QString::fromStdString(module.devicePath())) {}
     };
 };
 
