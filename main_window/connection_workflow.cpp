@@ -57,6 +57,7 @@ void frmMain::Form_Load() {
 }
 
 void frmMain::cmdConnect_Click() {
+    FinishAddressCheck();
     const int position = cboPort->currentIndex();
     if (position < 0) {
         m_platform.messages.show(platform::MessageIcon::Critical, kChoosePortMessage);
@@ -82,6 +83,7 @@ void frmMain::cmdConnect_Click() {
 }
 
 void frmMain::cmdRefresh_Click() {
+    FinishAddressCheck();
     if (HoldDuringKeepAlive(cmdRefresh, [this] { cmdRefresh_Click(); }))
         return;
     Timer1.stop();
@@ -92,6 +94,7 @@ void frmMain::cmdRefresh_Click() {
 }
 
 void frmMain::cmdExit_Click() {
+    FinishAddressCheck();
     if (HoldDuringKeepAlive(cmdExit, [this] { cmdExit_Click(); }))
         return;
     modComm::SendCommand(m_link, modProg::ComposeCommand(modProg::Command::Reset));
@@ -115,20 +118,24 @@ void frmMain::Timer1_Timer() {
 bool frmMain::HoldDuringKeepAlive(QWidget* source, std::function<void()> action) {
     if (!m_keepAlivePing)
         return false;
-    // Carried out once the ping has ended, if the control still takes clicks then.
-    m_heldInput.append([source, action = std::move(action)] {
-        if (source == nullptr || source->isEnabled())
-            action();
-    });
+    // A double click is one request: a control that already has a click held gets no
+    // second one, or the write or query would run twice.
+    for (const HeldInput& held : std::as_const(m_heldInput)) {
+        if (held.source == source)
+            return true;
+    }
+    m_heldInput.append({source, std::move(action)});
     return true;
 }
 
 void frmMain::RunHeldInput() {
-    const QList<std::function<void()>> held = std::exchange(m_heldInput, {});
-    for (const auto& action : held) {
+    const QList<HeldInput> held = std::exchange(m_heldInput, {});
+    for (const HeldInput& input : held) {
         if (m_unloaded)
             return;
-        action();
+        // Carried out only if the control still takes clicks now that the ping has ended.
+        if (input.source == nullptr || input.source->isEnabled())
+            input.action();
     }
 }
 

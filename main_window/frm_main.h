@@ -120,7 +120,11 @@ private:
     std::optional<modProg::SettingsToWrite> SettingsFromWindow();
 
     // While a keep-alive ping waits, clicks that talk to the module, and closing, are
-    // held and carried out once the ping has ended.
+    // held and carried out once the ping has ended, at most one per control.
+    struct HeldInput {
+        QWidget* source = nullptr;
+        std::function<void()> action;
+    };
     bool HoldDuringKeepAlive(QWidget* source, std::function<void()> action);
     void RunHeldInput();
 
@@ -132,14 +136,18 @@ private:
 
     bool LetAddressTextThrough(const QString& typed);
     void NoteFocusChange(QWidget* old, QWidget* now);
+    // Runs the focus-lost check of txtAddr if a move of the focus left it due; every click
+    // handler calls it first, so it acts on the address as the check leaves it.
+    void FinishAddressCheck();
 
     platform::Platform& m_platform;
     modComm::Link m_link;
     main_window::InputBlocker m_inputBlocker{this};
     bool m_busy = false;
     bool m_keepAlivePing = false;
+    bool m_addressCheckPending = false;
     bool m_unloaded = false;
-    QList<std::function<void()>> m_heldInput;
+    QList<HeldInput> m_heldInput;
     bool m_centred = false;
     QMetaObject::Connection m_focusWatch;
 };

@@ -4,6 +4,7 @@
 
 #include "artwork.h"
 #include "twips.h"
+#include "typed_entry.h"
 
 #include "module_protocol/settings_reply.h"
 
@@ -105,6 +106,9 @@ QComboBox* MakeEditableList(QWidget* container, const char* name, const QStringL
     list->setCompleter(nullptr);
     list->setInsertPolicy(QComboBox::NoInsert);
     list->clearEditText();
+    // Leaving the text field settles which entry, if any, the typed text stands for.
+    QObject::connect(field, &QLineEdit::editingFinished, list,
+                     [list] { main_window::SelectTypedEntry(*list); });
     return list;
 }
 

@@ -63,6 +63,7 @@ void frmMain::ShowSlaveRole() {
 }
 
 void frmMain::chkMaster_Click() {
+    FinishAddressCheck();
     if (chkMaster->isChecked())
         ShowMasterRole();
     else
@@ -116,6 +117,13 @@ void frmMain::NoteFocusChange(QWidget* old, QWidget* now) {
     // then would show the message again each time the box took the focus.
     if (old != txtAddr || !isAncestorOf(now))
         return;
-    // Show the message after Qt has finished moving the focus, not inside the move.
-    QMetaObject::invokeMethod(this, &frmMain::txtAddr_LostFocus, Qt::QueuedConnection);
+    // Show the message after Qt has finished moving the focus, not inside the move. A click
+    // that moved the focus may reach its handler first; the handler finishes the check.
+    m_addressCheckPending = true;
+    QMetaObject::invokeMethod(this, &frmMain::FinishAddressCheck, Qt::QueuedConnection);
+}
+
+void frmMain::FinishAddressCheck() {
+    if (std::exchange(m_addressCheckPending, false))
+        txtAddr_LostFocus();
 }

@@ -2,6 +2,8 @@
 // to the fields in their order, and the fields gathered for a write.
 #include "frm_main.h"
 
+#include "typed_entry.h"
+
 #include "module_protocol/settings_reply.h"
 #include "module_protocol/settings_write.h"
 
@@ -20,7 +22,6 @@ void SelectIfListed(QComboBox* list, const std::optional<int>& position) {
         list->setCurrentIndex(*position);
 }
 
-// The text of the chosen entry; text typed into an editable list is never sent.
 QString SelectedText(const QComboBox* list) {
     return list->itemText(list->currentIndex());
 }
@@ -53,9 +54,10 @@ void frmMain::QuerySettings() {
 }
 
 std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
-    const std::pair<const QComboBox*, const QLabel*> lists[] = {
+    const std::pair<QComboBox*, const QLabel*> lists[] = {
         {cboBaud, Label4}, {cboStopBit, Label5}, {cboParity, Label6}};
     for (const auto& [list, caption] : lists) {
+        main_window::SelectTypedEntry(*list);
         if (list->currentIndex() < 0) {
             QString name = caption->text();
             name.chop(1);
@@ -80,6 +82,7 @@ std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
 }
 
 void frmMain::cmdWrite_Click() {
+    FinishAddressCheck();
     if (HoldDuringKeepAlive(cmdWrite, [this] { cmdWrite_Click(); }))
         return;
     const std::optional<modProg::SettingsToWrite> settings = SettingsFromWindow();

@@ -89,7 +89,13 @@ private slots:
     void failedWriteRestartsTimerAndEndsBusy();
     void writeWithoutListEntrySendsNothing_data();
     void writeWithoutListEntrySendsNothing();
+    void writeTakesTypedListTextOnlyWhenItIsAnEntry_data();
+    void writeTakesTypedListTextOnlyWhenItIsAnEntry();
+    void writeFromAddressBoxChecksTheAddressFirst_data();
+    void writeFromAddressBoxChecksTheAddressFirst();
     void clickDuringKeepAlivePingRunsAfterIt();
+    void doubleClickDuringKeepAlivePingRunsOnce_data();
+    void doubleClickDuringKeepAlivePingRunsOnce();
     void heldClickIsDroppedWhenThePingLostTheModule();
     void closingDuringKeepAlivePingWaitsForIt();
     void closingWhileBusyIsRefused();
@@ -344,8 +350,6 @@ void ConnectionWorkflowTest::writeSendsTheWindowAndReportsSuccess() {
     tool.connect();
     tool.window.txtName->setText(QStringLiteral(" Bench "));
     tool.window.cboParity->setCurrentIndex(2);
-    // Typed text in an editable list is not what gets written.
-    tool.window.cboBaud->setEditText(QStringLiteral("300"));
     bool busyAndStopped = false;
     tool.test.messages.setWhileOpen([&](const auto&) {
         busyAndStopped = tool.window.isBusy() && !tool.window.Timer1.isActive();
@@ -408,6 +412,82 @@ void ConnectionWorkflowTest::writeWithoutListEntrySendsNothing() {
     QVERIFY(tool.window.Timer1.isActive());
 }
 
+void ConnectionWorkflowTest::writeTakesTypedListTextOnlyWhenItIsAnEntry_data() {
+    QTest::addColumn<QString>("list");
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QString>("shown");
+    QTest::addColumn<QByteArray>("sent");
+    QTest::newRow("entry with blanks") << "cboBaud"
+                                       << " 19200 "
+                                       << "19200" << QByteArray("<BAUD=19200>");
+    QTest::newRow("entry in lower case") << "cboParity"
+                                         << "even"
+                                         << "Even" << QByteArray("<PRTY=E>");
+    QTest::newRow("no entry") << "cboBaud"
+                              << "300"
+                              << "300" << QByteArray();
+    QTest::newRow("cleared") << "cboStopBit"
+                             << ""
+                             << "" << QByteArray();
+}
+
+void ConnectionWorkflowTest::writeTakesTypedListTextOnlyWhenItIsAnEntry() {
+    QFETCH(QString, list);
+    QFETCH(QString, typed);
+    QFETCH(QString, shown);
+    QFETCH(QByteArray, sent);
+    Tool tool;
+    tool.connect();
+    auto* field = tool.window.findChild<QComboBox*>(list);
+    field->setEditText(typed);
+    const qsizetype before = tool.test.port.written().size();
+
+    tool.window.cmdWrite->click();
+
+    QCOMPARE(field->currentText(), shown);
+    if (sent.isEmpty()) {
+        QCOMPARE(field->currentIndex(), -1);
+        QCOMPARE(tool.test.port.written().size(), before);
+        QVERIFY(tool.test.messages.texts().first().startsWith("Choose an entry in the list"));
+    } else {
+        QVERIFY(tool.test.port.written().mid(before).contains(sent));
+        QCOMPARE(tool.test.messages.texts(), QStringList{"Write settings success!"});
+    }
+}
+
+void ConnectionWorkflowTest::writeFromAddressBoxChecksTheAddressFirst_data() {
+    QTest::addColumn<QString>("typed");
+    QTest::addColumn<QStringList>("messages");
+    QTest::newRow("valid") << "ABCD EF 01 2345" << QStringList{"Write settings success!"};
+    QTest::newRow("invalid") << "ABCD"
+                             << QStringList{"Invalid address format!", "Write settings success!"};
+}
+
+void ConnectionWorkflowTest::writeFromAddressBoxChecksTheAddressFirst() {
+    QFETCH(QString, typed);
+    QFETCH(QStringList, messages);
+    Tool tool;
+    tool.connect(kMasterReply);
+    tool.window.show();
+    QVERIFY(QTest::qWaitForWindowActive(&tool.window));
+    tool.window.txtAddr->setFocus();
+    tool.window.txtAddr->setText(typed);
+    QStringList shownWhileBusy;
+    tool.test.messages.setWhileOpen([&](const doubles::ShownMessage& message) {
+        if (tool.window.isBusy())
+            shownWhileBusy << message.text;
+    });
+
+    // Press and release come straight after each other, as from a quick click.
+    QTest::mouseClick(tool.window.cmdWrite, Qt::LeftButton);
+    QCoreApplication::processEvents();
+
+    QVERIFY(tool.test.port.written().contains("<ADDR=" + typed.toLower().toLatin1() + ">"));
+    QCOMPARE(tool.window.txtAddr->text(), typed.toLower());
+    QCOMPARE(tool.test.messages.texts(), messages);
+    QCOMPARE(shownWhileBusy, QStringList{"Write settings success!"});
+}
+
 void ConnectionWorkflowTest::clickDuringKeepAlivePingRunsAfterIt() {
     Tool tool;
     tool.connect();
@@ -427,6 +507,35 @@ void ConnectionWorkflowTest::clickDuringKeepAlivePingRunsAfterIt() {
     QCOMPARE(writtenDuringPing, 1);
     QCOMPARE(tool.test.port.written().mid(before), (QList<QByteArray>{"<PING>", "<QUERY>"}));
     QVERIFY(tool.window.Timer1.isActive());
+}
+
+void ConnectionWorkflowTest::doubleClickDuringKeepAlivePingRunsOnce_data() {
+    QTest::addColumn<QString>("button");
+    QTest::addColumn<QByteArray>("command");
+    QTest::newRow("write") << "cmdWrite" << QByteArray("<PIN_ON>");
+    QTest::newRow("refresh") << "cmdRefresh" << QByteArray("<QUERY>");
+}
+
+void ConnectionWorkflowTest::doubleClickDuringKeepAlivePingRunsOnce() {
+    QFETCH(QString, button);
+    QFETCH(QByteArray, command);
+    Tool tool;
+    tool.connect();
+    auto* control = tool.window.findChild<QAbstractButton*>(button);
+    const int before = tool.test.port.countWritten(command);
+    tool.test.pacing.setOnEvents([&](int run) {
+        if (run == 1) {
+            control->click();
+            control->click();
+        }
+    });
+
+    tool.test.pacing.clearCounts();
+    tool.window.Timer1_Timer();
+    tool.test.pacing.setOnEvents({});
+
+    QCOMPARE(tool.test.port.countWritten(command) - before, 1);
+    QVERIFY(tool.test.messages.shown().size() <= 1);
 }
 
 void ConnectionWorkflowTest::heldClickIsDroppedWhenThePingLostTheModule() {
