@@ -162,6 +162,7 @@ void frmMain::ShowConnected(bool connected) {
     cboPort->setEnabled(!connected);
     cmdConnect->setEnabled(!connected);
     shpStatus->setFillColor(connected ? kConnectedColour : kDisconnectedColour);
+    ShowLampName(connected);
     cmdRefresh->setEnabled(connected);
     lblBDADDR->setEnabled(connected);
     lblVersion->setEnabled(connected);

@@ -27,6 +27,7 @@ frmMain::frmMain(platform::Platform& platform, QWidget* parent)
     : QWidget(parent), MSComm1(platform.port), m_platform(platform), m_link{platform, {}} {
     setObjectName(QStringLiteral("frmMain"));
     CreateControls();
+    SetAccessibleNames();
     SetTabOrder();
     SetWindowProperties();
     main_window::FitFontToCaptions(*this);

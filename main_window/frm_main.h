@@ -104,6 +104,9 @@ protected:
 
 private:
     void CreateControls();
+    void SetAccessibleNames();
+    // The lamp's colour, told in words.
+    void ShowLampName(bool connected);
     void SetTabOrder();
     void SetWindowProperties();
     void CentreOnScreen();

@@ -151,7 +151,7 @@ void frmMain::CreateControls() {
     using Shape = ShapeWidget::Shape;
 
     cmdRefresh = MakePictureButton(this, "cmdRefresh", QStringLiteral("Refresh"),
-                                   Picture({main_window::kRefreshPictureFile}),
+                                   Picture(main_window::kRefreshPictureFiles),
                                    main_window::kRefreshPictureSize, {480, 2280, 1335, 495});
     cmdRefresh->setEnabled(false);
     cboPort = MakePickList(this, "cboPort", {480, 600, 1335, 315});

@@ -54,16 +54,13 @@ void frmMain::QuerySettings() {
 }
 
 std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
-    const std::pair<QComboBox*, const QLabel*> lists[] = {
-        {cboBaud, Label4}, {cboStopBit, Label5}, {cboParity, Label6}};
-    for (const auto& [list, caption] : lists) {
+    for (QComboBox* list : {cboBaud, cboStopBit, cboParity}) {
         main_window::SelectTypedEntry(*list);
         if (list->currentIndex() < 0) {
-            QString name = caption->text();
-            name.chop(1);
-            m_platform.messages.show(
-                platform::MessageIcon::Critical,
-                QStringLiteral("Choose an entry in the list \"%1\" first.").arg(name));
+            // The list is named as its caption reads, which is also its accessible name.
+            m_platform.messages.show(platform::MessageIcon::Critical,
+                                     QStringLiteral("Choose an entry in the list \"%1\" first.")
+                                         .arg(list->accessibleName()));
             return std::nullopt;
         }
     }

@@ -32,4 +32,11 @@ render connect-32.svg 32 32 "$out/connect-32.png"
 
 render refresh.svg 19 14 "$out/refresh.png"
 
+# Twice the pixels, for screens at a device pixel ratio of 2: drawn from the same sources,
+# never scaled up from the images above.
+render app.svg 64 64 "$out/app-64.png"
+render app.svg 96 96 "$out/app-96.png"
+render connect-32.svg 64 64 "$out/connect-64.png"
+render refresh.svg 38 28 "$out/refresh-2x.png"
+
 echo "Artwork written to $out"

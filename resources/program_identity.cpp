@@ -15,7 +15,8 @@ QString DesktopFileName() {
 
 QIcon LoadApplicationIcon() {
     QIcon icon;
-    for (const int size : {16, 24, 32, 48}) {
+    // 64 and 96 pixels serve the 32 and 48 pixel sizes on screens at twice the density.
+    for (const int size : {16, 24, 32, 48, 64, 96}) {
         icon.addFile(QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size));
     }
     return icon;

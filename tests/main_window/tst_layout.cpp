@@ -62,6 +62,8 @@ private slots:
     void linesRunBetweenTheirEnds_data();
     void linesRunBetweenTheirEnds();
     void portButtonsAreDrawnAboveTheCommFrame();
+    void picturesHaveImagesForEachDensity_data();
+    void picturesHaveImagesForEachDensity();
     void controlsShowTheirCaptions_data();
     void controlsShowTheirCaptions();
     void captionsFitTheirControls();
@@ -203,6 +205,33 @@ void LayoutTest::portButtonsAreDrawnAboveTheCommFrame() {
         QVERIFY(w->Frame3->geometry().contains(middle));
         QCOMPARE(w->childAt(middle), control);
     }
+}
+
+void LayoutTest::picturesHaveImagesForEachDensity_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<QSize>("size");
+    QTest::addColumn<qreal>("ratio");
+    QTest::addColumn<QString>("image");
+    QTest::newRow("connect") << "cmdConnect" << QSize(32, 32) << 1.0 << ":/icons/connect-32.png";
+    QTest::newRow("connect 2x") << "cmdConnect" << QSize(32, 32) << 2.0 << ":/icons/connect-64.png";
+    QTest::newRow("refresh") << "cmdRefresh" << QSize(19, 14) << 1.0 << ":/icons/refresh.png";
+    QTest::newRow("refresh 2x") << "cmdRefresh" << QSize(19, 14) << 2.0 << ":/icons/refresh-2x.png";
+    QTest::newRow("window icon 2x") << "" << QSize(48, 48) << 2.0 << ":/icons/app-96.png";
+}
+
+void LayoutTest::picturesHaveImagesForEachDensity() {
+    QFETCH(QString, control);
+    QFETCH(QSize, size);
+    QFETCH(qreal, ratio);
+    QFETCH(QString, image);
+    const QIcon picture =
+        control.isEmpty() ? w->windowIcon() : w->findChild<QToolButton*>(control)->icon();
+
+    // Drawn from an image of its own for the density, never from a smaller one scaled up.
+    QImage drawn = picture.pixmap(size, ratio).toImage();
+    drawn.setDevicePixelRatio(1);
+    QCOMPARE(drawn.convertToFormat(QImage::Format_ARGB32_Premultiplied),
+             QImage(image).convertToFormat(QImage::Format_ARGB32_Premultiplied));
 }
 
 void LayoutTest::controlsShowTheirCaptions_data() {
