@@ -1,10 +1,11 @@
 # Configures the project in two dry runs with a stand-in Qt, once as a Windows build and once as
 # a Linux build, and checks that the POSIX-only targets are left out of the first and built in the
-# second, and that no target links a library the build does not make.
+# second, that no target links a library the build does not make, and what cpack makes on Windows.
 # Run with: cmake -DSOURCE_DIR=... -DWORK_DIR=... -DCXX_COMPILER=... -P check_target_sets.cmake
 cmake_minimum_required(VERSION 3.25)
 
-# Every target builds on Windows, or is listed here as needing a POSIX system.
+# Every target builds on Windows, or is listed here as needing a POSIX system (the Debian
+# package's parts need Linux).
 set(posix_only_targets
   bench-minimal-widgets
   bench-tool-startup
@@ -14,6 +15,7 @@ set(posix_only_targets
   cordelo_bench_first_paint
   cordelo_drill_support
   cordelo_virtual_module
+  debian_docs
   drill_helper
   packaging_test_support
   tst_debian_package
@@ -101,6 +103,17 @@ compare_target_sets(Linux "${linux_targets}" "${portable_targets};${posix_only_t
 foreach(link IN LISTS windows_unresolved linux_unresolved)
   list(APPEND failures "links a library the build does not make: ${link}")
 endforeach()
+
+# What cpack makes of the Windows build: the ZIP and the installer, named for Explorer.
+include("${WORK_DIR}/Windows/CPackConfig.cmake")
+if(NOT CPACK_GENERATOR STREQUAL "ZIP;NSIS"
+    OR NOT CPACK_PACKAGE_FILE_NAME STREQUAL "Cordelo Setup-2.0.0-win64"
+    OR NOT CPACK_PACKAGE_EXECUTABLES STREQUAL "Cordelo Setup;Cordelo Setup")
+  set(made "cpack makes ${CPACK_GENERATOR} as ${CPACK_PACKAGE_FILE_NAME}, program and Start-menu \
+entry ${CPACK_PACKAGE_EXECUTABLES}")
+  string(REPLACE ";" " | " made "${made}")
+  list(APPEND failures "Windows: ${made}")
+endif()
 
 if(failures)
   list(JOIN failures "\n  " text)
