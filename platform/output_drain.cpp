@@ -2,7 +2,6 @@
 
 #include <QThread>
 
-#include <algorithm>
 #include <optional>
 
 #ifdef Q_OS_WIN
@@ -51,14 +50,16 @@ void WaitUntilSent(QSerialPort& port) {
 #endif
 }
 
+// Written without std::max, which <windows.h> turns into its own macro.
 std::chrono::milliseconds Remaining(Clock::time_point deadline) {
-    return std::max(std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now()),
-                    0ms);
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    return left > 0ms ? left : 0ms;
 }
 
 } // namespace
 
-bool DrainOutput(QSerialPort& port, std::chrono::milliseconds limit) {
+void DrainOutput(QSerialPort& port, std::chrono::milliseconds limit) {
     const auto deadline = Clock::now() + limit;
     while (port.bytesToWrite() > 0 && Remaining(deadline) > 0ms &&
            port.waitForBytesWritten(static_cast<int>(Remaining(deadline).count()))) {
@@ -76,7 +77,6 @@ bool DrainOutput(QSerialPort& port, std::chrono::milliseconds limit) {
         WaitUntilSent(port);
     else
         port.clear(QSerialPort::Output);
-    return sent;
 }
 
 } // namespace platform

@@ -8,8 +8,8 @@
 
 namespace platform {
 
-// True when everything queued left the computer before `limit` passed. Otherwise the rest is
-// discarded, so that closing the port does not wait for it either.
-bool DrainOutput(QSerialPort& port, std::chrono::milliseconds limit);
+// Waits until everything queued has left the computer, for at most `limit`; what is left then
+// is discarded, so that closing the port does not wait for it either.
+void DrainOutput(QSerialPort& port, std::chrono::milliseconds limit);
 
 } // namespace platform
