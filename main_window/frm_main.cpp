@@ -33,6 +33,7 @@ frmMain::frmMain(platform::Platform& platform, QWidget* parent)
     main_window::FitFontToCaptions(*this);
     ConnectPanelRules();
     ConnectWorkflow();
+    CreateSettingsFileActions();
 }
 
 frmMain::~frmMain() {

@@ -5,6 +5,7 @@ int RunLayoutTests(int argc, char** argv);
 int RunSettingsPanelTests(int argc, char** argv);
 int RunAddressFocusTests(int argc, char** argv);
 int RunAccessibilityTests(int argc, char** argv);
+int RunSettingsFileTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -13,5 +14,6 @@ int main(int argc, char** argv) {
     failures += RunSettingsPanelTests(argc, argv);
     failures += RunAddressFocusTests(argc, argv);
     failures += RunAccessibilityTests(argc, argv);
+    failures += RunSettingsFileTests(argc, argv);
     return failures;
 }
