@@ -1,18 +1,17 @@
-// Measures the captions through the controls' own size hints, which include what the
-// style draws around the text (check indicator, button margins, label frame).
+// Measures each caption as its control's size hint will, through the style's own margins
+// (check indicator, button frame, the picture above a picture button's text), on font
+// metrics alone: no control has to exist, and none changes its font afterwards.
 #include "caption_fit.h"
 
-#include <QAbstractButton>
+#include <QApplication>
 #include <QFontInfo>
 #include <QFontMetrics>
-#include <QGroupBox>
-#include <QLabel>
-#include <QWidget>
+#include <QStyle>
+#include <QStyleOptionButton>
+#include <QStyleOptionToolButton>
 
 #include <algorithm>
 #include <cmath>
-#include <optional>
-#include <vector>
 
 namespace main_window {
 
@@ -20,87 +19,76 @@ namespace {
 
 constexpr double kPointStep = 0.5;
 
-// One caption: the width its control has, and what the style draws around the text,
-// which does not grow or shrink with the font.
-struct Caption {
-    QString text;
-    int room = 0;
-    int margin = 0;
-    int textWidth = 0;
-};
-
-std::optional<QString> CaptionOf(const QWidget& control) {
-    if (const auto* label = qobject_cast<const QLabel*>(&control))
-        return label->text();
-    if (const auto* button = qobject_cast<const QAbstractButton*>(&control))
-        return button->text();
-    if (const auto* frame = qobject_cast<const QGroupBox*>(&control))
-        return frame->title();
-    return std::nullopt;
-}
-
-std::vector<Caption> VisibleCaptions(const QWidget& window) {
-    std::vector<Caption> captions;
-    for (const QWidget* control : window.findChildren<QWidget*>()) {
-        const std::optional<QString> text = CaptionOf(*control);
-        if (control->isHidden() || !text || text->isEmpty())
-            continue;
-        const int textWidth = control->fontMetrics().horizontalAdvance(*text);
-        // A frame's size hint covers its children's layout too; only its title counts.
-        const int needed =
-            qobject_cast<const QGroupBox*>(control) ? textWidth : control->sizeHint().width();
-        captions.push_back({*text, control->width(), std::max(0, needed - textWidth), textWidth});
+int NeededWidth(const Caption& caption, const QFontMetrics& metrics, const QStyle& style) {
+    const QSize text = metrics.size(Qt::TextShowMnemonic, caption.text);
+    switch (caption.kind) {
+    case CaptionKind::Label:
+        return metrics
+            .boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft | Qt::AlignTop, caption.text)
+            .width();
+    case CaptionKind::Frame:
+        return metrics.horizontalAdvance(caption.text);
+    case CaptionKind::CheckBox: {
+        QStyleOptionButton option;
+        option.text = caption.text;
+        return style.sizeFromContents(QStyle::CT_CheckBox, &option, text).width();
     }
-    return captions;
+    case CaptionKind::Button: {
+        QStyleOptionButton option;
+        option.text = caption.text;
+        option.rect.setSize(text);
+        return style.sizeFromContents(QStyle::CT_PushButton, &option, text).width();
+    }
+    case CaptionKind::PictureButton: {
+        QStyleOptionToolButton option;
+        option.text = caption.text;
+        option.iconSize = caption.pictureSize;
+        option.toolButtonStyle = Qt::ToolButtonTextUnderIcon;
+        const QSize content(
+            std::max(caption.pictureSize.width(),
+                     text.width() + 2 * metrics.horizontalAdvance(QLatin1Char(' '))),
+            caption.pictureSize.height() + 4 + text.height());
+        option.rect.setSize(content);
+        return style.sizeFromContents(QStyle::CT_ToolButton, &option, content).width();
+    }
+    }
+    return 0;
 }
 
-bool AllFit(const std::vector<Caption>& captions, const QFont& font) {
+bool AllFit(std::span<const Caption> captions, const QFont& font, const QStyle& style) {
     const QFontMetrics metrics(font);
-    return std::all_of(captions.begin(), captions.end(), [&metrics](const Caption& caption) {
-        return caption.margin + metrics.horizontalAdvance(caption.text) <= caption.room;
+    return std::all_of(captions.begin(), captions.end(), [&](const Caption& caption) {
+        return NeededWidth(caption, metrics, style) <= caption.width;
     });
 }
 
 } // namespace
 
-bool CaptionsFit(const QWidget& window) {
-    for (const QWidget* control : window.findChildren<QWidget*>()) {
-        const std::optional<QString> text = CaptionOf(*control);
-        if (control->isHidden() || !text || text->isEmpty())
-            continue;
-        const bool isFrame = qobject_cast<const QGroupBox*>(control) != nullptr;
-        const int needed =
-            isFrame ? control->fontMetrics().horizontalAdvance(*text) : control->sizeHint().width();
-        if (needed > control->width())
-            return false;
-    }
-    return true;
-}
-
-void FitFontToCaptions(QWidget& window) {
-    QFont font = window.font();
-    const std::vector<Caption> captions = VisibleCaptions(window);
-    if (AllFit(captions, font))
-        return;
+QFont FontFittingCaptions(const QFont& desktopFont, std::span<const Caption> captions) {
+    const QStyle& style = *QApplication::style();
+    if (AllFit(captions, desktopFont, style))
+        return desktopFont;
+    QFont font = desktopFont;
     // A default font given in pixels still has a point size to step down from.
     if (font.pointSizeF() <= 0)
         font.setPointSizeF(QFontInfo(font).pointSizeF());
     // Text scales with the point size, the margins around it do not: the tightest caption
-    // tells the size to try first. Each size tried loads a font, and changing the window's
-    // font relays out every control, so that happens once, with the size found.
+    // tells the size to try first, so that few sizes are loaded on the way.
+    const QFontMetrics metrics(font);
     double scale = 1.0;
     for (const Caption& caption : captions) {
-        if (caption.textWidth > 0)
-            scale = std::min(scale, double(caption.room - caption.margin) / caption.textWidth);
+        const int textWidth = metrics.horizontalAdvance(caption.text);
+        const int margin = std::max(0, NeededWidth(caption, metrics, style) - textWidth);
+        if (textWidth > 0)
+            scale = std::min(scale, double(caption.width - margin) / textWidth);
     }
     double points = std::floor(font.pointSizeF() * scale / kPointStep) * kPointStep;
     for (;;) {
         font.setPointSizeF(std::max(points, kSmallestPointSize));
-        if (points <= kSmallestPointSize || AllFit(captions, font))
-            break;
+        if (points <= kSmallestPointSize || AllFit(captions, font, style))
+            return font;
         points -= kPointStep;
     }
-    window.setFont(font);
 }
 
 } // namespace main_window

@@ -3,7 +3,6 @@
 #include "frm_main.h"
 
 #include "artwork.h"
-#include "caption_fit.h"
 #include "twips.h"
 
 #include "resources/program_identity.h"
@@ -30,7 +29,6 @@ frmMain::frmMain(platform::Platform& platform, QWidget* parent)
     SetAccessibleNames();
     SetTabOrder();
     SetWindowProperties();
-    main_window::FitFontToCaptions(*this);
     ConnectPanelRules();
     ConnectWorkflow();
     CreateSettingsFileActions();

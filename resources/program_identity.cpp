@@ -1,5 +1,7 @@
 #include "program_identity.h"
 
+#include "icon_from_files.h"
+
 #include <QGuiApplication>
 #include <QSize>
 
@@ -14,12 +16,11 @@ QString DesktopFileName() {
 }
 
 QIcon LoadApplicationIcon() {
-    QIcon icon;
+    std::vector<IconImage> images;
     // 64 and 96 pixels serve the 32 and 48 pixel sizes on screens at twice the density.
-    for (const int size : {16, 24, 32, 48, 64, 96}) {
-        icon.addFile(QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size));
-    }
-    return icon;
+    for (const int size : {16, 24, 32, 48, 64, 96})
+        images.push_back({QStringLiteral(":/icons/app-%1.png").arg(size), QSize(size, size)});
+    return IconFromFiles(std::move(images));
 }
 
 void ApplyProgramIdentity() {
