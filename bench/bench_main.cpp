@@ -1,5 +1,6 @@
 // cordelo-bench: measures the figures the tool is held to and prints them as a table,
 // each with its floor or baseline and the ratio.
+#include "instruction_count.h"
 #include "reader_throughput.h"
 #include "startup_cost.h"
 #include "workflow_timings.h"
@@ -63,6 +64,25 @@ void ReportIdleCpu() {
         "-", percent / 0.2, "<= 0.2 %", percent >= 0 && percent <= 0.2);
 }
 
+QString Millions(double count) {
+    return QString::number(count / 1e6, 'f', 1) + QStringLiteral(" M instructions");
+}
+
+void ReportStartupInstructions(const QString& tool, const QString& minimal) {
+    const char* figure = "Start-up to first paint, instructions (callgrind)";
+    const std::optional<double> toolCount = bench::CountInstructions(tool);
+    const std::optional<double> minimalCount = bench::CountInstructions(minimal);
+    if (!toolCount || !minimalCount) {
+        std::printf(
+            "| %s | could not be measured (is valgrind installed?) | | | <= 1.3 | MISSED |\n",
+            figure);
+        return;
+    }
+    const double ratio = *toolCount / *minimalCount;
+    Row(figure, Millions(*toolCount), "minimal Qt Widgets program " + Millions(*minimalCount),
+        ratio, "<= 1.3", ratio <= 1.3);
+}
+
 void ReportStartup(const QString& directory) {
     const auto [tool, minimal] = bench::CompareStartup(
         directory + "/bench-tool-startup", directory + "/bench-minimal-widgets", kStartupRuns);
@@ -87,6 +107,8 @@ void ReportStartup(const QString& directory) {
     Row("Start-up to first paint (median; ratio: median of back-to-back pairs)",
         Ms(Median(toolPaint)), "minimal Qt Widgets program " + Ms(Median(minimalPaint)), paintRatio,
         "<= 1.3", paintRatio <= 1.3);
+    ReportStartupInstructions(directory + "/bench-tool-startup",
+                              directory + "/bench-minimal-widgets");
     const double peakRatio = double(Median(toolPeak)) / double(Median(minimalPeak));
     Row("Peak memory (median)", QString::number(Median(toolPeak) / 1024.0, 'f', 1) + " MiB",
         "minimal Qt Widgets program " + QString::number(Median(minimalPeak) / 1024.0, 'f', 1) +

@@ -19,25 +19,29 @@ namespace {
 
 constexpr double kPointStep = 0.5;
 
-int NeededWidth(const Caption& caption, const QFontMetrics& metrics, const QStyle& style) {
+// A caption's text width and the width its control needs for it, measuring the text once.
+struct Measure {
+    int text = 0;
+    int needed = 0;
+};
+
+Measure Measured(const Caption& caption, const QFontMetrics& metrics, const QStyle& style) {
+    if (caption.kind == CaptionKind::Frame) {
+        const int width = metrics.horizontalAdvance(caption.text);
+        return {width, width};
+    }
     const QSize text = metrics.size(Qt::TextShowMnemonic, caption.text);
     switch (caption.kind) {
-    case CaptionKind::Label:
-        return metrics
-            .boundingRect(QRect(0, 0, 2000, 2000), Qt::AlignLeft | Qt::AlignTop, caption.text)
-            .width();
-    case CaptionKind::Frame:
-        return metrics.horizontalAdvance(caption.text);
     case CaptionKind::CheckBox: {
         QStyleOptionButton option;
         option.text = caption.text;
-        return style.sizeFromContents(QStyle::CT_CheckBox, &option, text).width();
+        return {text.width(), style.sizeFromContents(QStyle::CT_CheckBox, &option, text).width()};
     }
     case CaptionKind::Button: {
         QStyleOptionButton option;
         option.text = caption.text;
         option.rect.setSize(text);
-        return style.sizeFromContents(QStyle::CT_PushButton, &option, text).width();
+        return {text.width(), style.sizeFromContents(QStyle::CT_PushButton, &option, text).width()};
     }
     case CaptionKind::PictureButton: {
         QStyleOptionToolButton option;
@@ -49,16 +53,18 @@ int NeededWidth(const Caption& caption, const QFontMetrics& metrics, const QStyl
                      text.width() + 2 * metrics.horizontalAdvance(QLatin1Char(' '))),
             caption.pictureSize.height() + 4 + text.height());
         option.rect.setSize(content);
-        return style.sizeFromContents(QStyle::CT_ToolButton, &option, content).width();
+        return {text.width(),
+                style.sizeFromContents(QStyle::CT_ToolButton, &option, content).width()};
     }
+    default:
+        return {text.width(), text.width()};
     }
-    return 0;
 }
 
 bool AllFit(std::span<const Caption> captions, const QFont& font, const QStyle& style) {
     const QFontMetrics metrics(font);
     return std::all_of(captions.begin(), captions.end(), [&](const Caption& caption) {
-        return NeededWidth(caption, metrics, style) <= caption.width;
+        return Measured(caption, metrics, style).needed <= caption.width;
     });
 }
 
@@ -66,22 +72,23 @@ bool AllFit(std::span<const Caption> captions, const QFont& font, const QStyle& 
 
 QFont FontFittingCaptions(const QFont& desktopFont, std::span<const Caption> captions) {
     const QStyle& style = *QApplication::style();
-    if (AllFit(captions, desktopFont, style))
+    // Text scales with the point size, the margins around it do not: the tightest caption
+    // tells the size to try first, so that few sizes are loaded and measured on the way.
+    const QFontMetrics metrics(desktopFont);
+    double scale = 1.0;
+    for (const Caption& caption : captions) {
+        const Measure measure = Measured(caption, metrics, style);
+        if (measure.needed > caption.width && measure.text > 0) {
+            const int margin = measure.needed - measure.text;
+            scale = std::min(scale, double(caption.width - margin) / measure.text);
+        }
+    }
+    if (scale >= 1.0)
         return desktopFont;
     QFont font = desktopFont;
     // A default font given in pixels still has a point size to step down from.
     if (font.pointSizeF() <= 0)
         font.setPointSizeF(QFontInfo(font).pointSizeF());
-    // Text scales with the point size, the margins around it do not: the tightest caption
-    // tells the size to try first, so that few sizes are loaded on the way.
-    const QFontMetrics metrics(font);
-    double scale = 1.0;
-    for (const Caption& caption : captions) {
-        const int textWidth = metrics.horizontalAdvance(caption.text);
-        const int margin = std::max(0, NeededWidth(caption, metrics, style) - textWidth);
-        if (textWidth > 0)
-            scale = std::min(scale, double(caption.width - margin) / textWidth);
-    }
     double points = std::floor(font.pointSizeF() * scale / kPointStep) * kPointStep;
     for (;;) {
         font.setPointSizeF(std::max(points, kSmallestPointSize));
