@@ -4,7 +4,6 @@
 int RunLayoutTests(int argc, char** argv);
 int RunSettingsPanelTests(int argc, char** argv);
 int RunAddressFocusTests(int argc, char** argv);
-int RunAccessibilityTests(int argc, char** argv);
 int RunSettingsFileTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
@@ -13,7 +12,6 @@ int main(int argc, char** argv) {
     failures += RunLayoutTests(argc, argv);
     failures += RunSettingsPanelTests(argc, argv);
     failures += RunAddressFocusTests(argc, argv);
-    failures += RunAccessibilityTests(argc, argv);
     failures += RunSettingsFileTests(argc, argv);
     return failures;
 }

@@ -11,7 +11,6 @@ class ScreenshotTest : public QObject {
 private slots:
     void rendersWithTheOptionsGiven_data();
     void rendersWithTheOptionsGiven();
-    void refusesUnknownOptions();
 };
 
 void ScreenshotTest::rendersWithTheOptionsGiven_data() {
@@ -40,13 +39,6 @@ void ScreenshotTest::rendersWithTheOptionsGiven() {
     QCOMPARE(image.size(), size);
     // The window's own background, left of the first frame.
     QCOMPARE(QColor(image.pixel(2, 2)).lightness() < 128, dark);
-}
-
-void ScreenshotTest::refusesUnknownOptions() {
-    QProcess tool;
-    tool.start(CORDELO_SCREENSHOT, {"window.png", "--sepia"});
-    QVERIFY(tool.waitForFinished(30000));
-    QCOMPARE(tool.exitCode(), 2);
 }
 
 QTEST_GUILESS_MAIN(ScreenshotTest)
