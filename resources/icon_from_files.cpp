@@ -1,7 +1,6 @@
 #include "icon_from_files.h"
 
 #include <QIconEngine>
-#include <QImageReader>
 #include <QPainter>
 
 #include <algorithm>
@@ -66,13 +65,8 @@ private:
     QIcon& ImageFor(QSize size) {
         const std::size_t best = BestFor(size);
         auto [decoded, isNew] = m_decoded.try_emplace(best);
-        if (isNew) {
-            // Told the format and kept from guessing, the reader does not load every image
-            // plugin to ask whether it knows the file.
-            QImageReader reader(m_images[best].file, "png");
-            reader.setAutoDetectImageFormat(false);
-            decoded->second.addPixmap(QPixmap::fromImage(reader.read()));
-        }
+        if (isNew)
+            decoded->second.addFile(m_images[best].file, m_images[best].size);
         return decoded->second;
     }
 

@@ -10,7 +10,7 @@
 
 namespace resources {
 
-// One image of an icon: its PNG file and the size of the picture in it.
+// One image of an icon: its file and the size of the picture in it.
 struct IconImage {
     QString file;
     QSize size;
