@@ -39,7 +39,8 @@ public:
         m_next += chunk.size();
         return chunk;
     }
-    QString deviceFor(int) const override { return {}; }
+    QList<platform::PortAssignment> discoverPorts() const override { return {}; }
+    QString openedDevice() const override { return {}; }
 
 private:
     const QByteArray& m_input;

@@ -1,7 +1,6 @@
 #include "qt_serial_port.h"
 
 #include "open_error_text.h"
-#include "port_names.h"
 #include "qt_settings_store.h"
 
 #include <QMetaObject>
@@ -11,6 +10,7 @@
 #endif
 
 #include <chrono>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -47,8 +47,8 @@ OpenFailure Classify(QSerialPort::SerialPortError error, const QString& reason) 
 
 } // namespace
 
-QtSerialPort::QtSerialPort(const SettingsStore& settings, QObject* parent)
-    : QObject(parent), m_settings(settings) {
+QtSerialPort::QtSerialPort(const SettingsStore& settings, PortTree tree, QObject* parent)
+    : QObject(parent), m_settings(settings), m_tree(std::move(tree)) {
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
 }
 
@@ -66,8 +66,9 @@ bool QtSerialPort::open() {
     if (m_port.isOpen())
         return true;
 
-    const QString device = deviceFor(m_commPort);
-    m_port.setPortName(device);
+    // Worked out again here, so an adapter plugged in since start-up is found.
+    const PortAssignment target = discoverPorts().value(m_commPort - 1);
+    m_port.setPortName(target.device);
     m_port.setBaudRate(m_lineSettings.baudRate);
     m_port.setParity(m_lineSettings.parity);
     m_port.setDataBits(m_lineSettings.dataBits);
@@ -76,10 +77,11 @@ bool QtSerialPort::open() {
     m_lost = false;
 
     if (!m_port.open(QIODevice::ReadWrite)) {
-        describeOpenFailure(device);
+        describeOpenFailure(target);
         m_port.clearError();
         return false;
     }
+    m_openedDevice = LastingName(target);
     // Pseudo-terminals and some adapters have no modem lines; the port works without RTS.
     if (m_rtsEnable)
         m_port.setRequestToSend(true);
@@ -87,11 +89,12 @@ bool QtSerialPort::open() {
     return true;
 }
 
-void QtSerialPort::describeOpenFailure(const QString& device) {
+void QtSerialPort::describeOpenFailure(const PortAssignment& target) {
     OpenErrorFacts facts;
     facts.reason = m_port.errorString();
-    facts.failure = Classify(m_port.error(), facts.reason);
-    facts.device = device;
+    // A /dev/ttyS node without a UART fails with an I/O error: nothing is plugged in.
+    facts.failure = target.present ? Classify(m_port.error(), facts.reason) : OpenFailure::NotFound;
+    facts.device = target.device;
     facts.portNumber = m_commPort;
     facts.settingsLocation = QtSettingsStore::location();
     m_errorDescription = DescribeOpenError(facts);
@@ -146,8 +149,8 @@ QByteArray QtSerialPort::readAll() {
     return received;
 }
 
-QString QtSerialPort::deviceFor(int portNumber) const {
-    return DeviceForPort(m_settings, portNumber);
+QList<PortAssignment> QtSerialPort::discoverPorts() const {
+    return DiscoverPorts(m_settings, m_tree);
 }
 
 void QtSerialPort::handleError(QSerialPort::SerialPortError error) {

@@ -17,7 +17,8 @@ class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 
 public:
-    explicit QtSerialPort(const SettingsStore& settings, QObject* parent = nullptr);
+    explicit QtSerialPort(const SettingsStore& settings, PortTree tree = {},
+                          QObject* parent = nullptr);
     ~QtSerialPort() override;
 
     void setCommPort(int portNumber) override { m_commPort = portNumber; }
@@ -35,14 +36,16 @@ public:
     void write(const QByteArray& text) override;
     QByteArray readAll() override;
 
-    QString deviceFor(int portNumber) const override;
+    QList<PortAssignment> discoverPorts() const override;
+    QString openedDevice() const override { return m_openedDevice; }
 
 private:
     void handleError(QSerialPort::SerialPortError error);
     void closeLostPort();
-    void describeOpenFailure(const QString& device);
+    void describeOpenFailure(const PortAssignment& target);
 
     const SettingsStore& m_settings;
+    const PortTree m_tree;
     QSerialPort m_port;
     int m_commPort = 1;
     LineSettings m_lineSettings;
@@ -50,6 +53,7 @@ private:
     int m_inputLen = 0;
     bool m_lost = false;
     QString m_errorDescription;
+    QString m_openedDevice;
 };
 
 } // namespace platform

@@ -35,7 +35,8 @@ public:
     void write(const QByteArray& text) override;
     QByteArray readAll() override;
 
-    QString deviceFor(int portNumber) const override;
+    QList<platform::PortAssignment> discoverPorts() const override;
+    QString openedDevice() const override;
 
     // Script: bytes readable from now on, or from a time after now.
     void feed(const QByteArray& bytes, std::chrono::milliseconds after = {});
@@ -46,6 +47,8 @@ public:
     // on what came before.
     void setOnWrite(std::function<void(const QByteArray&)> hook) { m_onWrite = std::move(hook); }
     void failOpen(const QString& description) { m_openError = description; }
+    // Script: what the ports open from now on; until then COMn opens /dev/scriptedn.
+    void setPorts(const QList<platform::PortAssignment>& ports) { m_ports = ports; }
     // The device goes away: the port reads as closed from now on.
     void vanish() { m_open = false; }
 
@@ -54,6 +57,7 @@ public:
     int countWritten(const QByteArray& text) const { return m_written.count(text); }
     int reads() const { return m_reads; }
     int opens() const { return m_opens; }
+    int discoveries() const { return m_discoveries; }
     // "CommPort=3", "Settings=9600,N,8,1", "RTSEnable=1", "InputLen=0", "Open", "Close",
     // "Discard", in the order they happened.
     QStringList operations() const { return m_operations; }
@@ -73,6 +77,8 @@ private:
     QList<QByteArray> m_written;
     std::function<void(const QByteArray&)> m_onWrite;
     QStringList m_operations;
+    QList<platform::PortAssignment> m_ports;
+    mutable int m_discoveries = 0;
     int m_reads = 0;
     int m_opens = 0;
 };
