@@ -39,6 +39,8 @@ public:
         m_next += chunk.size();
         return chunk;
     }
+    bool waitForInput(std::chrono::milliseconds) override { return m_armed; }
+    QString deviceFor(int) const override { return {}; }
     QList<platform::PortAssignment> discoverPorts() const override { return {}; }
     QString openedDevice() const override { return {}; }
 

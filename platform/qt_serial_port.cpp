@@ -1,13 +1,11 @@
 #include "qt_serial_port.h"
 
 #include "open_error_text.h"
+#include "output_drain.h"
+#include "port_names.h"
 #include "qt_settings_store.h"
 
 #include <QMetaObject>
-
-#ifdef Q_OS_UNIX
-#include <termios.h>
-#endif
 
 #include <chrono>
 #include <utility>
@@ -21,6 +19,9 @@ using namespace std::chrono_literals;
 constexpr qint64 kReadBufferBytes = 64 * 1024;
 // A command is a few dozen bytes: at 9600 baud it leaves in well under this.
 constexpr auto kWriteTimeout = 2000ms;
+// The reset is 7 bytes, 8 ms at 9600 baud: a second is plenty, and an adapter that stopped
+// taking data does not freeze the window for longer.
+constexpr auto kCloseDrainLimit = 1000ms;
 // waitForReadyRead(0) moves one chunk at a time; a flood must not keep us here.
 constexpr int kMaxChunksPerRead = 64;
 
@@ -66,8 +67,7 @@ bool QtSerialPort::open() {
     if (m_port.isOpen())
         return true;
 
-    // Worked out again here, so an adapter plugged in since start-up is found.
-    const PortAssignment target = discoverPorts().value(m_commPort - 1);
+    const PortAssignment target = portToOpen();
     m_port.setPortName(target.device);
     m_port.setBaudRate(m_lineSettings.baudRate);
     m_port.setParity(m_lineSettings.parity);
@@ -85,17 +85,34 @@ bool QtSerialPort::open() {
     // Pseudo-terminals and some adapters have no modem lines; the port works without RTS.
     if (m_rtsEnable)
         m_port.setRequestToSend(true);
+#ifdef Q_OS_WIN
+    // Opening a port on POSIX raises DTR by itself; on Windows it must be asked for, and some
+    // adapters power the module from it.
+    m_port.setDataTerminalReady(true);
+#endif
     m_port.clearError();
     return true;
+}
+
+PortAssignment QtSerialPort::portToOpen() const {
+    if (m_devicePath.isEmpty()) {
+        // Worked out again here, so an adapter plugged in since start-up is found.
+        return discoverPorts().value(m_commPort - 1);
+    }
+    PortAssignment given;
+    given.device = m_devicePath;
+    given.present = true;
+    return given;
 }
 
 void QtSerialPort::describeOpenFailure(const PortAssignment& target) {
     OpenErrorFacts facts;
     facts.reason = m_port.errorString();
     // A /dev/ttyS node without a UART fails with an I/O error: nothing is plugged in.
-    facts.failure = target.present ? Classify(m_port.error(), facts.reason) : OpenFailure::NotFound;
+    facts.failure =
+        target.present ? Classify(m_port.error(), facts.reason) : OpenFailure::NotFound;
     facts.device = target.device;
-    facts.portNumber = m_commPort;
+    facts.portNumber = m_devicePath.isEmpty() ? m_commPort : 0;
     facts.settingsLocation = QtSettingsStore::location();
     m_errorDescription = DescribeOpenError(facts);
 }
@@ -105,14 +122,9 @@ void QtSerialPort::close() {
         m_lost = false;
         return;
     }
-    if (!m_lost) {
-        // The last command (the reset) must leave the machine before the port goes.
-        while (m_port.bytesToWrite() > 0 && m_port.waitForBytesWritten(kWriteTimeout.count())) {
-        }
-#ifdef Q_OS_UNIX
-        ::tcdrain(static_cast<int>(m_port.handle()));
-#endif
-    }
+    // The last command (the reset) must leave the machine before the port goes.
+    if (!m_lost)
+        DrainOutput(m_port, kCloseDrainLimit);
     m_port.close();
     m_lost = false;
 }
@@ -147,6 +159,22 @@ QByteArray QtSerialPort::readAll() {
     if (m_lost)
         closeLostPort();
     return received;
+}
+
+bool QtSerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    if (!isOpen())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    const bool arrived = timeout > std::chrono::milliseconds::zero() &&
+                         m_port.waitForReadyRead(static_cast<int>(timeout.count()));
+    return arrived && !m_lost;
+}
+
+QString QtSerialPort::deviceFor(int portNumber) const {
+    if (!m_devicePath.isEmpty())
+        return m_devicePath;
+    return DeviceForPort(m_settings, portNumber, m_tree);
 }
 
 QList<PortAssignment> QtSerialPort::discoverPorts() const {

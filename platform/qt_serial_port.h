@@ -1,6 +1,6 @@
 // The serial port on QSerialPort, with the facts of this platform handled: reads pull
 // what the operating system holds, writes reach it before returning, closing drains
-// output first, and a lost device closes the port at once.
+// output first for at most a second, and a lost device closes the port at once.
 #pragma once
 
 #include "line_settings.h"
@@ -35,19 +35,26 @@ public:
     void discardInput() override;
     void write(const QByteArray& text) override;
     QByteArray readAll() override;
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
+    // Opens this device whatever the port number says, for a device given by its path;
+    // deviceFor() then names it. Empty goes back to opening by port number.
+    void setDevicePath(const QString& device) { m_devicePath = device; }
+    QString deviceFor(int portNumber) const override;
     QList<PortAssignment> discoverPorts() const override;
     QString openedDevice() const override { return m_openedDevice; }
 
 private:
     void handleError(QSerialPort::SerialPortError error);
     void closeLostPort();
+    PortAssignment portToOpen() const;
     void describeOpenFailure(const PortAssignment& target);
 
     const SettingsStore& m_settings;
     const PortTree m_tree;
     QSerialPort m_port;
     int m_commPort = 1;
+    QString m_devicePath;
     LineSettings m_lineSettings;
     bool m_rtsEnable = false;
     int m_inputLen = 0;

@@ -17,6 +17,9 @@ inline const QString kCommDeviceKey = QStringLiteral("CommDevice");
 // open starts with empty input and an empty receive state, and is remembered by its port
 // number and by its device.
 bool OpenPort(Link& link, int portNumber);
+// OpenPort without telling anyone and without remembering the port: for callers that
+// report a failure their own way (the port's errorDescription() says why).
+bool OpenLine(Link& link, int portNumber);
 void ClosePort(Link& link);
 // Drops everything received and not yet scanned; a token already begun stays open.
 void FlushInput(Link& link);

@@ -18,7 +18,7 @@ namespace doubles {
 
 class ScriptedSerialPort : public platform::SerialPort {
 public:
-    explicit ScriptedSerialPort(const FakePacing& pacing) : m_pacing(pacing) {}
+    explicit ScriptedSerialPort(FakePacing& pacing) : m_pacing(pacing) {}
 
     void setCommPort(int portNumber) override;
     int commPort() const override { return m_commPort; }
@@ -34,7 +34,10 @@ public:
     void discardInput() override;
     void write(const QByteArray& text) override;
     QByteArray readAll() override;
+    // Moves the virtual clock to the next scripted arrival, or on by the timeout.
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
+    QString deviceFor(int portNumber) const override;
     QList<platform::PortAssignment> discoverPorts() const override;
     QString openedDevice() const override;
 
@@ -57,7 +60,6 @@ public:
     int countWritten(const QByteArray& text) const { return m_written.count(text); }
     int reads() const { return m_reads; }
     int opens() const { return m_opens; }
-    int discoveries() const { return m_discoveries; }
     // "CommPort=3", "Settings=9600,N,8,1", "RTSEnable=1", "InputLen=0", "Open", "Close",
     // "Discard", in the order they happened.
     QStringList operations() const { return m_operations; }
@@ -68,7 +70,7 @@ private:
         QByteArray bytes;
     };
 
-    const FakePacing& m_pacing;
+    FakePacing& m_pacing;
     int m_commPort = 1;
     bool m_open = false;
     QString m_openError;
@@ -78,7 +80,6 @@ private:
     std::function<void(const QByteArray&)> m_onWrite;
     QStringList m_operations;
     QList<platform::PortAssignment> m_ports;
-    mutable int m_discoveries = 0;
     int m_reads = 0;
     int m_opens = 0;
 };

@@ -1,6 +1,6 @@
 // cordelo-screenshot <out.png> [--connected]: renders the window as a user first sees it,
 // or connected to an in-process virtual module, to a PNG file, without a display.
-#include "application.h"
+#include "main_window/application.h"
 
 #include "platform/qt_settings_store.h"
 

@@ -1,0 +1,138 @@
+// Reading a profile: sections, keys and values line by line, refusing the first line that
+// is not understood, so that a typo never passes silently.
+#include "profile.h"
+#include "value_text.h"
+
+#include <QHash>
+#include <QStringDecoder>
+
+namespace profile {
+
+namespace {
+
+enum class Section { None, Module, Device };
+
+const QString kModuleSection = QStringLiteral("Module");
+const QString kDeviceSection = QStringLiteral("Device");
+
+bool IsCommentOrEmpty(QStringView line) {
+    return line.isEmpty() || line.front() == u';' || line.front() == u'#';
+}
+
+// "[Name]", optionally followed by a comment.
+std::optional<ProfileError> ReadSectionLine(QStringView line, int number, Section& section) {
+    const qsizetype close = line.indexOf(u']');
+    if (close < 0)
+        return ProfileError{line.toString(), number, QStringLiteral("the closing ] is missing")};
+    const QString name = line.mid(1, close - 1).toString();
+    const QStringView rest = TrimBlanks(line.mid(close + 1));
+    if (!rest.isEmpty() && rest.front() != u';')
+        return ProfileError{QStringLiteral("[%1]").arg(name), number,
+                            QStringLiteral("nothing but a comment may follow a section name")};
+    if (name == kModuleSection)
+        section = Section::Module;
+    else if (name == kDeviceSection)
+        section = Section::Device;
+    else
+        return ProfileError{QStringLiteral("[%1]").arg(name), number,
+                            QStringLiteral("unknown section (the sections are [Module] and "
+                                           "[Device])")};
+    return std::nullopt;
+}
+
+std::optional<ProfileError> SetDeviceKey(DeviceFacts& device, const QString& key,
+                                         const QString& value) {
+    if (key == kDeviceKeys[0])
+        device.address = value;
+    else if (key == kDeviceKeys[1])
+        device.firmware = value;
+    else
+        return ProfileError{
+            key, 0, QStringLiteral("unknown key (the keys are %1)").arg(kDeviceKeys.join(u' '))};
+    return std::nullopt;
+}
+
+class ProfileReader {
+public:
+    std::optional<ProfileError> ReadLine(QStringView line, int number) {
+        line = TrimBlanks(line);
+        if (IsCommentOrEmpty(line))
+            return std::nullopt;
+        if (line.front() == u'[')
+            return ReadSectionLine(line, number, m_section);
+        const qsizetype equals = line.indexOf(u'=');
+        if (equals < 0)
+            return ProfileError{
+                {}, number, QStringLiteral("expected key=value, a [section] or a comment")};
+        const QString key = TrimBlanks(line.left(equals)).toString();
+        if (m_section == Section::None)
+            return ProfileError{key, number,
+                                QStringLiteral("keys belong under [Module] or [Device]")};
+        const auto value = UnquoteValue(line.mid(equals + 1));
+        if (const auto* error = std::get_if<ValueSyntaxError>(&value))
+            return ProfileError{key, number, error->rule};
+        if (std::optional<ProfileError> error = SetKey(key, std::get<QString>(value))) {
+            error->line = number;
+            return error;
+        }
+        return NoteKey(key, number);
+    }
+
+    const Profile& Result() const { return m_profile; }
+
+private:
+    std::optional<ProfileError> SetKey(const QString& key, const QString& value) {
+        if (m_section == Section::Module)
+            return SetModuleKey(m_profile.module, key, value);
+        return SetDeviceKey(m_profile.device, key, value);
+    }
+
+    // A second value for a key is most likely a slip; which one was meant is unknown.
+    std::optional<ProfileError> NoteKey(const QString& key, int number) {
+        const QString where =
+            (m_section == Section::Module ? kModuleSection : kDeviceSection) + u'/' + key;
+        const auto first = m_seen.constFind(where);
+        if (first != m_seen.constEnd())
+            return ProfileError{key, number,
+                                QStringLiteral("given twice (first on line %1)").arg(*first)};
+        m_seen.insert(where, number);
+        return std::nullopt;
+    }
+
+    Profile m_profile;
+    Section m_section = Section::None;
+    QHash<QString, int> m_seen;
+};
+
+} // namespace
+
+std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text) {
+    QByteArrayView text = utf8Text;
+    if (text.startsWith("\xEF\xBB\xBF"))
+        text = text.sliced(3);
+    ProfileReader reader;
+    int number = 0;
+    for (QByteArrayView line : QByteArray::fromRawData(text.data(), text.size()).split('\n')) {
+        ++number;
+        if (line.endsWith('\r'))
+            line.chop(1);
+        QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
+        const QString decoded = decoder.decode(line);
+        if (decoder.hasError())
+            return ProfileError{{}, number, QStringLiteral("not UTF-8 text")};
+        if (std::optional<ProfileError> error = reader.ReadLine(decoded, number))
+            return *error;
+    }
+    return reader.Result();
+}
+
+QString DescribeProfileError(const ProfileError& error) {
+    QString text;
+    if (error.line > 0)
+        text = QStringLiteral("line %1: ").arg(error.line);
+    if (!error.key.isEmpty())
+        text += error.key + QStringLiteral(": ");
+    return text + error.rule;
+}
+
+} // namespace profile
