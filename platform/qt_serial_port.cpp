@@ -109,8 +109,7 @@ void QtSerialPort::describeOpenFailure(const PortAssignment& target) {
     OpenErrorFacts facts;
     facts.reason = m_port.errorString();
     // A /dev/ttyS node without a UART fails with an I/O error: nothing is plugged in.
-    facts.failure =
-        target.present ? Classify(m_port.error(), facts.reason) : OpenFailure::NotFound;
+    facts.failure = target.present ? Classify(m_port.error(), facts.reason) : OpenFailure::NotFound;
     facts.device = target.device;
     facts.portNumber = m_devicePath.isEmpty() ? m_commPort : 0;
     facts.settingsLocation = QtSettingsStore::location();

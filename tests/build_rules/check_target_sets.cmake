@@ -24,6 +24,7 @@ set(posix_only_targets
   tst_installed_tool
   tst_link_drills
   tst_module_exchange
+  tst_port_discovery
   tst_qt_serial_port
   tst_virtual_module
   tst_window_drills)
