@@ -3,7 +3,6 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 #ifdef Q_OS_LINUX
 #include <fcntl.h>
@@ -12,6 +11,7 @@
 #include <unistd.h>
 #endif
 
+#include <algorithm>
 #include <optional>
 
 namespace platform {
@@ -81,8 +81,16 @@ QString UsbDescription(const PortTree& tree, const QString& name) {
     return {};
 }
 
+// "ttyS" matches ttyS0 and ttyS12; "tty" matches tty, tty0 and tty63.
+bool IsNumbered(QStringView name, QStringView prefix) {
+    if (!name.startsWith(prefix))
+        return false;
+    const QStringView number = name.mid(prefix.size());
+    return std::all_of(number.begin(), number.end(), [](QChar c) { return c.isDigit(); });
+}
+
 QString Describe(const PortTree& tree, const QString& name) {
-    if (name.startsWith(QLatin1String("rfcomm")))
+    if (IsNumbered(name, u"rfcomm"))
         return QStringLiteral("Bluetooth serial link");
     const QString usb = UsbDescription(tree, name);
     return usb.isEmpty() ? QStringLiteral("serial port") : usb;
@@ -119,14 +127,14 @@ SerialDevices ScanSerialDevices(const PortTree& tree) {
     }
 
     // Adapters without a by-id link: Bluetooth links, and what udev did not name.
-    static const QRegularExpression onboardName(QStringLiteral("^ttyS\\d+$"));
-    static const QRegularExpression bluetoothName(QStringLiteral("^rfcomm\\d+$"));
     const QDir sysTty(tree.sysTty);
     for (const QString& name :
          sysTty.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name)) {
+        // Onboard UARTs are done; virtual consoles are never adapters, and there are dozens.
+        if (taken.contains(name) || IsNumbered(name, u"ttyS") || IsNumbered(name, u"tty"))
+            continue;
         const bool hardware = QFileInfo::exists(sysTty.filePath(name) + "/device");
-        if (taken.contains(name) || onboardName.match(name).hasMatch() ||
-            !(hardware || bluetoothName.match(name).hasMatch()) || !devices.exists(name))
+        if (!(hardware || IsNumbered(name, u"rfcomm")) || !devices.exists(name))
             continue;
         found.adapters.append({devices.filePath(name), {}, Describe(tree, name)});
     }
