@@ -5,31 +5,7 @@
 #include "memory_settings_store.h"
 #include "scratch_port_tree.h"
 
-#include <QRegularExpression>
 #include <QTest>
-
-namespace {
-
-const QString kFtdi = QStringLiteral("FT232R USB UART|FTDI|A10K1234");
-
-// "ttyS0" a UART, "ttyS1:0" one without hardware, "ttyS2:" one sysfs says nothing of,
-// "ttyUSB0=usb-A" an adapter with its by-id name, "ttyACM0=" one without, "rfcomm0" a
-// Bluetooth link, a trailing "!" an adapter unplugged since.
-void Build(doubles::ScratchPortTree& scratch, const QStringList& devices) {
-    for (const QString& item : devices) {
-        const QString name = item.section(QRegularExpression("[:=]"), 0, 0);
-        if (name.startsWith("ttyS"))
-            scratch.addUart(name.mid(4).toInt(), item.contains(':') ? item.section(':', 1) : "4");
-        else if (name.startsWith("rfcomm"))
-            scratch.addRfcomm(name);
-        else
-            scratch.addUsbAdapter(name, item.section('=', 1).remove('!'), kFtdi);
-        if (item.endsWith('!'))
-            QFile::remove(scratch.path("dev/" + name));
-    }
-}
-
-} // namespace
 
 class PortDiscoveryTest : public QObject {
     Q_OBJECT
@@ -37,57 +13,67 @@ class PortDiscoveryTest : public QObject {
 private slots:
     void numbersFollowTheRules_data();
     void numbersFollowTheRules();
-    void entrySaysWhatItOpens_data();
-    void entrySaysWhatItOpens();
+    void adapterIsNamedByItsMaker();
 };
 
 void PortDiscoveryTest::numbersFollowTheRules_data() {
-    QTest::addColumn<QStringList>("devices");
-    QTest::addColumn<QStringList>("mapped");
-    QTest::addColumn<QStringList>("present");
+    // "ttyS0:4" a UART, "ttyS1:0" a node without one, "ttyS2" one sysfs says nothing of,
+    // "ttyUSB0=usb-A" an adapter and its by-id name, "ttyACM0=" one without, "rfcomm0" a
+    // Bluetooth link, a trailing "!" an adapter unplugged since. "@" is the scratch /dev.
+    QTest::addColumn<QString>("devices");
+    QTest::addColumn<QString>("mapped");
+    QTest::addColumn<QString>("present");
 
-    QTest::newRow("phantom ttyS0 gives COM1 to the adapter")
-        << QStringList{"ttyS0:0", "ttyS1", "ttyUSB0=usb-A"} << QStringList{}
-        << QStringList{"COM1=usb-A", "COM2=ttyS1"};
-    QTest::newRow("real and unjudged UARTs keep their numbers")
-        << QStringList{"ttyS0", "ttyS2:", "ttyUSB0=usb-A"} << QStringList{}
-        << QStringList{"COM1=ttyS0", "COM2=usb-A", "COM3=ttyS2"};
-    QTest::newRow("two adapters plugged A, B")
-        << QStringList{"ttyUSB0=usb-A", "ttyUSB1=usb-B"} << QStringList{}
-        << QStringList{"COM1=usb-A", "COM2=usb-B"};
-    QTest::newRow("two adapters plugged B, A")
-        << QStringList{"ttyUSB0=usb-B", "ttyUSB1=usb-A"} << QStringList{}
-        << QStringList{"COM1=usb-A", "COM2=usb-B"};
-    QTest::newRow("three adapters plugged C, A, B")
-        << QStringList{"ttyS0", "ttyUSB0=usb-C", "ttyACM0=usb-A", "ttyUSB1=usb-B"} << QStringList{}
-        << QStringList{"COM1=ttyS0", "COM2=usb-A", "COM3=usb-B", "COM4=usb-C"};
-    QTest::newRow("three adapters plugged B, C, A")
-        << QStringList{"ttyS0", "ttyACM0=usb-B", "ttyUSB0=usb-C", "ttyUSB1=usb-A"} << QStringList{}
-        << QStringList{"COM1=ttyS0", "COM2=usb-A", "COM3=usb-B", "COM4=usb-C"};
-    QTest::newRow("a mapping takes an adapter's number and device")
-        << QStringList{"ttyUSB0=usb-A", "ttyUSB1=usb-B"} << QStringList{"COM1=@/ttyUSB1"}
-        << QStringList{"COM1=usb-B", "COM2=usb-A"};
-    QTest::newRow("a mapping to nothing still wins")
-        << QStringList{"ttyS0", "ttyUSB0=usb-A"} << QStringList{"COM1=@/ttyUSB9"}
-        << QStringList{"COM2=usb-A"};
-    QTest::newRow("an adapter unplugged")
-        << QStringList{"ttyUSB0=usb-A", "ttyUSB1=usb-B!", "ttyUSB2=usb-C"} << QStringList{}
-        << QStringList{"COM1=usb-A", "COM2=usb-C"};
-    QTest::newRow("Bluetooth and unnamed adapters after named ones")
-        << QStringList{"rfcomm0", "ttyACM0=", "ttyUSB5=usb-Z"} << QStringList{}
-        << QStringList{"COM1=usb-Z", "COM2=rfcomm0", "COM3=ttyACM0"};
+    QTest::newRow("phantom ttyS0") << "ttyS0:0 ttyS1:4 ttyUSB0=usb-A"
+                                   << ""
+                                   << "COM1=usb-A COM2=ttyS1";
+    QTest::newRow("real and unjudged UARTs") << "ttyS0:4 ttyS2 ttyUSB0=usb-A"
+                                             << ""
+                                             << "COM1=ttyS0 COM2=usb-A COM3=ttyS2";
+    QTest::newRow("two plugged A, B") << "ttyUSB0=usb-A ttyUSB1=usb-B"
+                                      << ""
+                                      << "COM1=usb-A COM2=usb-B";
+    QTest::newRow("two plugged B, A") << "ttyUSB0=usb-B ttyUSB1=usb-A"
+                                      << ""
+                                      << "COM1=usb-A COM2=usb-B";
+    QTest::newRow("three plugged C, A, B") << "ttyS0:4 ttyUSB0=usb-C ttyACM0=usb-A ttyUSB1=usb-B"
+                                           << ""
+                                           << "COM1=ttyS0 COM2=usb-A COM3=usb-B COM4=usb-C";
+    QTest::newRow("three plugged B, C, A") << "ttyS0:4 ttyACM0=usb-B ttyUSB0=usb-C ttyUSB1=usb-A"
+                                           << ""
+                                           << "COM1=ttyS0 COM2=usb-A COM3=usb-B COM4=usb-C";
+    QTest::newRow("mapping takes a number and its adapter") << "ttyUSB0=usb-A ttyUSB1=usb-B"
+                                                            << "COM1=@/ttyUSB1"
+                                                            << "COM1=usb-B COM2=usb-A";
+    QTest::newRow("mapping to nothing") << "ttyS0:4 ttyUSB0=usb-A"
+                                        << "COM1=@/ttyUSB9"
+                                        << "COM2=usb-A";
+    QTest::newRow("adapter unplugged") << "ttyUSB0=usb-A ttyUSB1=usb-B! ttyUSB2=usb-C"
+                                       << ""
+                                       << "COM1=usb-A COM2=usb-C";
+    QTest::newRow("unnamed after named") << "rfcomm0 ttyACM0= ttyUSB5=usb-Z"
+                                         << ""
+                                         << "COM1=usb-Z COM2=rfcomm0 COM3=ttyACM0";
 }
 
 void PortDiscoveryTest::numbersFollowTheRules() {
-    QFETCH(QStringList, devices);
-    QFETCH(QStringList, mapped);
-    QFETCH(QStringList, present);
+    QFETCH(QString, devices);
+    QFETCH(QString, mapped);
+    QFETCH(QString, present);
     doubles::ScratchPortTree scratch;
-    Build(scratch, devices);
+    for (const QString& item : devices.split(' ')) {
+        const QString name = item.section(':', 0, 0).section('=', 0, 0);
+        if (item.contains('='))
+            scratch.addUsbAdapter(name, item.section('=', 1).remove('!'), "Model|Maker|1");
+        else
+            scratch.addTty(name, item.section(':', 1));
+        if (item.endsWith('!'))
+            QFile::remove(scratch.path("dev/" + name));
+    }
     doubles::MemorySettingsStore settings;
-    for (const QString& line : mapped)
-        settings.setValue("Ports", line.section('=', 0, 0),
-                          line.section(QLatin1Char('='), 1).replace('@', scratch.path("dev")));
+    if (!mapped.isEmpty())
+        settings.setValue("Ports", mapped.section('=', 0, 0),
+                          mapped.section('=', 1).replace('@', scratch.path("dev")));
 
     const QList<platform::PortAssignment> ports = platform::DiscoverPorts(settings, scratch.tree());
 
@@ -95,39 +81,26 @@ void PortDiscoveryTest::numbersFollowTheRules() {
     QStringList found;
     for (const platform::PortAssignment& port : ports) {
         QCOMPARE(platform::DeviceForPort(settings, port.portNumber, scratch.tree()), port.device);
+        const QString key = QStringLiteral("COM%1").arg(port.portNumber);
         if (port.present)
-            found << QStringLiteral("COM%1=").arg(port.portNumber) +
-                         QFileInfo(platform::LastingName(port)).fileName();
-        else if (mapped.filter(QStringLiteral("COM%1=").arg(port.portNumber)).isEmpty())
+            found << key + '=' + QFileInfo(platform::LastingName(port)).fileName();
+        else if (!mapped.startsWith(key + '='))
             QCOMPARE(port.device, scratch.path("dev/ttyS%1").arg(port.portNumber - 1));
     }
-    QCOMPARE(found, present);
+    QCOMPARE(found.join(' '), present);
 }
 
-void PortDiscoveryTest::entrySaysWhatItOpens_data() {
-    QTest::addColumn<QString>("strings");
-    QTest::addColumn<QString>("summary");
-
-    QTest::newRow("maker, model and serial")
-        << kFtdi << "ttyUSB0: " + kFtdi.section('|', 0, 0) + " (FTDI), serial A10K1234";
-    QTest::newRow("maker only") << "|FTDI|"
-                                << "ttyUSB0: FTDI";
-    QTest::newRow("no strings") << "||"
-                                << "ttyUSB0: USB serial adapter 0403:6001";
-    QTest::newRow("nothing plugged in") << ""
-                                        << "ttyS0: nothing is plugged in";
-}
-
-void PortDiscoveryTest::entrySaysWhatItOpens() {
-    QFETCH(QString, strings);
-    QFETCH(QString, summary);
+void PortDiscoveryTest::adapterIsNamedByItsMaker() {
     doubles::ScratchPortTree scratch;
-    if (!strings.isEmpty())
-        scratch.addUsbAdapter("ttyUSB0", "usb-X", strings);
+    scratch.addUsbAdapter("ttyUSB0", "usb-A", "FT232R USB UART|FTDI|A10K1234");
+    scratch.addUsbAdapter("ttyUSB1", "usb-B", "||");
 
     const auto ports = platform::DiscoverPorts(doubles::MemorySettingsStore(), scratch.tree());
 
-    QCOMPARE(platform::PortSummary(ports.first()), scratch.path("dev/") + summary);
+    QCOMPARE(platform::PortSummary(ports[0]),
+             scratch.path("dev/ttyUSB0: FT232R USB UART (FTDI), serial A10K1234"));
+    QCOMPARE(platform::PortSummary(ports[1]),
+             scratch.path("dev/ttyUSB1: USB serial adapter 0403:6001"));
 }
 
 QTEST_GUILESS_MAIN(PortDiscoveryTest)
