@@ -1,5 +1,7 @@
 // The serial devices a Linux system shows in /dev, /dev/serial/by-id and sysfs: onboard
 // UARTs that have hardware behind them, and the adapters in the order they take numbers.
+// Not QSerialPortInfo: it opens every ttyS node to judge it, drops those the user may not
+// open yet (before joining dialout), and cannot be pointed at a scratch tree.
 #pragma once
 
 #include "port_discovery.h"
