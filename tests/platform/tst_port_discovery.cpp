@@ -13,7 +13,6 @@ class PortDiscoveryTest : public QObject {
 private slots:
     void numbersFollowTheRules_data();
     void numbersFollowTheRules();
-    void adapterIsNamedByItsMaker();
 };
 
 void PortDiscoveryTest::numbersFollowTheRules_data() {
@@ -64,7 +63,7 @@ void PortDiscoveryTest::numbersFollowTheRules() {
     for (const QString& item : devices.split(' ')) {
         const QString name = item.section(':', 0, 0).section('=', 0, 0);
         if (item.contains('='))
-            scratch.addUsbAdapter(name, item.section('=', 1).remove('!'), "Model|Maker|1");
+            scratch.addUsbAdapter(name, item.section('=', 1).remove('!'), "FT232R|FTDI|A10K");
         else
             scratch.addTty(name, item.section(':', 1));
         if (item.endsWith('!'))
@@ -82,25 +81,14 @@ void PortDiscoveryTest::numbersFollowTheRules() {
     for (const platform::PortAssignment& port : ports) {
         QCOMPARE(platform::DeviceForPort(settings, port.portNumber, scratch.tree()), port.device);
         const QString key = QStringLiteral("COM%1").arg(port.portNumber);
-        if (port.present)
+        if (port.present) {
             found << key + '=' + QFileInfo(platform::LastingName(port)).fileName();
-        else if (!mapped.startsWith(key + '='))
+            if (!port.byIdPath.isEmpty())
+                QCOMPARE(platform::PortSummary(port), port.device + ": FT232R (FTDI), serial A10K");
+        } else if (!mapped.startsWith(key + '='))
             QCOMPARE(port.device, scratch.path("dev/ttyS%1").arg(port.portNumber - 1));
     }
     QCOMPARE(found.join(' '), present);
-}
-
-void PortDiscoveryTest::adapterIsNamedByItsMaker() {
-    doubles::ScratchPortTree scratch;
-    scratch.addUsbAdapter("ttyUSB0", "usb-A", "FT232R USB UART|FTDI|A10K1234");
-    scratch.addUsbAdapter("ttyUSB1", "usb-B", "||");
-
-    const auto ports = platform::DiscoverPorts(doubles::MemorySettingsStore(), scratch.tree());
-
-    QCOMPARE(platform::PortSummary(ports[0]),
-             scratch.path("dev/ttyUSB0: FT232R USB UART (FTDI), serial A10K1234"));
-    QCOMPARE(platform::PortSummary(ports[1]),
-             scratch.path("dev/ttyUSB1: USB serial adapter 0403:6001"));
 }
 
 QTEST_GUILESS_MAIN(PortDiscoveryTest)
