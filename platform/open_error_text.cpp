@@ -9,6 +9,8 @@ QString Advice(const OpenErrorFacts& facts) {
     const QString port = PortKey(facts.portNumber);
     switch (facts.failure) {
     case OpenFailure::NotFound:
+        if (facts.portNumber == 0)
+            return QStringLiteral("Plug in the adapter, or check the device path.");
 #ifdef Q_OS_WIN
         return QStringLiteral("Plug in the adapter, or choose the COM port that Device "
                               "Manager shows for it.");
@@ -30,6 +32,8 @@ QString Advice(const OpenErrorFacts& facts) {
     case OpenFailure::Busy:
         return QStringLiteral("Another program holds the port. Close it and try again.");
     case OpenFailure::NotSerial:
+        if (facts.portNumber == 0)
+            return QStringLiteral("This is not a serial device. Check the device path.");
         return QStringLiteral("This is not a serial device. Check which device %1 is "
                               "mapped to.")
             .arg(port);

@@ -97,7 +97,7 @@ void QtSerialPort::describeOpenFailure(const QString& device) {
     facts.reason = m_port.errorString();
     facts.failure = Classify(m_port.error(), facts.reason);
     facts.device = device;
-    facts.portNumber = m_commPort;
+    facts.portNumber = m_devicePath.isEmpty() ? m_commPort : 0;
     facts.settingsLocation = QtSettingsStore::location();
     m_errorDescription = DescribeOpenError(facts);
 }
@@ -146,7 +146,19 @@ QByteArray QtSerialPort::readAll() {
     return received;
 }
 
+bool QtSerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    if (!isOpen())
+        return false;
+    if (m_port.bytesAvailable() > 0)
+        return true;
+    const bool arrived = timeout > std::chrono::milliseconds::zero() &&
+                         m_port.waitForReadyRead(static_cast<int>(timeout.count()));
+    return arrived && !m_lost;
+}
+
 QString QtSerialPort::deviceFor(int portNumber) const {
+    if (!m_devicePath.isEmpty())
+        return m_devicePath;
     return DeviceForPort(m_settings, portNumber);
 }
 
