@@ -1,7 +1,8 @@
 # Configures the project in dry runs with a stand-in Qt, as a Windows and as a Linux build, and
 # checks that the POSIX-only targets are left out of the first and built in the second, that no
 # target links a library the build does not make, and what cpack makes on Windows.
-# Run with: cmake -DSOURCE_DIR=... -DWORK_DIR=... -DCXX_COMPILER=... -P check_target_sets.cmake
+# Run with: cmake -DSOURCE_DIR=... -DWORK_DIR=... -DGENERATOR=... -DMAKE_PROGRAM=...
+#   -DCXX_COMPILER=... -P check_target_sets.cmake
 cmake_minimum_required(VERSION 3.25)
 
 # Every target builds on Windows, or is listed here as POSIX-only (the Debian package's: Linux).
@@ -23,8 +24,8 @@ set(failures)
 function(check_dry_run system expected)
   set(binary "${WORK_DIR}/${system}")
   file(REMOVE_RECURSE "${binary}")
-  execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${binary}"
-      -DCMAKE_SYSTEM_NAME=${system}
+  execute_process(COMMAND "${CMAKE_COMMAND}" -S "${SOURCE_DIR}" -B "${binary}" -G "${GENERATOR}"
+      -DCMAKE_MAKE_PROGRAM=${MAKE_PROGRAM} -DCMAKE_SYSTEM_NAME=${system}
       # The compiler is never run: it only has to pass for one of that system.
       -DCMAKE_CXX_COMPILER=${CXX_COMPILER} -DCMAKE_CXX_COMPILER_FORCED=ON
       -DCMAKE_CXX_COMPILER_ID_RUN=ON -DCMAKE_CXX_COMPILER_ID=GNU -DCMAKE_SIZEOF_VOID_P=8
