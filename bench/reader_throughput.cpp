@@ -39,6 +39,7 @@ public:
         m_next += chunk.size();
         return chunk;
     }
+    bool waitForInput(std::chrono::milliseconds) override { return m_armed; }
     QString deviceFor(int) const override { return {}; }
 
 private:

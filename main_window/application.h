@@ -7,6 +7,12 @@
 #include "platform/qt_pacing.h"
 #include "platform/qt_serial_port.h"
 #include "platform/qt_settings_store.h"
+#include "platform/serial_trace.h"
+#include "platform/tracing_serial_port.h"
+
+#include <memory>
+
+class QIODevice;
 
 namespace main_window {
 
@@ -16,7 +22,8 @@ void PrepareApplication();
 
 class Application {
 public:
-    Application();
+    // With a trace device, every byte exchanged with the module is written to it.
+    explicit Application(QIODevice* trace = nullptr);
 
     frmMain& window() { return m_window; }
     // Runs the window's load step and shows it.
@@ -27,7 +34,9 @@ private:
     platform::QtSerialPort m_port{m_settings};
     platform::QtMessageBox m_messages;
     platform::QtPacing m_pacing;
-    platform::Platform m_platform{m_port, m_settings, m_messages, m_pacing};
+    std::unique_ptr<platform::SerialTrace> m_trace;
+    std::unique_ptr<platform::TracingSerialPort> m_tracedPort;
+    platform::Platform m_platform;
     frmMain m_window{m_platform};
 };
 

@@ -2,12 +2,45 @@
 #include "application.h"
 
 #include <QApplication>
+#include <QCommandLineParser>
+#include <QFile>
+
+#include <cstdio>
 
 int main(int argc, char** argv) {
     QApplication app(argc, argv);
     main_window::PrepareApplication();
 
-    main_window::Application tool;
+    QCommandLineParser parser;
+    parser.setApplicationDescription(
+        QStringLiteral("Configures a serial-to-Bluetooth adapter module in one window."));
+    parser.addHelpOption();
+    parser.addVersionOption();
+    const QCommandLineOption trace(
+        QStringLiteral("trace"),
+        QStringLiteral("Write every byte exchanged with the module to FILE, one line per "
+                       "burst with the milliseconds since the start, the port and the "
+                       "direction, for support."),
+        QStringLiteral("FILE"));
+    parser.addOption(trace);
+    parser.process(app);
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "cordelo-setup: unexpected argument %s; see --help\n",
+                     qPrintable(parser.positionalArguments().constFirst()));
+        return 1;
+    }
+
+    QFile traceFile;
+    if (parser.isSet(trace)) {
+        traceFile.setFileName(parser.value(trace));
+        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            std::fprintf(stderr, "cordelo-setup: cannot write the trace %s: %s\n",
+                         qPrintable(traceFile.fileName()), qPrintable(traceFile.errorString()));
+            return 1;
+        }
+    }
+
+    main_window::Application tool(traceFile.isOpen() ? &traceFile : nullptr);
     tool.start();
     return QApplication::exec();
 }

@@ -13,6 +13,12 @@ bool PingModule(modComm::Link& link) {
 }
 
 ModuleCheck CheckModule(modComm::Link& link) {
+    QString version;
+    return CheckModule(link, version);
+}
+
+ModuleCheck CheckModule(modComm::Link& link, QString& version) {
+    version.clear();
     bool answered = false;
     for (int attempt = 0; attempt < kConnectPings && !answered; ++attempt)
         answered = PingModule(link);
@@ -20,7 +26,7 @@ ModuleCheck CheckModule(modComm::Link& link) {
         return ModuleCheck::NoReply;
 
     modComm::SendCommand(link, ComposeCommand(Command::Version));
-    const QString version = modComm::WaitForVersion(link);
+    version = modComm::WaitForVersion(link);
     if (version == kFirmwareV11 || version == kFirmwareV20)
         return ModuleCheck::Supported;
     return ModuleCheck::InvalidFirmware;

@@ -14,5 +14,7 @@ enum class ModuleCheck { NoReply, InvalidFirmware, Supported };
 
 // Up to ten pings until one is answered, then "<VERS>" and the version check.
 ModuleCheck CheckModule(modComm::Link& link);
+// The same, telling the version the module gave (empty when it gave none).
+ModuleCheck CheckModule(modComm::Link& link, QString& version);
 
 } // namespace modProg

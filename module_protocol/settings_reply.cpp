@@ -2,10 +2,13 @@
 
 #include "commands.h"
 
+#include "serial_link/data_waits.h"
 #include "serial_link/port_session.h"
 #include "serial_link/reply_reader.h"
 
 #include <QStringList>
+
+#include <algorithm>
 
 namespace modProg {
 namespace {
@@ -22,10 +25,18 @@ std::optional<int> IndexIn(const QStringList& values, const QString& value) {
 SettingsReply ReadSettingsReply(modComm::Link& link) {
     modComm::FlushInput(link);
     modComm::SendCommand(link, ComposeCommand(Command::Query));
+    SettingsReply reply;
+    if (link.waits == modComm::WaitStyle::OnData) {
+        // Ends with the twelfth token; the polled reading would give up by then too.
+        const QStringList tokens =
+            modComm::AwaitTokens(link, kFieldCount, kQueryPause + kQueryGrace);
+        std::copy(tokens.begin(), tokens.end(), reply.fields.begin());
+        reply.fieldsReceived = static_cast<int>(tokens.size());
+        return reply;
+    }
     platform::Pacing& pacing = link.platform.pacing;
     pacing.sleepFor(kQueryPause);
 
-    SettingsReply reply;
     auto graceLeft = kQueryGrace;
     for (QString& field : reply.fields) {
         std::optional<QString> token = modComm::ReadCompleteToken(link);
@@ -36,6 +47,8 @@ SettingsReply ReadSettingsReply(modComm::Link& link) {
             graceLeft -= pause;
             token = modComm::ReadCompleteToken(link);
         }
+        if (token)
+            ++reply.fieldsReceived;
         field = token.value_or(QString());
     }
     return reply;

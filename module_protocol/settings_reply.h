@@ -35,6 +35,8 @@ inline constexpr int kFieldCount = 12;
 
 struct SettingsReply {
     std::array<QString, kFieldCount> fields;
+    // How many fields arrived whole; the others read as empty.
+    int fieldsReceived = 0;
 
     const QString& operator[](Field field) const { return fields[static_cast<int>(field)]; }
 };

@@ -5,10 +5,7 @@
 #include "serial_link/port_session.h"
 #include "serial_link/reply_reader.h"
 
-#include <QStringList>
-
 namespace modProg {
-namespace {
 
 QStringList WriteSequence(const SettingsToWrite& settings) {
     QStringList sequence = {
@@ -30,16 +27,21 @@ QStringList WriteSequence(const SettingsToWrite& settings) {
     return sequence;
 }
 
-} // namespace
-
-bool WriteSettings(modComm::Link& link, const SettingsToWrite& settings) {
+qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings) {
     modComm::FlushInput(link);
-    for (const QString& command : WriteSequence(settings)) {
+    const QStringList sequence = WriteSequence(settings);
+    qsizetype acknowledged = 0;
+    for (const QString& command : sequence) {
         modComm::SendCommand(link, command);
         if (!modComm::WaitForReply(link, kAcknowledgement))
-            return false;
+            break;
+        ++acknowledged;
     }
-    return true;
+    return acknowledged;
+}
+
+bool WriteSettings(modComm::Link& link, const SettingsToWrite& settings) {
+    return WriteAcknowledged(link, settings) == WriteSequence(settings).size();
 }
 
 } // namespace modProg

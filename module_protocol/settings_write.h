@@ -4,6 +4,7 @@
 #include "serial_link/link.h"
 
 #include <QString>
+#include <QStringList>
 
 namespace modProg {
 
@@ -20,7 +21,13 @@ struct SettingsToWrite {
     bool pinRequest = false;
 };
 
-// True when every command was acknowledged with "OK"; stops at the first that was not.
+// The commands of a write, in the order they are sent.
+QStringList WriteSequence(const SettingsToWrite& settings);
+
+// Sends the sequence, each command once the one before was acknowledged with "OK", and
+// stops at the first that was not: how many were acknowledged.
+qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings);
+// True when every command was acknowledged.
 bool WriteSettings(modComm::Link& link, const SettingsToWrite& settings);
 
 } // namespace modProg

@@ -9,6 +9,8 @@ QString Advice(const OpenErrorFacts& facts) {
     const QString port = PortKey(facts.portNumber);
     switch (facts.failure) {
     case OpenFailure::NotFound:
+        if (facts.portNumber == 0)
+            return QStringLiteral("Plug in the adapter, or check the device path.");
 #ifdef Q_OS_WIN
         return QStringLiteral("Plug in the adapter, or choose the COM port that Device "
                               "Manager shows for it.");
@@ -20,7 +22,8 @@ QString Advice(const OpenErrorFacts& facts) {
 #endif
     case OpenFailure::PermissionDenied:
 #ifdef Q_OS_WIN
-        return QStringLiteral("Windows refused access to the port.");
+        return QStringLiteral("Windows answers \"access denied\" when another program holds "
+                              "the port. Close that program and try again.");
 #else
         return QStringLiteral("Your user must be in the group \"dialout\" to use serial "
                               "ports: run \"sudo adduser $USER dialout\", then log out and "
@@ -29,6 +32,8 @@ QString Advice(const OpenErrorFacts& facts) {
     case OpenFailure::Busy:
         return QStringLiteral("Another program holds the port. Close it and try again.");
     case OpenFailure::NotSerial:
+        if (facts.portNumber == 0)
+            return QStringLiteral("This is not a serial device. Check the device path.");
         return QStringLiteral("This is not a serial device. Check which device %1 is "
                               "mapped to.")
             .arg(port);

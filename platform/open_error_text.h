@@ -10,9 +10,9 @@ enum class OpenFailure { NotFound, PermissionDenied, Busy, NotSerial, Other };
 
 struct OpenErrorFacts {
     OpenFailure failure = OpenFailure::Other;
-    QString reason; // the operating system's words
-    QString device; // the path or name that was opened
-    int portNumber = 0;
+    QString reason;           // the operating system's words
+    QString device;           // the path or name that was opened
+    int portNumber = 0;       // 0 when the device was given by its path
     QString settingsLocation; // where COMn can be mapped to a device
 };
 

@@ -1,6 +1,6 @@
 // The serial port on QSerialPort, with the facts of this platform handled: reads pull
 // what the operating system holds, writes reach it before returning, closing drains
-// output first, and a lost device closes the port at once.
+// output first for at most a second, and a lost device closes the port at once.
 #pragma once
 
 #include "line_settings.h"
@@ -34,7 +34,11 @@ public:
     void discardInput() override;
     void write(const QByteArray& text) override;
     QByteArray readAll() override;
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
+    // Opens this device whatever the port number says, for a device given by its path;
+    // deviceFor() then names it. Empty goes back to opening by port number.
+    void setDevicePath(const QString& device) { m_devicePath = device; }
     QString deviceFor(int portNumber) const override;
 
 private:
@@ -45,6 +49,7 @@ private:
     const SettingsStore& m_settings;
     QSerialPort m_port;
     int m_commPort = 1;
+    QString m_devicePath;
     LineSettings m_lineSettings;
     bool m_rtsEnable = false;
     int m_inputLen = 0;

@@ -4,6 +4,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <chrono>
+
 namespace platform {
 
 class SerialPort {
@@ -30,8 +32,11 @@ public:
     virtual void write(const QByteArray& text) = 0;
     // Returns and removes everything received so far; empty when nothing came.
     virtual QByteArray readAll() = 0;
+    // Blocks until something has been received that readAll() would return, or the
+    // timeout has passed; true when there is input. False at once when the port is closed.
+    virtual bool waitForInput(std::chrono::milliseconds timeout) = 0;
 
-    // The device that port number n opens, for showing to the user.
+    // The device that port number n opens, for showing to the user and for the trace.
     virtual QString deviceFor(int portNumber) const = 0;
 };
 

@@ -4,29 +4,35 @@
 
 namespace modComm {
 
-bool OpenPort(Link& link, int portNumber) {
+bool OpenLine(Link& link, int portNumber) {
     platform::SerialPort& port = link.platform.port;
-    if (port.isOpen())
-        return true;
-
     port.setCommPort(portNumber);
     port.setSettings(kLineSettings);
     port.setRtsEnable(true);
     port.setInputLen(0);
-
-    if (!port.open()) {
-        const QString message = QStringLiteral("Error while opening COM%1 !\r\n%2")
-                                    .arg(port.commPort())
-                                    .arg(port.errorDescription());
-        link.platform.messages.show(platform::MessageIcon::Critical, message);
+    if (!port.open())
         return false;
-    }
 
     // A new connection starts from a clean line: whatever an earlier connection or a
     // flooding device left behind is no reply to anything this one sends, and a long
     // backlog of stale tokens would starve every wait for minutes.
     port.discardInput();
     link.rx = ReceiveState{};
+    return true;
+}
+
+bool OpenPort(Link& link, int portNumber) {
+    platform::SerialPort& port = link.platform.port;
+    if (port.isOpen())
+        return true;
+
+    if (!OpenLine(link, portNumber)) {
+        const QString message = QStringLiteral("Error while opening COM%1 !\r\n%2")
+                                    .arg(port.commPort())
+                                    .arg(port.errorDescription());
+        link.platform.messages.show(platform::MessageIcon::Critical, message);
+        return false;
+    }
 
     // A store that cannot be written must not turn a good open into a failure.
     link.platform.settings.setValue(kPropertiesSection, kCommPortKey,

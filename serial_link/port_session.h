@@ -15,6 +15,9 @@ inline const QString kCommPortKey = QStringLiteral("CommPort");
 // True when the port is open on return. A failure has been shown to the user. A fresh
 // open starts with empty input and an empty receive state.
 bool OpenPort(Link& link, int portNumber);
+// OpenPort without telling anyone and without remembering the port: for callers that
+// report a failure their own way (the port's errorDescription() says why).
+bool OpenLine(Link& link, int portNumber);
 void ClosePort(Link& link);
 // Drops everything received and not yet scanned; a token already begun stays open.
 void FlushInput(Link& link);

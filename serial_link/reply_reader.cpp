@@ -1,5 +1,6 @@
 #include "reply_reader.h"
 
+#include "data_waits.h"
 #include "token_scanner.h"
 
 #include <functional>
@@ -25,6 +26,12 @@ std::optional<QString> PollUntil(Link& link, const std::function<bool(const QStr
     }
 }
 
+std::optional<QString> WaitFor(Link& link, const std::function<bool(const QString&)>& accepts) {
+    if (link.waits == WaitStyle::OnData)
+        return AwaitToken(link, accepts, kReplyBound);
+    return PollUntil(link, accepts);
+}
+
 } // namespace
 
 std::optional<QString> ReadCompleteToken(Link& link) {
@@ -42,12 +49,12 @@ QString ReadToken(Link& link) {
 }
 
 bool WaitForReply(Link& link, const QString& expected) {
-    return PollUntil(link, [&expected](const QString& token) { return token == expected; })
+    return WaitFor(link, [&expected](const QString& token) { return token == expected; })
         .has_value();
 }
 
 QString WaitForVersion(Link& link) {
-    return PollUntil(link, [](const QString& token) { return token.size() == 4; })
+    return WaitFor(link, [](const QString& token) { return token.size() == 4; })
         .value_or(QString());
 }
 

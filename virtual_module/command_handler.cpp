@@ -1,6 +1,6 @@
 #include "command_handler.h"
 
-#include "printable_bytes.h"
+#include "platform/printable_bytes.h"
 
 #include <utility>
 
@@ -16,7 +16,7 @@ std::string_view StripBrackets(std::string_view command) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "\"" + PrintableBytes(text) + "\"";
+    return "\"" + platform::PrintableBytes(text) + "\"";
 }
 
 } // namespace
@@ -80,6 +80,10 @@ Response CommandHandler::handle(std::string_view command, const Faults& faults, 
         return answerQuery(faults);
     if (body == "RESET")
         return {{}, "reset: no reply"};
+
+    if (!faults.forget.empty() && keyword == CommandKeyword(faults.forget))
+        return acknowledge(faults,
+                           "acknowledged " + keyword + " but did not store it (fault option)");
 
     std::string note;
     if (const auto equals = body.find('='); equals != std::string_view::npos) {

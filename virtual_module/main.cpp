@@ -1,7 +1,7 @@
 // cordelo-virtual-module: a simulated adapter module on a pseudo-terminal, mapped
 // to a COM port number so that Cordelo Setup finds it.
 #include "port_mapping.h"
-#include "printable_bytes.h"
+#include "platform/printable_bytes.h"
 #include "virtual_module.h"
 
 #include <QCommandLineParser>
@@ -105,6 +105,9 @@ std::string DescribeFaults(const Faults& faults) {
             << QStringLiteral("acknowledges with [%1]").arg(QString::fromStdString(faults.ackText));
     if (!faults.noReplyTo.empty())
         parts << QStringLiteral("no reply to %1").arg(QString::fromStdString(faults.noReplyTo));
+    if (!faults.forget.empty())
+        parts << QStringLiteral("acknowledges %1 but does not store it")
+                     .arg(QString::fromStdString(faults.forget));
     if (faults.queryDelay > 0ms)
         parts << QStringLiteral("query reply delayed %1 ms").arg(faults.queryDelay.count());
     if (faults.queryCutAt) {
@@ -114,7 +117,7 @@ std::string DescribeFaults(const Faults& faults) {
     }
     if (!faults.noise.empty()) {
         parts << QStringLiteral("noise \"%1\" before every token")
-                     .arg(QString::fromStdString(PrintableBytes(faults.noise)));
+                     .arg(QString::fromStdString(platform::PrintableBytes(faults.noise)));
     }
     if (faults.silentAfter)
         parts << QStringLiteral("silent after %1 ms").arg(faults.silentAfter->count());
@@ -200,6 +203,12 @@ bool ParseArguments(const QCoreApplication& app, Arguments& arguments) {
         QStringLiteral("no-reply-to"),
         QStringLiteral("Fault: neither answer nor apply the command with this keyword, e.g. ADDR."),
         QStringLiteral("KEYWORD"));
+    const QCommandLineOption forget(
+        QStringLiteral("forget"),
+        QStringLiteral("Fault: acknowledge the write command with this keyword, e.g. NAME, but "
+                       "do not store its setting, so that a later query still reports the old "
+                       "value."),
+        QStringLiteral("KEYWORD"));
     const QCommandLineOption queryDelay(
         QStringLiteral("query-delay"),
         QStringLiteral("Fault: wait MS milliseconds before the first byte of the query reply."),
@@ -232,7 +241,7 @@ bool ParseArguments(const QCoreApplication& app, Arguments& arguments) {
                        "module were unplugged, then restore the mapping and exit."),
         QStringLiteral("SEC"));
     parser.addOptions({com, noMap, name, firmware, unpaced, silent, pingFrom, ack, noReplyTo,
-                       queryDelay, cutQuery, cutPause, noise, noiseBytes, silentAfter,
+                       forget, queryDelay, cutQuery, cutPause, noise, noiseBytes, silentAfter,
                        hangUpAfter});
     parser.process(app);
 
@@ -246,7 +255,7 @@ bool ParseArguments(const QCoreApplication& app, Arguments& arguments) {
         return false;
     };
     const auto text = [&parser](const QCommandLineOption& option) {
-        return UnescapeBytes(parser.value(option).toStdString());
+        return platform::UnescapeBytes(parser.value(option).toStdString());
     };
 
     const auto port = ParseCount(parser.value(com), kFirstPort);
@@ -274,6 +283,8 @@ bool ParseArguments(const QCoreApplication& app, Arguments& arguments) {
         faults.ackText = text(ack);
     if (parser.isSet(noReplyTo))
         faults.noReplyTo = text(noReplyTo);
+    if (parser.isSet(forget))
+        faults.forget = text(forget);
     if (parser.isSet(queryDelay)) {
         const auto delay = ParseCount(parser.value(queryDelay), 0);
         if (!delay)

@@ -37,6 +37,8 @@ struct Faults {
     std::string ackText = "OK";
     // A command keyword ("ADDR", "PING", ...) that is neither answered nor applied.
     std::string noReplyTo;
+    // A write command keyword ("NAME", "SLAVE", ...) that is acknowledged but not stored.
+    std::string forget;
     // Pause between receiving "<QUERY>" and the first byte of its reply.
     std::chrono::milliseconds queryDelay{0};
     // Cuts the query reply after this many bytes ...

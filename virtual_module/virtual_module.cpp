@@ -1,6 +1,6 @@
 #include "virtual_module.h"
 
-#include "printable_bytes.h"
+#include "platform/printable_bytes.h"
 
 #include <algorithm>
 #include <array>
@@ -345,7 +345,7 @@ void VirtualModule::readLine(Clock::time_point now) {
             m_framer.feed(std::string_view(buffer.data(), static_cast<std::size_t>(count)));
         if (!framed.ignored.empty()) {
             note("ignored " + std::to_string(framed.ignored.size()) +
-                 " bytes outside commands: " + PrintableBytes(framed.ignored));
+                 " bytes outside commands: " + platform::PrintableBytes(framed.ignored));
         }
         for (const std::string& command : framed.commands)
             handleCommand(command, now);
@@ -354,7 +354,7 @@ void VirtualModule::readLine(Clock::time_point now) {
 
 void VirtualModule::handleCommand(const std::string& command, Clock::time_point now) {
     m_received.push_back(command);
-    note("received " + PrintableBytes(command));
+    note("received " + platform::PrintableBytes(command));
     Response response = m_handler.handle(command, m_faults, silentAt(now));
     if (!response.note.empty())
         note(response.note);
@@ -418,7 +418,7 @@ void VirtualModule::transmitDue(Clock::time_point now) {
         // Spelling out a megabyte burst costs more than sending it; only for a reader.
         if (m_log) {
             note("sent " + (head.label == "reply" ? std::string() : "(" + head.label + ") ") +
-                 PrintableBytes(head.bytes));
+                 platform::PrintableBytes(head.bytes));
         }
         m_outgoing.pop_front();
         if (m_outgoing.empty())

@@ -4,6 +4,7 @@
 
 #include "platform/pacing.h"
 
+#include <algorithm>
 #include <functional>
 #include <vector>
 
@@ -14,6 +15,8 @@ public:
     Clock::time_point now() const override { return m_now; }
     void sleepFor(std::chrono::milliseconds duration) override;
     void processEvents() override;
+    // Moves the clock on without counting a sleep, as a port that waits for input does.
+    void advanceTo(Clock::time_point at) { m_now = std::max(m_now, at); }
 
     // Milliseconds since the double was created.
     std::chrono::milliseconds elapsed() const;

@@ -65,6 +65,18 @@ QByteArray ScriptedSerialPort::readAll() {
     return arrived;
 }
 
+bool ScriptedSerialPort::waitForInput(std::chrono::milliseconds timeout) {
+    if (!m_open)
+        return false;
+    const auto deadline = m_pacing.now() + timeout;
+    if (!m_pending.isEmpty() && m_pending.constFirst().due <= deadline) {
+        m_pacing.advanceTo(m_pending.constFirst().due);
+        return true;
+    }
+    m_pacing.advanceTo(deadline);
+    return false;
+}
+
 QString ScriptedSerialPort::deviceFor(int portNumber) const {
     return QStringLiteral("/dev/scripted%1").arg(portNumber);
 }

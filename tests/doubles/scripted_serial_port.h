@@ -18,7 +18,7 @@ namespace doubles {
 
 class ScriptedSerialPort : public platform::SerialPort {
 public:
-    explicit ScriptedSerialPort(const FakePacing& pacing) : m_pacing(pacing) {}
+    explicit ScriptedSerialPort(FakePacing& pacing) : m_pacing(pacing) {}
 
     void setCommPort(int portNumber) override;
     int commPort() const override { return m_commPort; }
@@ -34,6 +34,8 @@ public:
     void discardInput() override;
     void write(const QByteArray& text) override;
     QByteArray readAll() override;
+    // Moves the virtual clock to the next scripted arrival, or on by the timeout.
+    bool waitForInput(std::chrono::milliseconds timeout) override;
 
     QString deviceFor(int portNumber) const override;
 
@@ -64,7 +66,7 @@ private:
         QByteArray bytes;
     };
 
-    const FakePacing& m_pacing;
+    FakePacing& m_pacing;
     int m_commPort = 1;
     bool m_open = false;
     QString m_openError;

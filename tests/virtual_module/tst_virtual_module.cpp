@@ -4,7 +4,7 @@
 #include "virtual_module/command_framer.h"
 #include "virtual_module/command_handler.h"
 #include "virtual_module/port_mapping.h"
-#include "virtual_module/printable_bytes.h"
+#include "platform/printable_bytes.h"
 #include "virtual_module/virtual_module.h"
 
 #include <QProcess>
@@ -321,9 +321,9 @@ void TestVirtualModule::commandKeywordIgnoresParameterAndBrackets() {
 
 void TestVirtualModule::escapesRoundTrip() {
     const std::string bytes("a\r\n\t\\\x07\xff\0z", 9);
-    const std::string printable = virtual_module::PrintableBytes(bytes);
+    const std::string printable = platform::PrintableBytes(bytes);
     QCOMPARE(printable, std::string("a\\r\\n\\t\\\\\\x07\\xff\\x00z"));
-    QCOMPARE(virtual_module::UnescapeBytes(printable), bytes);
+    QCOMPARE(platform::UnescapeBytes(printable), bytes);
 }
 
 void TestVirtualModule::pingAnswersReady() {

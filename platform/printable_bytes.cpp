@@ -3,7 +3,7 @@
 #include <array>
 #include <optional>
 
-namespace virtual_module {
+namespace platform {
 namespace {
 
 std::optional<int> HexDigitValue(char c) {
@@ -95,4 +95,4 @@ std::string UnescapeBytes(std::string_view text) {
     return bytes;
 }
 
-} // namespace virtual_module
+} // namespace platform

@@ -4,7 +4,7 @@
 #include <string>
 #include <string_view>
 
-namespace virtual_module {
+namespace platform {
 
 // "\r", "\n", "\t", "\\" and "\xHH" for everything outside printable ASCII.
 std::string PrintableBytes(std::string_view bytes);
@@ -13,4 +13,4 @@ std::string PrintableBytes(std::string_view bytes);
 // incomplete escapes are kept as they stand.
 std::string UnescapeBytes(std::string_view text);
 
-} // namespace virtual_module
+} // namespace platform
