@@ -33,6 +33,7 @@ set(portable_targets
   cordelo_module_profile
   cordelo_module_protocol
   cordelo_platform
+  cordelo_platform_widgets
   cordelo_resources
   cordelo_serial_link
   cordelo_test_doubles
