@@ -97,12 +97,10 @@ private slots:
         QVERIFY(!w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("a.ini"))));
         w->ShowSlaveRole();
         QVERIFY(!w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("none/b.ini"))));
-        QCOMPARE(m_under->test.messages.texts(),
-                 (QStringList{"The settings were not saved.\naddress: must be four, two, two and "
-                              "four hexadecimal digits separated by single blanks (xxxx xx xx "
-                              "xxxx)",
-                              "Cannot write the file " + m_dir.filePath("none/b.ini") +
-                                  "\nNo such file or directory"}));
+        const QStringList texts = m_under->test.messages.texts();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts[0].startsWith("The settings were not saved.\naddress: must be four"));
+        QVERIFY(texts[1].startsWith("Cannot write the file " + m_dir.filePath("none/b.ini")));
     }
 
 private:
