@@ -8,7 +8,6 @@
 #include "shape_widget.h"
 #include "text_box.h"
 
-#include "module_profile/profile.h"
 #include "module_protocol/settings_write.h"
 #include "platform/platform.h"
 #include "serial_link/link.h"
@@ -19,6 +18,10 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+
+namespace profile {
+struct ModuleSettings;
+}
 
 class QAction;
 class QCheckBox;
