@@ -140,8 +140,8 @@ QGroupBox* MakeFrame(QWidget* container, const Captioned& design) {
     return Place(new QGroupBox(design.caption, container), design.name, design.rect);
 }
 
-QComboBox* MakePickList(QWidget* container, const char* name, const TwipRect& rect) {
-    return Place(new QComboBox(container), name, rect);
+main_window::PortList* MakePortList(QWidget* container, const char* name, const TwipRect& rect) {
+    return Place(new main_window::PortList(container), name, rect);
 }
 
 QComboBox* MakeEditableList(QWidget* container, const char* name, const QStringList& items,
@@ -211,7 +211,7 @@ void frmMain::CreateControls() {
                                    resources::IconFromFiles(main_window::kRefreshPictureImages),
                                    main_window::kRefreshPictureSize);
     cmdRefresh->setEnabled(false);
-    cboPort = MakePickList(this, "cboPort", {480, 600, 1335, 315});
+    cboPort = MakePortList(this, "cboPort", {480, 600, 1335, 315});
     cmdConnect = MakePictureButton(this, kConnect,
                                    resources::IconFromFiles(main_window::kConnectPictureImages),
                                    main_window::kConnectPictureSize);
