@@ -1,3 +1,4 @@
+// Runs a program under callgrind and reads the total it reports.
 #include "instruction_count.h"
 
 #include <QProcess>

@@ -1,3 +1,4 @@
+// Picks, decodes and caches the one image an icon request needs.
 #include "icon_from_files.h"
 
 #include <QIconEngine>
