@@ -1,5 +1,6 @@
 // cordelo-bench: measures the figures the tool is held to and prints them as a table,
 // each with its floor or baseline and the ratio.
+#include "cli_timings.h"
 #include "reader_throughput.h"
 #include "startup_cost.h"
 #include "workflow_timings.h"
@@ -19,6 +20,8 @@ constexpr int kWorkflowRuns = 9;
 constexpr int kStartupRuns = 21;
 constexpr int kReaderRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
+// One character at 9600 baud: a start bit, eight data bits and a stop bit.
+constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
 template <typename T> T Median(std::vector<T> values) {
     std::sort(values.begin(), values.end());
@@ -35,8 +38,7 @@ QString Ms(Milliseconds value) {
     return QString::number(value.count(), 'f', 1) + QStringLiteral(" ms");
 }
 
-void ReportWorkflow() {
-    const bench::WorkflowTimings timings = bench::MeasureWorkflow(kWorkflowRuns);
+void ReportWorkflow(const bench::WorkflowTimings& timings) {
     const struct {
         const char* figure;
         const std::vector<Milliseconds>& runs;
@@ -54,6 +56,38 @@ void ReportWorkflow() {
         const double ratio = median / row.floor;
         Row(row.figure, QStringLiteral("median %1 of %2 runs").arg(Ms(median)).arg(row.runs.size()),
             row.floorText, ratio, "<= 1.05", !row.runs.empty() && ratio <= 1.05);
+    }
+}
+
+// Against the line time of the bytes the command exchanged, beside the window's time
+// for the same work.
+void ReportCli(const bench::WorkflowTimings& window) {
+    const bench::CliTimings timings = bench::MeasureCli(kWorkflowRuns);
+    const Milliseconds connect = Median(window.connect);
+    const Milliseconds write = Median(window.write);
+    const Milliseconds refresh = Median(window.refresh);
+    const struct {
+        const char* figure;
+        const bench::CliRuns& runs;
+        QString window;
+    } rows[] = {
+        {"cordelo-cli read, port open to closed", timings.read,
+         QStringLiteral("window: Connect %1").arg(Ms(connect))},
+        {"cordelo-cli write with its verifying query", timings.write,
+         QStringLiteral("window: Connect + Write %1, + Refresh to verify %2")
+             .arg(Ms(connect + write), Ms(connect + write + refresh))},
+    };
+    for (const auto& row : rows) {
+        const Milliseconds median = Median(row.runs.times);
+        const Milliseconds floor = kCharTime9600 * double(row.runs.bytes);
+        const double ratio = row.runs.bytes > 0 ? median / floor : 0;
+        Row(row.figure,
+            QStringLiteral("median %1 of %2 runs; %3")
+                .arg(Ms(median))
+                .arg(row.runs.times.size())
+                .arg(row.window),
+            QStringLiteral("wire time %1 (%2 bytes at 1.04 ms)").arg(Ms(floor)).arg(row.runs.bytes),
+            ratio, "<= 1.25", !row.runs.times.empty() && ratio <= 1.25);
     }
 }
 
@@ -152,8 +186,13 @@ int main(int argc, char** argv) {
         ReportReader();
     if (wanted("startup"))
         ReportStartup(QCoreApplication::applicationDirPath());
-    if (wanted("workflow"))
-        ReportWorkflow();
+    if (wanted("workflow") || wanted("cli")) {
+        const bench::WorkflowTimings window = bench::MeasureWorkflow(kWorkflowRuns);
+        if (wanted("workflow"))
+            ReportWorkflow(window);
+        if (wanted("cli"))
+            ReportCli(window);
+    }
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;

@@ -42,7 +42,10 @@ QString ScalableIconPath() {
 
 QStringList ExpectedFiles() {
     QStringList files{QStringLiteral("usr/bin/cordelo-setup"),
-                      QStringLiteral("usr/bin/cordelo-virtual-module"), kDesktopEntry, kMetainfo,
+                      QStringLiteral("usr/bin/cordelo-cli"),
+                      QStringLiteral("usr/bin/cordelo-virtual-module"),
+                      kDesktopEntry,
+                      kMetainfo,
                       ScalableIconPath()};
     for (const int size : kIconSizes)
         files << IconPath(size);
@@ -247,6 +250,7 @@ void TestDebianPackage::installsExactlyTheProgramsAndTheirDesktopFiles() {
 void TestDebianPackage::programsAreExecutable_data() {
     QTest::addColumn<QString>("program");
     QTest::newRow("cordelo-setup") << "usr/bin/cordelo-setup";
+    QTest::newRow("cordelo-cli") << "usr/bin/cordelo-cli";
     QTest::newRow("cordelo-virtual-module") << "usr/bin/cordelo-virtual-module";
 }
 
