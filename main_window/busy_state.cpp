@@ -9,6 +9,7 @@ void frmMain::BeginBusy() {
         QApplication::setOverrideCursor(Qt::WaitCursor);
     m_busy = true;
     m_inputBlocker.setBlocking(true);
+    EnableSettingsFileActions();
     m_platform.pacing.processEvents();
 }
 
@@ -17,5 +18,6 @@ void frmMain::EndBusy() {
         QApplication::restoreOverrideCursor();
     m_busy = false;
     m_inputBlocker.setBlocking(false);
+    EnableSettingsFileActions();
     m_platform.pacing.processEvents();
 }

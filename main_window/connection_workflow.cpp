@@ -169,4 +169,5 @@ void frmMain::ShowConnected(bool connected) {
     cboParity->setEnabled(connected);
     cmdWrite->setEnabled(connected);
     cmdExit->setEnabled(connected);
+    EnableSettingsFileActions();
 }

@@ -32,6 +32,7 @@ frmMain::frmMain(platform::Platform& platform, QWidget* parent)
     main_window::FitFontToCaptions(*this);
     ConnectPanelRules();
     ConnectWorkflow();
+    CreateSettingsFileActions();
 }
 
 frmMain::~frmMain() {

@@ -7,6 +7,7 @@
 #include "shape_widget.h"
 #include "text_box.h"
 
+#include "module_profile/profile.h"
 #include "module_protocol/settings_write.h"
 #include "platform/platform.h"
 #include "serial_link/link.h"
@@ -18,6 +19,7 @@
 #include <functional>
 #include <optional>
 
+class QAction;
 class QCheckBox;
 class QComboBox;
 class QGroupBox;
@@ -97,6 +99,16 @@ public:
     // The keep-alive: pings the module; an unanswered ping disconnects silently.
     void Timer1_Timer();
 
+    // "Save settings to file…" (Ctrl+S) and "Load settings from file…" (Ctrl+O), also in
+    // the window's context menu; they take input only while connected and not busy.
+    QAction* saveSettingsAction() const { return m_saveSettingsAction; }
+    QAction* loadSettingsAction() const { return m_loadSettingsAction; }
+    // The fields as a profile file; false, with the user told why, when nothing was saved.
+    bool SaveSettingsToFile(const QString& path);
+    // Fills the fields from a profile file without sending anything; false, with the user
+    // told which key and why, when the file was refused and the fields left as they were.
+    bool LoadSettingsFromFile(const QString& path);
+
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
     void showEvent(QShowEvent* event) override;
@@ -124,6 +136,12 @@ private:
     bool HoldDuringKeepAlive(QWidget* source, std::function<void()> action);
     void RunHeldInput();
 
+    void CreateSettingsFileActions();
+    void EnableSettingsFileActions();
+    void SaveSettings_Click();
+    void LoadSettings_Click();
+    void ShowModuleSettings(const profile::ModuleSettings& settings);
+
     void chkMaster_Click();
     void chkPIN_Click();
     // Replaces the code of a typed character by 0 when the address box must not take it.
@@ -142,4 +160,6 @@ private:
     QList<std::function<void()>> m_heldInput;
     bool m_centred = false;
     QMetaObject::Connection m_focusWatch;
+    QAction* m_saveSettingsAction = nullptr;
+    QAction* m_loadSettingsAction = nullptr;
 };

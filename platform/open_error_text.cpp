@@ -22,7 +22,8 @@ QString Advice(const OpenErrorFacts& facts) {
 #endif
     case OpenFailure::PermissionDenied:
 #ifdef Q_OS_WIN
-        return QStringLiteral("Windows refused access to the port.");
+        return QStringLiteral("Windows answers \"access denied\" when another program holds "
+                              "the port. Close that program and try again.");
 #else
         return QStringLiteral("Your user must be in the group \"dialout\" to use serial "
                               "ports: run \"sudo adduser $USER dialout\", then log out and "

@@ -1,14 +1,11 @@
 #include "qt_serial_port.h"
 
 #include "open_error_text.h"
+#include "output_drain.h"
 #include "port_names.h"
 #include "qt_settings_store.h"
 
 #include <QMetaObject>
-
-#ifdef Q_OS_UNIX
-#include <termios.h>
-#endif
 
 #include <chrono>
 
@@ -21,6 +18,9 @@ using namespace std::chrono_literals;
 constexpr qint64 kReadBufferBytes = 64 * 1024;
 // A command is a few dozen bytes: at 9600 baud it leaves in well under this.
 constexpr auto kWriteTimeout = 2000ms;
+// The reset is 7 bytes, 8 ms at 9600 baud: a second is plenty, and an adapter that stopped
+// taking data does not freeze the window for longer.
+constexpr auto kCloseDrainLimit = 1000ms;
 // waitForReadyRead(0) moves one chunk at a time; a flood must not keep us here.
 constexpr int kMaxChunksPerRead = 64;
 
@@ -83,6 +83,11 @@ bool QtSerialPort::open() {
     // Pseudo-terminals and some adapters have no modem lines; the port works without RTS.
     if (m_rtsEnable)
         m_port.setRequestToSend(true);
+#ifdef Q_OS_WIN
+    // Opening a port on POSIX raises DTR by itself; on Windows it must be asked for, and some
+    // adapters power the module from it.
+    m_port.setDataTerminalReady(true);
+#endif
     m_port.clearError();
     return true;
 }
@@ -102,14 +107,9 @@ void QtSerialPort::close() {
         m_lost = false;
         return;
     }
-    if (!m_lost) {
-        // The last command (the reset) must leave the machine before the port goes.
-        while (m_port.bytesToWrite() > 0 && m_port.waitForBytesWritten(kWriteTimeout.count())) {
-        }
-#ifdef Q_OS_UNIX
-        ::tcdrain(static_cast<int>(m_port.handle()));
-#endif
-    }
+    // The last command (the reset) must leave the machine before the port goes.
+    if (!m_lost)
+        DrainOutput(m_port, kCloseDrainLimit);
     m_port.close();
     m_lost = false;
 }

@@ -1,6 +1,6 @@
 // The serial port on QSerialPort, with the facts of this platform handled: reads pull
 // what the operating system holds, writes reach it before returning, closing drains
-// output first, and a lost device closes the port at once.
+// output first for at most a second, and a lost device closes the port at once.
 #pragma once
 
 #include "line_settings.h"

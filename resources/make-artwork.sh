@@ -24,8 +24,9 @@ render app-16.svg 16 16 "$out/app-16.png"
 render app-24.svg 24 24 "$out/app-24.png"
 render app.svg 32 32 "$out/app-32.png"
 render app.svg 48 48 "$out/app-48.png"
+render app.svg 256 256 "$out/app-256.png"
 "$python" "$here/make-ico.py" "$out/app.ico" \
-    "$out/app-16.png" "$out/app-24.png" "$out/app-32.png" "$out/app-48.png"
+    "$out/app-16.png" "$out/app-24.png" "$out/app-32.png" "$out/app-48.png" "$out/app-256.png"
 
 render connect-16.svg 16 16 "$out/connect-16.png"
 render connect-32.svg 32 32 "$out/connect-32.png"

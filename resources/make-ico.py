@@ -1,6 +1,7 @@
 #!/usr/bin/env python3
-# Writes a Windows .ico from the square PNGs given: each size once in 256 colours (8-bit palette
-# plus 1-bit mask) and once in 32-bit colour, as classic BMP entries that every Windows reads.
+# Writes a Windows .ico from the square PNGs given: each size below 256 once in 256 colours (8-bit
+# palette plus 1-bit mask) and once in 32-bit colour, as classic BMP entries that every Windows
+# reads; a 256-pixel image, for Explorer's large views, as the PNG file itself, as Windows expects.
 import struct
 import sys
 
@@ -8,6 +9,7 @@ from PIL import Image
 
 ALPHA_CUT = 128  # below it a pixel counts as transparent in the 256-colour images
 TRANSPARENT_INDEX = 255  # black palette entry under the mask, so the mask alone shows the background
+LARGE_SIZE = 256  # stored as PNG; the directory writes its size as 0
 
 
 def row_bytes(width, bits):
@@ -72,8 +74,12 @@ def main(out_path, png_paths):
     entries = []
     for path in png_paths:
         image = Image.open(path).convert("RGBA")
-        if image.width != image.height or image.width > 255:
-            sys.exit(f"{path}: an icon image must be square and smaller than 256 pixels")
+        if image.width != image.height or image.width > LARGE_SIZE:
+            sys.exit(f"{path}: an icon image must be square and at most {LARGE_SIZE} pixels")
+        if image.width == LARGE_SIZE:
+            with open(path, "rb") as png:
+                entries.append((0, 32, png.read()))
+            continue
         entries.append((image.width, 8, palette_entry(image)))
         entries.append((image.width, 32, bgra_entry(image)))
 

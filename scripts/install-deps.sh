@@ -9,7 +9,8 @@ packages=(
   fonts-dejavu-core
   clang libclang-rt-14-dev
   xvfb xauth
-  dpkg-dev file desktop-file-utils appstream xdotool
+  dpkg-dev file desktop-file-utils appstream xdotool lintian
+  gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
 )
 
 missing=()

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite: once as a
-# normal build, whose Debian package is then installed and smoke-tested (as root or
-# in CI only), and once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# normal build, whose Windows version resource is compiled with MinGW's windres and
+# whose Debian package is installed and smoke-tested (as root or in CI only), and
+# once under AddressSanitizer and UndefinedBehaviorSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -18,6 +19,10 @@ build_and_test() {
 }
 
 build_and_test default
+
+echo "== Windows version resource, compiled with the MinGW resource compiler"
+x86_64-w64-mingw32-windres -O coff -i build/default/resources/version.rc \
+  -o build/default/resources/version.res.o
 
 echo "== Debian package, installed and run against the virtual module"
 bash scripts/package.sh

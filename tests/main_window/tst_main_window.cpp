@@ -4,6 +4,7 @@
 int RunLayoutTests(int argc, char** argv);
 int RunSettingsPanelTests(int argc, char** argv);
 int RunAddressFocusTests(int argc, char** argv);
+int RunSettingsFileTests(int argc, char** argv);
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
@@ -11,5 +12,6 @@ int main(int argc, char** argv) {
     failures += RunLayoutTests(argc, argv);
     failures += RunSettingsPanelTests(argc, argv);
     failures += RunAddressFocusTests(argc, argv);
+    failures += RunSettingsFileTests(argc, argv);
     return failures;
 }

@@ -31,6 +31,7 @@ const QString kPackageVersion = QStringLiteral("2.0.0");
 const QString kDesktopEntry = QStringLiteral("usr/share/applications/%1.desktop").arg(kAppId);
 const QString kMetainfo = QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(kAppId);
 const QList<int> kIconSizes{16, 24, 32, 48};
+const QString kCopyright = QStringLiteral("usr/share/doc/cordelo-setup/copyright");
 
 QString IconPath(int size) {
     return QStringLiteral("usr/share/icons/hicolor/%1x%1/apps/%2.png").arg(size).arg(kAppId);
@@ -46,7 +47,12 @@ QStringList ExpectedFiles() {
                       QStringLiteral("usr/bin/cordelo-virtual-module"),
                       kDesktopEntry,
                       kMetainfo,
-                      ScalableIconPath()};
+                      ScalableIconPath(),
+                      kCopyright,
+                      QStringLiteral("usr/share/doc/cordelo-setup/changelog.gz"),
+                      QStringLiteral("usr/share/man/man1/cordelo-setup.1.gz"),
+                      QStringLiteral("usr/share/man/man1/cordelo-cli.1.gz"),
+                      QStringLiteral("usr/share/man/man1/cordelo-virtual-module.1.gz")};
     for (const int size : kIconSizes)
         files << IconPath(size);
     files.sort();
@@ -136,11 +142,15 @@ private slots:
     void virtualModuleHelpExplainsEveryOption_data();
     void virtualModuleHelpExplainsEveryOption();
 
+    void copyrightCarriesTheLicenceInDebianFormat();
+    void lintianFindsNoErrors();
+
 private:
     QString installed(const QString& relativePath) const { return m_root.filePath(relativePath); }
 
     QTemporaryDir m_scratch;
     QString m_packageFile;
+    QString m_package;
     QDir m_root;
     QMap<QString, QString> m_control;
     QString m_architecture;
@@ -149,7 +159,8 @@ private:
 void TestDebianPackage::initTestCase() {
     if (!HaveProgram(QStringLiteral("dpkg-deb")))
         QSKIP("dpkg-deb is missing: Debian packages are built and checked on Debian only.");
-    for (const char* tool : {"dpkg-shlibdeps", "desktop-file-validate", "appstreamcli"}) {
+    for (const char* tool :
+         {"dpkg-shlibdeps", "desktop-file-validate", "appstreamcli", "lintian"}) {
         QVERIFY2(HaveProgram(QString::fromLatin1(tool)),
                  qPrintable(QStringLiteral("%1 is missing; scripts/install-deps.sh installs it")
                                 .arg(QString::fromLatin1(tool))));
@@ -168,7 +179,8 @@ void TestDebianPackage::initTestCase() {
         QDir(output).entryList({QStringLiteral("*.deb")}, QDir::Files, QDir::Name);
     QCOMPARE(packages.size(), 1);
     m_packageFile = packages.constFirst();
-    const QString package = QDir(output).filePath(m_packageFile);
+    m_package = QDir(output).filePath(m_packageFile);
+    const QString package = m_package;
 
     m_root.setPath(m_scratch.filePath(QStringLiteral("root")));
     const ProgramRun extract = RunProgram(
@@ -375,6 +387,24 @@ void TestDebianPackage::virtualModuleHelpExplainsEveryOption() {
     const QRegularExpressionMatch match = line.match(help.output);
     QVERIFY2(match.hasMatch(), qPrintable(help.output));
     QVERIFY2(match.captured(1).size() >= 10, qPrintable(match.captured(0)));
+}
+
+void TestDebianPackage::copyrightCarriesTheLicenceInDebianFormat() {
+    const QString copyright = ReadText(installed(kCopyright));
+    QVERIFY(copyright.startsWith(
+        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
+    QVERIFY(copyright.contains("\nLicense: Expat\n Permission is hereby granted"));
+    const QString licence = ReadText(QStringLiteral(CORDELO_LICENSE_FILE));
+    const QString grant = licence.mid(licence.indexOf("Permission is hereby granted"));
+    for (const QString& line : grant.split('\n', Qt::SkipEmptyParts))
+        QVERIFY2(copyright.contains("\n " + line + '\n'), qPrintable(line));
+}
+
+void TestDebianPackage::lintianFindsNoErrors() {
+    const ProgramRun lintian = RunProgram(
+        QStringLiteral("lintian"),
+        {QStringLiteral("--fail-on"), QStringLiteral("error"), m_package}, kPackagingLimit);
+    QVERIFY2(lintian.succeeded(), qPrintable(lintian.describe(QStringLiteral("lintian"))));
 }
 
 QTEST_GUILESS_MAIN(TestDebianPackage)

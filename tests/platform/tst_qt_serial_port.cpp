@@ -15,7 +15,11 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <fcntl.h>
+#include <termios.h>
 #include <thread>
+#include <unistd.h>
 
 using namespace std::chrono_literals;
 
@@ -31,6 +35,7 @@ private slots:
     void failedOpenOfRegularFileExplains();
     void successfulOpenIsStoredOnDisk();
     void lastCommandArrivesWholeWhenClosedAtOnce();
+    void closeGivesUpOnOutputTheAdapterBarelyTakes();
     void vanishedPeerClosesThePortWithoutSpinning();
 
 private:
@@ -133,6 +138,37 @@ void QtSerialPortTest::lastCommandArrivesWholeWhenClosedAtOnce() {
     modComm::ClosePort(session.link);
 
     QCOMPARE(m_pty->read(7, 2s), QByteArray("<RESET>"));
+}
+
+void QtSerialPortTest::closeGivesUpOnOutputTheAdapterBarelyTakes() {
+    Session session;
+    QVERIFY(modComm::OpenPort(session.link, 3));
+    // The adapter holds the line, so that the whole text stays queued in the port.
+    const int line = ::open(qPrintable(m_pty->slavePath()), O_RDWR | O_NOCTTY);
+    QVERIFY(line >= 0);
+    QVERIFY(::tcflow(line, TCOOFF) == 0);
+    const QByteArray queued(512 * 1024, 'x');
+    session.port.write(queued);
+    // Then it takes a trickle: all of it would need more than ten seconds.
+    QVERIFY(::tcflow(line, TCOON) == 0);
+    std::atomic<bool> closed{false};
+    qsizetype delivered = 0;
+    std::thread adapter([&] {
+        while (!closed) {
+            delivered += m_pty->read(1, 100ms).size();
+            std::this_thread::sleep_for(100ms);
+        }
+        for (QByteArray rest; !(rest = m_pty->read(1, 200ms)).isEmpty();)
+            delivered += rest.size();
+    });
+
+    session.port.close();
+    closed = true;
+    adapter.join();
+    ::close(line);
+
+    QVERIFY(!session.port.isOpen());
+    QVERIFY2(delivered < queued.size(), qPrintable(QString::number(delivered) + " bytes sent"));
 }
 
 void QtSerialPortTest::vanishedPeerClosesThePortWithoutSpinning() {

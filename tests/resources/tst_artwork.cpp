@@ -1,8 +1,11 @@
 // The built-in pictures: each is there in its sizes with a transparent background, and the
-// Windows icon file holds the same application icon in 256 colours and in 32-bit colour.
+// Windows icon file holds the same application icon in 256 colours and in 32-bit colour, and
+// at 256 pixels for Explorer.
 // Only resource paths are used here, as the window does, so the resources must reach an
 // executable without any of its code referring to cordelo_resources.
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QImage>
 #include <QtEndian>
 #include <QtTest>
@@ -56,8 +59,11 @@ std::optional<std::vector<IcoImage>> ReadIco(const QByteArray& file) {
             return std::nullopt;
         }
         IcoImage image;
-        image.width = static_cast<quint8>(file[entry]);
-        image.height = static_cast<quint8>(file[entry + 1]);
+        // A directory size of 0 means 256 pixels.
+        image.width =
+            static_cast<quint8>(file[entry]) == 0 ? 256 : static_cast<quint8>(file[entry]);
+        image.height =
+            static_cast<quint8>(file[entry + 1]) == 0 ? 256 : static_cast<quint8>(file[entry + 1]);
         image.bitCount = U16(file, entry + 6);
         image.data = file.mid(offset, size);
         images.push_back(image);
@@ -162,11 +168,22 @@ void TstArtwork::pictureHasItsSizeOnTransparentBackground() {
 void TstArtwork::icoHoldsEachSizeInBothColourDepths() {
     const auto images = ReadIco(ReadAppIco());
     QVERIFY2(images.has_value(), "app.ico is missing or its directory is broken");
-    QCOMPARE(images->size(), std::size_t{8});
+    QCOMPARE(images->size(), std::size_t{9});
 
     std::set<std::pair<int, int>> found;
     for (const IcoImage& image : *images) {
         QCOMPARE(image.height, image.width);
+        found.insert({image.width, image.bitCount});
+        if (image.width == 256) {
+            // Explorer's large views take it as the PNG file it is.
+            const QImage large = QImage::fromData(image.data, "PNG");
+            const QImage rendered(QFileInfo(QStringLiteral(CORDELO_APP_ICO))
+                                      .dir()
+                                      .filePath(QStringLiteral("app-256.png")));
+            QVERIFY(!rendered.isNull());
+            QCOMPARE(large, rendered);
+            continue;
+        }
         // The bitmap header must agree with the directory: Windows draws from the header.
         QCOMPARE(I32(image.data, 0), 40);
         QCOMPARE(I32(image.data, 4), image.width);
@@ -176,10 +193,9 @@ void TstArtwork::icoHoldsEachSizeInBothColourDepths() {
             40 + (image.bitCount == 8 ? 256 * 4 : 0) +
             (RowBytes(image.width, image.bitCount) + RowBytes(image.width, 1)) * image.height;
         QVERIFY(image.data.size() >= needed);
-        found.insert({image.width, image.bitCount});
     }
-    const std::set<std::pair<int, int>> expected{{16, 8}, {16, 32}, {24, 8}, {24, 32},
-                                                 {32, 8}, {32, 32}, {48, 8}, {48, 32}};
+    const std::set<std::pair<int, int>> expected{{16, 8},  {16, 32}, {24, 8},  {24, 32}, {32, 8},
+                                                 {32, 32}, {48, 8},  {48, 32}, {256, 32}};
     QCOMPARE(found, expected);
 }
 
