@@ -1,13 +1,13 @@
 #include "port_listing.h"
 
-#include "module_job.h"
-
 #include "platform/port_names.h"
 #include "platform/qt_serial_port.h"
 #include "platform/qt_settings_store.h"
 
 #include <QFileInfo>
 #include <QSerialPortInfo>
+
+#include <algorithm>
 
 namespace cli {
 namespace {
