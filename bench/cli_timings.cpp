@@ -52,9 +52,10 @@ CliTimings MeasureCli(int runs) {
     CliTimings timings;
     for (int run = 0; run < runs; ++run) {
         Measure({cli::Verb::Read, device, {}, true}, timings.read);
-        cli::ModuleJob write{cli::Verb::Write, device, {}, true};
-        write.overlay.name = QStringLiteral("Bench-%1").arg(run);
-        Measure(write, timings.write);
+        profile::ModuleSettings rename;
+        rename.name = QStringLiteral("Bench-%1").arg(run);
+        Measure({cli::Verb::Write, device, [rename](const QString&) { return rename; }, true},
+                timings.write);
     }
     return timings;
 }

@@ -3,7 +3,10 @@
 #include "command_line.h"
 #include "module_job.h"
 #include "outcome_report.h"
+#include "overlay_source.h"
 #include "port_listing.h"
+#include "production_log.h"
+#include "progress_display.h"
 
 #include "platform/qt_pacing.h"
 #include "platform/serial_trace.h"
@@ -11,8 +14,12 @@
 #include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QThread>
 
+#include <algorithm>
 #include <memory>
+#include <mutex>
+#include <vector>
 
 namespace cli {
 namespace {
@@ -26,7 +33,7 @@ int Refuse(Console& console, const Invocation& invocation, const QString& messag
     console.err << "cordelo-cli: " << message << '\n';
     if (invocation.json) {
         ModuleOutcome outcome;
-        outcome.port = invocation.port;
+        outcome.port = invocation.ports.value(0);
         outcome.status = ExitStatus::Usage;
         outcome.message = message;
         PrintJson(console, OutcomeJson(outcome));
@@ -34,28 +41,23 @@ int Refuse(Console& console, const Invocation& invocation, const QString& messag
     return static_cast<int>(ExitStatus::Usage);
 }
 
-// The profile file and every --set laid over each other, or why they are refused.
-std::optional<QString> GatherOverlay(const Invocation& invocation,
-                                     profile::ModuleSettings& overlay) {
-    if (!invocation.profilePath.isEmpty()) {
-        QFile file(invocation.profilePath);
-        if (!file.open(QIODevice::ReadOnly))
-            return QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
-        const auto parsed = profile::ParseProfile(file.readAll());
-        if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
-            return invocation.profilePath + QStringLiteral(": ") +
-                   profile::DescribeProfileError(*error);
-        overlay = std::get<profile::Profile>(parsed).module;
-    }
-    for (const QString& set : invocation.sets) {
-        const qsizetype equals = set.indexOf(QLatin1Char('='));
-        if (equals <= 0)
-            return QStringLiteral("--set %1: give KEY=VALUE").arg(set);
-        if (const auto error =
-                profile::SetModuleKey(overlay, set.left(equals), set.mid(equals + 1)))
-            return QStringLiteral("--set ") + profile::DescribeProfileError(*error);
-    }
-    return std::nullopt;
+// The result on stdout, the failure on stderr; several profiles read at once are told
+// apart by a comment naming the port.
+void PrintResult(Console& console, Verb verb, bool several, const ModuleOutcome& outcome) {
+    console.err << FailureText(outcome) << Qt::flush;
+    if (several && verb == Verb::Read && outcome.status == ExitStatus::Done)
+        console.out << "; " << outcome.port << '\n';
+    console.out << ResultText(verb, outcome) << Qt::flush;
+}
+
+// The ports in the order {n} counts them: COM numbers upwards, then device paths as given.
+QStringList InCountingOrder(QStringList ports) {
+    std::stable_sort(ports.begin(), ports.end(), [](const QString& a, const QString& b) {
+        const int left = PortNumberOf(a);
+        const int right = PortNumberOf(b);
+        return left > 0 && (right == 0 || left < right);
+    });
+    return ports;
 }
 
 int RunPorts(const Invocation& invocation, Console& console) {
@@ -97,9 +99,25 @@ int RunPorts(const Invocation& invocation, Console& console) {
     return static_cast<int>(ExitStatus::Done);
 }
 
-int RunOnModule(const Invocation& invocation, Console& console) {
-    ModuleJob job{invocation.verb, invocation.port, {}, invocation.verify};
-    if (const auto refusal = GatherOverlay(invocation, job.overlay))
+// Every module at the same time, each on its own thread with its own port, so that a
+// slow or silent one holds up no other.
+int RunOnModules(const Invocation& invocation, Console& console) {
+    QStringList ports = invocation.ports;
+    if (invocation.all) {
+        for (const PortEntry& entry : ListPorts())
+            ports << entry.port;
+        if (ports.isEmpty()) {
+            console.err << "cordelo-cli: no port opens a device on this machine\n";
+            return static_cast<int>(ExitStatus::NoReply);
+        }
+    }
+    ports = InCountingOrder(ports);
+    ports.removeDuplicates();
+
+    OverlaySource overlays;
+    if (const auto refusal = overlays.load(invocation.profilePath, invocation.sets))
+        return Refuse(console, invocation, *refusal);
+    if (const auto refusal = overlays.checkBeforeAnyPort(invocation.first))
         return Refuse(console, invocation, *refusal);
 
     platform::QtPacing clock;
@@ -114,20 +132,59 @@ int RunOnModule(const Invocation& invocation, Console& console) {
         }
         trace = std::make_unique<platform::SerialTrace>(traceFile, clock);
     }
+    ProductionLog log;
+    if (!invocation.logPath.isEmpty() && !log.open(invocation.logPath)) {
+        return Refuse(console, invocation,
+                      QStringLiteral("cannot append to the log %1: %2")
+                          .arg(invocation.logPath, log.errorString()));
+    }
 
-    const auto step = [&](const QString& what) {
-        if (console.showSteps)
-            console.err << invocation.port << ": " << what << '\n' << Qt::flush;
+    ProgressDisplay progress(console.err, console.showSteps, ports);
+    std::mutex outputMutex;
+    std::vector<ModuleOutcome> outcomes(ports.size());
+    const auto finish = [&](int index, const ModuleOutcome& outcome) {
+        if (log.isOpen())
+            log.append(outcome);
+        progress.show(index, outcome.status == ExitStatus::Done
+                                 ? QStringLiteral("done")
+                                 : outcome.message.section(QLatin1Char('\n'), 0, 0));
+        std::lock_guard lock(outputMutex);
+        if (invocation.json)
+            PrintJson(console, OutcomeJson(outcome));
+        // The live lines own the terminal until every module has finished.
+        if (!progress.isLive())
+            PrintResult(console, invocation.verb, ports.size() > 1, outcome);
     };
-    const ModuleOutcome outcome = RunModuleJob(job, trace.get(), step);
+
+    // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int index = 0; index < ports.size(); ++index) {
+        const QString port = ports[index];
+        const UnitValues unit{PortNumberOf(port), {}, invocation.first + index};
+        ModuleJob job{invocation.verb, port, {}, invocation.verify, console.interrupted};
+        job.overlay = [&overlays, unit](const QString& deviceAddress) {
+            UnitValues filled = unit;
+            filled.addr4 = LastFourHexDigits(deviceAddress);
+            return overlays.forUnit(filled);
+        };
+        threads.emplace_back(QThread::create([&, index, job] {
+            outcomes[index] = RunModuleJob(
+                job, trace.get(), [&](const QString& step) { progress.show(index, step); });
+            finish(index, outcomes[index]);
+        }));
+        threads.back()->start();
+    }
+    for (const auto& thread : threads)
+        thread->wait();
     trace.reset();
 
-    console.err << FailureText(outcome) << Qt::flush;
-    if (invocation.json)
-        PrintJson(console, OutcomeJson(outcome));
-    else
-        console.out << ResultText(invocation.verb, outcome) << Qt::flush;
-    return static_cast<int>(outcome.status);
+    int status = 0;
+    for (const ModuleOutcome& outcome : outcomes) {
+        if (progress.isLive())
+            PrintResult(console, invocation.verb, true, outcome);
+        status = std::max(status, static_cast<int>(outcome.status));
+    }
+    return status;
 }
 
 } // namespace
@@ -148,7 +205,7 @@ int RunCli(const QStringList& arguments, Console& console) {
     }
     if (parsed.invocation->verb == Verb::Ports)
         return RunPorts(*parsed.invocation, console);
-    return RunOnModule(*parsed.invocation, console);
+    return RunOnModules(*parsed.invocation, console);
 }
 
 } // namespace cli

@@ -4,6 +4,8 @@
 #include <QStringList>
 #include <QTextStream>
 
+#include <atomic>
+
 namespace cli {
 
 struct Console {
@@ -11,6 +13,8 @@ struct Console {
     QTextStream& err;
     // Steps are told on stderr only when someone watches it.
     bool showSteps = false;
+    // Set (by Ctrl-C) to stop every module at its next step.
+    const std::atomic<bool>* interrupted = nullptr;
 };
 
 // The arguments as the program got them, its name first; returns the exit status.

@@ -13,7 +13,12 @@ enum class Verb { Ports, Read, Write, Reset };
 
 struct Invocation {
     Verb verb = Verb::Ports;
-    QString port;
+    // Each --port in the order given; with --all, every port that `ports` lists.
+    QStringList ports;
+    bool all = false;
+    // {n} of the first module in COM-number order.
+    int first = 1;
+    QString logPath;
     QString profilePath;
     // Each --set as given, KEY=VALUE.
     QStringList sets;

@@ -13,9 +13,12 @@ enum class ExitStatus {
     BadFirmware = 4,
     NotAcknowledged = 5,
     Mismatch = 6,
+    // Stopped by Ctrl-C before it finished; the shell's status for a SIGINT.
+    Interrupted = 130,
 };
 
-// "ok", "usage", "open_failed", "no_reply", "bad_firmware", "not_acknowledged", "mismatch".
+// "ok", "usage", "open_failed", "no_reply", "bad_firmware", "not_acknowledged", "mismatch",
+// "interrupted".
 QString ResultName(ExitStatus status);
 
 } // namespace cli

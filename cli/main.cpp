@@ -3,6 +3,8 @@
 
 #include <QCoreApplication>
 
+#include <atomic>
+#include <csignal>
 #include <cstdio>
 
 #ifdef Q_OS_WIN
@@ -12,12 +14,26 @@
 #include <unistd.h>
 #endif
 
+namespace {
+
+std::atomic<bool> s_interrupted{false};
+
+// The first Ctrl-C lets every module finish the command it is on; a second one ends the
+// program at once.
+extern "C" void OnInterrupt(int) {
+    s_interrupted = true;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+} // namespace
+
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
     QTextStream out(stdout);
     QTextStream err(stderr);
-    cli::Console console{out, err, isatty(2) != 0};
+    std::signal(SIGINT, OnInterrupt);
+    cli::Console console{out, err, isatty(2) != 0, &s_interrupted};
     const int status = cli::RunCli(QCoreApplication::arguments(), console);
     out.flush();
     err.flush();

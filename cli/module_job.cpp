@@ -50,8 +50,9 @@ public:
         : m_link(link), m_outcome(outcome), m_step(step) {}
 
     void run(const ModuleJob& job) {
+        m_interrupted = job.interrupted;
         m_step(QStringLiteral("checking the module"));
-        if (!checkModule())
+        if (stopped() || !checkModule() || stopped())
             return;
         if (job.verb == Verb::Reset) {
             m_step(QStringLiteral("resetting the module"));
@@ -67,10 +68,16 @@ public:
             m_outcome.settings = current->module;
             return;
         }
-        const modProg::SettingsToWrite wanted =
-            profile::LayOver(profile::LayOver({}, current->module), job.overlay);
+        const auto overlay =
+            job.overlay ? job.overlay(current->device.address) : profile::ModuleSettings{};
+        if (const auto* refusal = std::get_if<QString>(&overlay)) {
+            fail(ExitStatus::Usage, *refusal);
+            return;
+        }
+        const modProg::SettingsToWrite wanted = profile::LayOver(
+            profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
         m_outcome.settings = profile::SettingsFromWrite(wanted);
-        if (!checkWritable(wanted) || !write(wanted) || !job.verify)
+        if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify || stopped())
             return;
         m_step(QStringLiteral("verifying"));
         if (const std::optional<profile::Profile> after = query())
@@ -78,6 +85,13 @@ public:
     }
 
 private:
+    // Between steps only: a command is never cut off half sent.
+    bool stopped() {
+        if (m_interrupted == nullptr || !m_interrupted->load())
+            return false;
+        return !fail(ExitStatus::Interrupted, QStringLiteral("interrupted"));
+    }
+
     bool fail(ExitStatus status, const QString& message) {
         m_outcome.status = status;
         m_outcome.message = message;
@@ -166,6 +180,7 @@ private:
     modComm::Link& m_link;
     ModuleOutcome& m_outcome;
     const StepReport& m_step;
+    const std::atomic<bool>* m_interrupted = nullptr;
 };
 
 } // namespace

@@ -11,8 +11,10 @@
 #include <QString>
 #include <QStringList>
 
+#include <atomic>
 #include <functional>
 #include <optional>
+#include <variant>
 
 namespace platform {
 class SerialTrace;
@@ -46,12 +48,18 @@ struct ModuleOutcome {
     double seconds = 0;
 };
 
+// What a write lays over the module's own settings, made once the module's device
+// address is known; or why the values are refused for this module.
+using OverlayFor =
+    std::function<std::variant<profile::ModuleSettings, QString>(const QString& deviceAddress)>;
+
 struct ModuleJob {
     Verb verb = Verb::Read;
     QString port;
-    // Laid over the module's own settings by a write.
-    profile::ModuleSettings overlay;
+    OverlayFor overlay;
     bool verify = true;
+    // Set from outside to stop the job at its next step.
+    const std::atomic<bool>* interrupted = nullptr;
 };
 
 // Says what the job is doing now, such as "checking the module".

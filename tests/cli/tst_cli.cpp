@@ -2,6 +2,7 @@
 // of each failure, input that is refused before anything is sent, and awkward names.
 #include "cli_run.h"
 
+#include "platform/qt_settings_store.h"
 #include "virtual_module/virtual_module.h"
 
 #include <QTemporaryDir>
@@ -18,11 +19,11 @@ struct Run {
     QString err;
 };
 
-Run RunCli(QStringList arguments) {
+Run RunCli(QStringList arguments, const std::atomic<bool>* interrupted = nullptr) {
     Run run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    cli::Console console{out, err, false};
+    cli::Console console{out, err, false, interrupted};
     arguments.prepend(QStringLiteral("cordelo-cli"));
     run.status = cli::RunCli(arguments, console);
     return run;
@@ -54,6 +55,9 @@ private slots:
     void refusedInputSendsNothing();
     void awkwardNamesRoundTrip_data();
     void awkwardNamesRoundTrip();
+    void modulesRunAtOnceAndTheWorstStatusWins();
+    void valueTooLongAfterFillingFailsThatModuleOnly();
+    void interruptionStopsBeforeTheWrite();
 
 private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -215,6 +219,74 @@ void CliTest::awkwardNamesRoundTrip() {
     QCOMPARE(write.status, 0);
     QCOMPARE(target.settings().name, name);
     QCOMPARE(target.settings().pin, pin);
+}
+
+void CliTest::modulesRunAtOnceAndTheWorstStatusWins() {
+    VirtualModule::Options silent;
+    silent.faults.silent = true;
+    VirtualModule::Options refusing;
+    refusing.faults.noReplyTo = "PKEY";
+    VirtualModule good;
+    VirtualModule quiet(silent);
+    VirtualModule refuses(refusing);
+    VirtualModule alsoGood;
+    platform::QtSettingsStore settings;
+    const std::pair<const char*, VirtualModule*> ports[] = {
+        {"COM9", &good}, {"COM2", &quiet}, {"COM4", &refuses}, {"COM12", &alsoGood}};
+    QStringList arguments{"write",  "--set", "name=U{n}-{com}-{addr4}", "--first", "5",
+                          "--json", "--log", m_dir.filePath("run.csv")};
+    for (const auto& [port, module] : ports) {
+        QVERIFY(module->start());
+        settings.setValue("Ports", port, Device(*module));
+        arguments << "--port" << port;
+    }
+
+    const Run run = RunCli(arguments);
+
+    QCOMPARE(run.status, 5);
+    QCOMPARE(good.settings().name, std::string("U7-9-9b01"));
+    QCOMPARE(alsoGood.settings().name, std::string("U8-12-9b01"));
+    QCOMPARE(run.out.count("\"result\":\"ok\""), 2);
+    QVERIFY(run.out.contains("\"port\":\"COM2\",\"result\":\"no_reply\""));
+    QFile log(m_dir.filePath("run.csv"));
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 4);
+    QVERIFY(lines.filter(",COM4,").constFirst().contains(",not_acknowledged,5,"));
+}
+
+void CliTest::valueTooLongAfterFillingFailsThatModuleOnly() {
+    VirtualModule ninth;
+    VirtualModule tenth;
+    QVERIFY(ninth.start() && tenth.start());
+
+    // Fourteen characters for the ninth module, fifteen for the tenth.
+    const Run run = RunCli({"write", "--port", Device(ninth), "--port", Device(tenth), "--set",
+                            "name=Sensors-{n}-{addr4}", "--first", "9"});
+
+    QCOMPARE(run.status, 1);
+    QCOMPARE(ninth.settings().name, std::string("Sensors-9-9b01"));
+    QVERIFY2(run.err.contains(Device(tenth) + ": --set name: "), qPrintable(run.err));
+    QCOMPARE(tenth.receivedCommands(), (std::vector<std::string>{"<PING>", "<VERS>", "<QUERY>"}));
+}
+
+void CliTest::interruptionStopsBeforeTheWrite() {
+    std::atomic<bool> interrupted{false};
+    VirtualModule::Options options;
+    options.log = [&interrupted](const virtual_module::LogEntry& entry) {
+        if (entry.text == "received <QUERY>")
+            interrupted = true;
+    };
+    VirtualModule module(options);
+    QVERIFY(module.start());
+
+    const Run run =
+        RunCli({"write", "--port", Device(module), "--set", "name=Late", "--json"}, &interrupted);
+
+    QCOMPARE(run.status, 130);
+    QVERIFY(run.out.contains("\"result\":\"interrupted\""));
+    QVERIFY(module.waitUntilLineIdle(1s));
+    QCOMPARE(module.receivedCommands().back(), std::string("<QUERY>"));
 }
 
 QTEST_GUILESS_MAIN(CliTest)
