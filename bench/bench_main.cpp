@@ -1,5 +1,6 @@
 // cordelo-bench: measures the figures the tool is held to and prints them as a table,
 // each with its floor or baseline and the ratio.
+#include "cli_scale.h"
 #include "cli_timings.h"
 #include "reader_throughput.h"
 #include "startup_cost.h"
@@ -19,6 +20,8 @@ using bench::Milliseconds;
 constexpr int kWorkflowRuns = 9;
 constexpr int kStartupRuns = 21;
 constexpr int kReaderRuns = 5;
+constexpr int kScaleModules = 8;
+constexpr int kScaleRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
 // One character at 9600 baud: a start bit, eight data bits and a stop bit.
 constexpr Milliseconds kCharTime9600{10.0 / 9.6};
@@ -89,6 +92,28 @@ void ReportCli(const bench::WorkflowTimings& window) {
             QStringLiteral("wire time %1 (%2 bytes at 1.04 ms)").arg(Ms(floor)).arg(row.runs.bytes),
             ratio, "<= 1.25", !row.runs.times.empty() && ratio <= 1.25);
     }
+}
+
+// Many modules at once against one alone: the time must barely grow, the processor time
+// at most in proportion.
+void ReportCliScale(const QString& directory) {
+    const bench::CliScaleRuns scale = bench::MeasureCliScale(directory, kScaleModules, kScaleRuns);
+    if (scale.oneTime.empty() || scale.allTime.empty()) {
+        std::printf("| cordelo-cli on %d modules | could not be measured | | | | MISSED |\n",
+                    kScaleModules);
+        return;
+    }
+    const Milliseconds one = Median(scale.oneTime);
+    const Milliseconds all = Median(scale.allTime);
+    Row("cordelo-cli write, verified, to 8 modules at once (process start to end)",
+        QStringLiteral("median %1 of %2 runs").arg(Ms(all)).arg(scale.allTime.size()),
+        QStringLiteral("one module alone %1").arg(Ms(one)), all / one, "<= 1.3", all / one <= 1.3);
+    const Milliseconds oneCpu = Median(scale.oneCpu);
+    const Milliseconds allCpu = Median(scale.allCpu);
+    const double growth = allCpu / oneCpu;
+    Row("cordelo-cli processor time, 8 modules against one", Ms(allCpu),
+        QStringLiteral("one module %1").arg(Ms(oneCpu)), growth, "<= 8 (linear)",
+        growth <= kScaleModules);
 }
 
 void ReportIdleCpu() {
@@ -193,6 +218,8 @@ int main(int argc, char** argv) {
         if (wanted("cli"))
             ReportCli(window);
     }
+    if (wanted("scale"))
+        ReportCliScale(QCoreApplication::applicationDirPath());
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;
