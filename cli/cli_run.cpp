@@ -69,8 +69,8 @@ int RunPorts(const Invocation& invocation, Console& console) {
         if (invocation.probe) {
             if (console.showSteps)
                 console.err << entry.port << ": probing\n" << Qt::flush;
-            probe =
-                RunModuleJob({Verb::Read, entry.port, {}, false}, nullptr, [](const QString&) {});
+            probe = RunModuleJob({Verb::Read, entry.port, {}, false, console.interrupted}, nullptr,
+                                 [](const QString&) {});
         }
         const QString name =
             probe && probe->settings ? probe->settings->name.value_or(QString()) : QString();
