@@ -143,8 +143,10 @@ private:
 
     bool write(const modProg::SettingsToWrite& wanted) {
         const QStringList sequence = modProg::WriteSequence(wanted);
-        m_step(QStringLiteral("writing %1 settings").arg(sequence.size()));
-        const qsizetype acknowledged = modProg::WriteAcknowledged(m_link, wanted);
+        const qsizetype acknowledged = modProg::WriteAcknowledged(
+            m_link, wanted, [this](qsizetype command, qsizetype commands) {
+                m_step(QStringLiteral("writing %1 of %2").arg(command).arg(commands));
+            });
         m_outcome.written = static_cast<int>(acknowledged);
         if (acknowledged == sequence.size())
             return true;
