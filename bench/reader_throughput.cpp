@@ -41,6 +41,8 @@ public:
     }
     bool waitForInput(std::chrono::milliseconds) override { return m_armed; }
     QString deviceFor(int) const override { return {}; }
+    QList<platform::PortAssignment> discoverPorts() const override { return {}; }
+    QString openedDevice() const override { return {}; }
 
 private:
     const QByteArray& m_input;

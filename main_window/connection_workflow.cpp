@@ -11,13 +11,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocument>
 #include <QToolButton>
 
 #include <cmath>
 
 namespace {
 
-constexpr int kPortCount = 16;
+using platform::kPortCount;
 const QColor kConnectedColour(0, 255, 0);
 const QColor kDisconnectedColour(255, 0, 0);
 const QString kNoReplyMessage = QStringLiteral("No reply from device!");
@@ -35,6 +36,12 @@ int PortPosition(const QString& saved) {
     return static_cast<int>(number) - 1;
 }
 
+// Qt draws a tooltip that looks like markup as rich text; a device's own strings could,
+// so such a text is escaped to read exactly as it is.
+QString PlainToolTip(const QString& text) {
+    return Qt::mightBeRichText(text) ? Qt::convertFromPlainText(text, Qt::WhiteSpaceNoWrap) : text;
+}
+
 } // namespace
 
 void frmMain::ConnectWorkflow() {
@@ -43,17 +50,27 @@ void frmMain::ConnectWorkflow() {
     connect(cmdExit, &QPushButton::clicked, this, &frmMain::cmdExit_Click);
     connect(cmdWrite, &QPushButton::clicked, this, &frmMain::cmdWrite_Click);
     connect(&Timer1, &QTimer::timeout, this, &frmMain::Timer1_Timer);
+    connect(cboPort, &main_window::PortList::popupAboutToShow, this, &frmMain::ShowPortDevices);
 }
 
 void frmMain::Form_Load() {
     const QString saved = m_platform.settings.value(modComm::kPropertiesSection,
                                                     modComm::kCommPortKey, QStringLiteral("1"));
-    for (int port = 1; port <= kPortCount; ++port) {
+    const QString savedDevice =
+        m_platform.settings.value(modComm::kPropertiesSection, modComm::kCommDeviceKey, {});
+    for (int port = 1; port <= kPortCount; ++port)
         cboPort->addItem(QStringLiteral("COM%1").arg(port));
-        cboPort->setItemData(port - 1, MSComm1.deviceFor(port), Qt::ToolTipRole);
-    }
-    cboPort->setCurrentIndex(PortPosition(saved));
+    const std::optional<int> moved = platform::PortOpening(ShowPortDevices(), savedDevice);
+    cboPort->setCurrentIndex(moved ? *moved - 1 : PortPosition(saved));
     ShowConnected(false);
+}
+
+QList<platform::PortAssignment> frmMain::ShowPortDevices() {
+    const QList<platform::PortAssignment> ports = MSComm1.discoverPorts();
+    for (const platform::PortAssignment& port : ports)
+        cboPort->setItemData(port.portNumber - 1, PlainToolTip(platform::PortSummary(port)),
+                             Qt::ToolTipRole);
+    return ports;
 }
 
 void frmMain::cmdConnect_Click() {

@@ -4,10 +4,10 @@
 
 #include "input_blocker.h"
 #include "line_widget.h"
+#include "port_list.h"
 #include "shape_widget.h"
 #include "text_box.h"
 
-#include "module_profile/profile.h"
 #include "module_protocol/settings_write.h"
 #include "platform/platform.h"
 #include "serial_link/link.h"
@@ -18,6 +18,10 @@
 #include <chrono>
 #include <functional>
 #include <optional>
+
+namespace profile {
+struct ModuleSettings;
+}
 
 class QAction;
 class QCheckBox;
@@ -38,7 +42,7 @@ public:
 
     // The controls in the window's own order, which is also their order of creation.
     QToolButton* cmdRefresh = nullptr;
-    QComboBox* cboPort = nullptr;
+    main_window::PortList* cboPort = nullptr;
     QToolButton* cmdConnect = nullptr;
     QPushButton* cmdWrite = nullptr;
     QPushButton* cmdExit = nullptr;
@@ -86,8 +90,11 @@ public:
     void ShowMasterRole();
     void ShowSlaveRole();
 
-    // Program start: fills the port list, selects the saved port, shows disconnected.
+    // Program start: fills the port list, selects the saved port (by its device when that
+    // is there), shows disconnected.
     void Form_Load();
+    // Works out again what each port number opens and names it in the entry's tooltip.
+    QList<platform::PortAssignment> ShowPortDevices();
     void ShowConnected(bool connected);
     // Busy pointer, and no input reaches the window; EndBusy ends it however often
     // BeginBusy ran.

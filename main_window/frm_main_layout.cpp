@@ -87,8 +87,8 @@ QGroupBox* MakeFrame(QWidget* container, const char* name, const QString& captio
     return Place(new QGroupBox(caption, container), name, rect);
 }
 
-QComboBox* MakePickList(QWidget* container, const char* name, const TwipRect& rect) {
-    return Place(new QComboBox(container), name, rect);
+main_window::PortList* MakePortList(QWidget* container, const char* name, const TwipRect& rect) {
+    return Place(new main_window::PortList(container), name, rect);
 }
 
 QComboBox* MakeEditableList(QWidget* container, const char* name, const QStringList& items,
@@ -150,7 +150,7 @@ void frmMain::CreateControls() {
                                    Picture({main_window::kRefreshPictureFile}),
                                    main_window::kRefreshPictureSize, {480, 2280, 1335, 495});
     cmdRefresh->setEnabled(false);
-    cboPort = MakePickList(this, "cboPort", {480, 600, 1335, 315});
+    cboPort = MakePortList(this, "cboPort", {480, 600, 1335, 315});
     cmdConnect = MakePictureButton(this, "cmdConnect", QStringLiteral("Connect"),
                                    Picture(main_window::kConnectPictureFiles),
                                    main_window::kConnectPictureSize, {480, 1200, 975, 735});

@@ -61,9 +61,10 @@ std::optional<ProfileError> SetModuleKey(ModuleSettings& settings, const QString
     const auto refuse = [&key](const QString& rule) { return ProfileError{key, 0, rule}; };
     const auto setSwitch = [&](std::optional<bool>& field, const QString& yes,
                                const QString& no) -> std::optional<ProfileError> {
-        field = Switch(value, yes, no);
-        if (!field)
+        const std::optional<bool> setting = Switch(value, yes, no);
+        if (!setting)
             return refuse(QStringLiteral("must be %1 or %2").arg(yes, no));
+        field = setting;
         return std::nullopt;
     };
     const auto setListed = [&](std::optional<QString>& field,

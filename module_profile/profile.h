@@ -57,6 +57,8 @@ struct ProfileError {
     QString key;
     int line = 0;
     QString rule;
+
+    bool operator==(const ProfileError&) const = default;
 };
 
 // One line for people, naming line, key and rule, e.g. "line 4: baud: must be one of ...".

@@ -15,9 +15,15 @@ QString Advice(const OpenErrorFacts& facts) {
         return QStringLiteral("Plug in the adapter, or choose the COM port that Device "
                               "Manager shows for it.");
 #else
-        return QStringLiteral("Plug in the adapter, or map %1 to it with the line\n"
+        return QStringLiteral("Plug in the adapter and choose the COM port whose entry names it, "
+                              "or map %1 to it with the line\n"
                               "%1=/dev/ttyUSB0\n"
-                              "in section [%2] of %3")
+                              "in section [%2] of %3\n"
+                              "A USB adapter (CH340, CP210x, FTDI) that vanishes as soon as it "
+                              "is plugged in has been claimed by the braille display service "
+                              "brltty. Without a braille display, remove it with \"sudo apt "
+                              "remove brltty\", or disable it with \"sudo systemctl mask "
+                              "brltty-udev.service\".")
             .arg(port, kPortsSection, facts.settingsLocation);
 #endif
     case OpenFailure::PermissionDenied:
@@ -29,8 +35,22 @@ QString Advice(const OpenErrorFacts& facts) {
                               "ports: run \"sudo adduser $USER dialout\", then log out and "
                               "in again.");
 #endif
-    case OpenFailure::Busy:
-        return QStringLiteral("Another program holds the port. Close it and try again.");
+    case OpenFailure::Busy: {
+        const QString held =
+            QStringLiteral("Another program holds the port. Close it and try again.");
+#ifdef Q_OS_WIN
+        return held;
+#else
+        return held + QStringLiteral(
+                          "\nModemManager probes a freshly plugged ttyACM adapter for several "
+                          "seconds: wait a few seconds and try again. To keep it away for good, "
+                          "put the line\n"
+                          "ATTRS{idVendor}==\"<vendor id>\", ENV{ID_MM_DEVICE_IGNORE}=\"1\"\n"
+                          "into a file under /etc/udev/rules.d/ (\"lsusb\" shows the vendor id "
+                          "before the colon), then run \"sudo udevadm control --reload-rules\" "
+                          "and plug the adapter in again.");
+#endif
+    }
     case OpenFailure::NotSerial:
         if (facts.portNumber == 0)
             return QStringLiteral("This is not a serial device. Check the device path.");

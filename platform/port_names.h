@@ -1,6 +1,8 @@
 // Which device a port number COMn opens on this system.
 #pragma once
 
+#include "port_discovery.h"
+
 #include <QString>
 
 namespace platform {
@@ -11,8 +13,7 @@ inline const QString kPortsSection = QStringLiteral("Ports");
 
 QString PortKey(int portNumber);
 
-// On Windows COMn is the system's COMn. Elsewhere COMn is the device stored under
-// [Ports] COMn, else /dev/ttyS{n-1}.
-QString DeviceForPort(const SettingsStore& settings, int portNumber);
+// What COMn opens, by the rules of DiscoverPorts; empty outside COM1 to COM16.
+QString DeviceForPort(const SettingsStore& settings, int portNumber, const PortTree& tree = {});
 
 } // namespace platform

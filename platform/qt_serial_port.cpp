@@ -8,6 +8,7 @@
 #include <QMetaObject>
 
 #include <chrono>
+#include <utility>
 
 namespace platform {
 namespace {
@@ -47,8 +48,8 @@ OpenFailure Classify(QSerialPort::SerialPortError error, const QString& reason) 
 
 } // namespace
 
-QtSerialPort::QtSerialPort(const SettingsStore& settings, QObject* parent)
-    : QObject(parent), m_settings(settings) {
+QtSerialPort::QtSerialPort(const SettingsStore& settings, PortTree tree, QObject* parent)
+    : QObject(parent), m_settings(settings), m_tree(std::move(tree)) {
     connect(&m_port, &QSerialPort::errorOccurred, this, &QtSerialPort::handleError);
 }
 
@@ -66,8 +67,8 @@ bool QtSerialPort::open() {
     if (m_port.isOpen())
         return true;
 
-    const QString device = deviceFor(m_commPort);
-    m_port.setPortName(device);
+    const PortAssignment target = portToOpen();
+    m_port.setPortName(target.device);
     m_port.setBaudRate(m_lineSettings.baudRate);
     m_port.setParity(m_lineSettings.parity);
     m_port.setDataBits(m_lineSettings.dataBits);
@@ -76,10 +77,11 @@ bool QtSerialPort::open() {
     m_lost = false;
 
     if (!m_port.open(QIODevice::ReadWrite)) {
-        describeOpenFailure(device);
+        describeOpenFailure(target);
         m_port.clearError();
         return false;
     }
+    m_openedDevice = LastingName(target);
     // Pseudo-terminals and some adapters have no modem lines; the port works without RTS.
     if (m_rtsEnable)
         m_port.setRequestToSend(true);
@@ -92,11 +94,23 @@ bool QtSerialPort::open() {
     return true;
 }
 
-void QtSerialPort::describeOpenFailure(const QString& device) {
+PortAssignment QtSerialPort::portToOpen() const {
+    if (m_devicePath.isEmpty()) {
+        // Worked out again here, so an adapter plugged in since start-up is found.
+        return discoverPorts().value(m_commPort - 1);
+    }
+    PortAssignment given;
+    given.device = m_devicePath;
+    given.present = true;
+    return given;
+}
+
+void QtSerialPort::describeOpenFailure(const PortAssignment& target) {
     OpenErrorFacts facts;
     facts.reason = m_port.errorString();
-    facts.failure = Classify(m_port.error(), facts.reason);
-    facts.device = device;
+    // A /dev/ttyS node without a UART fails with an I/O error: nothing is plugged in.
+    facts.failure = target.present ? Classify(m_port.error(), facts.reason) : OpenFailure::NotFound;
+    facts.device = target.device;
     facts.portNumber = m_devicePath.isEmpty() ? m_commPort : 0;
     facts.settingsLocation = QtSettingsStore::location();
     m_errorDescription = DescribeOpenError(facts);
@@ -159,7 +173,11 @@ bool QtSerialPort::waitForInput(std::chrono::milliseconds timeout) {
 QString QtSerialPort::deviceFor(int portNumber) const {
     if (!m_devicePath.isEmpty())
         return m_devicePath;
-    return DeviceForPort(m_settings, portNumber);
+    return DeviceForPort(m_settings, portNumber, m_tree);
+}
+
+QList<PortAssignment> QtSerialPort::discoverPorts() const {
+    return DiscoverPorts(m_settings, m_tree);
 }
 
 void QtSerialPort::handleError(QSerialPort::SerialPortError error) {

@@ -17,7 +17,8 @@ class QtSerialPort : public QObject, public SerialPort {
     Q_OBJECT
 
 public:
-    explicit QtSerialPort(const SettingsStore& settings, QObject* parent = nullptr);
+    explicit QtSerialPort(const SettingsStore& settings, PortTree tree = {},
+                          QObject* parent = nullptr);
     ~QtSerialPort() override;
 
     void setCommPort(int portNumber) override { m_commPort = portNumber; }
@@ -40,13 +41,17 @@ public:
     // deviceFor() then names it. Empty goes back to opening by port number.
     void setDevicePath(const QString& device) { m_devicePath = device; }
     QString deviceFor(int portNumber) const override;
+    QList<PortAssignment> discoverPorts() const override;
+    QString openedDevice() const override { return m_openedDevice; }
 
 private:
     void handleError(QSerialPort::SerialPortError error);
     void closeLostPort();
-    void describeOpenFailure(const QString& device);
+    PortAssignment portToOpen() const;
+    void describeOpenFailure(const PortAssignment& target);
 
     const SettingsStore& m_settings;
+    const PortTree m_tree;
     QSerialPort m_port;
     int m_commPort = 1;
     QString m_devicePath;
@@ -55,6 +60,7 @@ private:
     int m_inputLen = 0;
     bool m_lost = false;
     QString m_errorDescription;
+    QString m_openedDevice;
 };
 
 } // namespace platform

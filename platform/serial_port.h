@@ -1,6 +1,8 @@
 // The serial port the module session talks through, reduced to what the session needs.
 #pragma once
 
+#include "port_discovery.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -38,6 +40,10 @@ public:
 
     // The device that port number n opens, for showing to the user and for the trace.
     virtual QString deviceFor(int portNumber) const = 0;
+    // What each of COM1 to COM16 opens now, worked out afresh on every call.
+    virtual QList<PortAssignment> discoverPorts() const = 0;
+    // The lasting name of the device the last successful open opened.
+    virtual QString openedDevice() const = 0;
 };
 
 } // namespace platform

@@ -28,6 +28,8 @@ public:
     bool waitForInput(std::chrono::milliseconds timeout) override;
 
     QString deviceFor(int portNumber) const override { return m_port.deviceFor(portNumber); }
+    QList<PortAssignment> discoverPorts() const override { return m_port.discoverPorts(); }
+    QString openedDevice() const override { return m_port.openedDevice(); }
 
 private:
     // COMn, or the device when the port was opened by its path.

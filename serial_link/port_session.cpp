@@ -37,6 +37,7 @@ bool OpenPort(Link& link, int portNumber) {
     // A store that cannot be written must not turn a good open into a failure.
     link.platform.settings.setValue(kPropertiesSection, kCommPortKey,
                                     QString::number(port.commPort()));
+    link.platform.settings.setValue(kPropertiesSection, kCommDeviceKey, port.openedDevice());
     return true;
 }
 

@@ -78,7 +78,21 @@ bool ScriptedSerialPort::waitForInput(std::chrono::milliseconds timeout) {
 }
 
 QString ScriptedSerialPort::deviceFor(int portNumber) const {
-    return QStringLiteral("/dev/scripted%1").arg(portNumber);
+    return discoverPorts().value(portNumber - 1).device;
+}
+
+QList<platform::PortAssignment> ScriptedSerialPort::discoverPorts() const {
+    if (!m_ports.isEmpty())
+        return m_ports;
+    QList<platform::PortAssignment> ports;
+    for (int n = 1; n <= platform::kPortCount; ++n)
+        ports.append(
+            platform::PortAssignment{n, QStringLiteral("/dev/scripted%1").arg(n), {}, {}, true});
+    return ports;
+}
+
+QString ScriptedSerialPort::openedDevice() const {
+    return platform::LastingName(discoverPorts().value(m_commPort - 1));
 }
 
 void ScriptedSerialPort::feed(const QByteArray& bytes, std::chrono::milliseconds after) {

@@ -38,6 +38,8 @@ public:
     bool waitForInput(std::chrono::milliseconds timeout) override;
 
     QString deviceFor(int portNumber) const override;
+    QList<platform::PortAssignment> discoverPorts() const override;
+    QString openedDevice() const override;
 
     // Script: bytes readable from now on, or from a time after now.
     void feed(const QByteArray& bytes, std::chrono::milliseconds after = {});
@@ -48,6 +50,8 @@ public:
     // on what came before.
     void setOnWrite(std::function<void(const QByteArray&)> hook) { m_onWrite = std::move(hook); }
     void failOpen(const QString& description) { m_openError = description; }
+    // Script: what the ports open from now on; until then COMn opens /dev/scriptedn.
+    void setPorts(const QList<platform::PortAssignment>& ports) { m_ports = ports; }
     // The device goes away: the port reads as closed from now on.
     void vanish() { m_open = false; }
 
@@ -75,6 +79,7 @@ private:
     QList<QByteArray> m_written;
     std::function<void(const QByteArray&)> m_onWrite;
     QStringList m_operations;
+    QList<platform::PortAssignment> m_ports;
     int m_reads = 0;
     int m_opens = 0;
 };

@@ -7,11 +7,13 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
+#include <QTextDocumentFragment>
 #include <QToolButton>
 
 #include <QTest>
 
 using platform::MessageIcon;
+using platform::PortAssignment;
 using namespace std::chrono_literals;
 
 namespace {
@@ -72,6 +74,9 @@ private slots:
     void savedPortSelectsEntry_data();
     void savedPortSelectsEntry();
     void portEntriesShowTheirDevices();
+    void openingThePortListWorksItOutAgain();
+    void rememberedDeviceSelectsItsNumber_data();
+    void rememberedDeviceSelectsItsNumber();
     void connectWithoutPortAsksForOne();
     void failedOpenEntersNoBusyState();
     void tenUnansweredPingsShowNoReply();
@@ -136,7 +141,50 @@ void ConnectionWorkflowTest::savedPortSelectsEntry() {
 void ConnectionWorkflowTest::portEntriesShowTheirDevices() {
     Tool tool;
     QCOMPARE(tool.window.cboPort->itemData(4, Qt::ToolTipRole).toString(),
-             tool.test.port.deviceFor(5));
+             QStringLiteral("/dev/scripted5"));
+}
+
+void ConnectionWorkflowTest::openingThePortListWorksItOutAgain() {
+    Tool tool;
+    QList<PortAssignment> ports = tool.test.port.discoverPorts();
+    ports[1] = {2, "/dev/ttyUSB0", {}, "FT232R USB UART (FTDI), serial A10K1234", true};
+    ports[2] = {3, "/dev/ttyS2", {}, {}, false};
+    ports[3].description = "<b>bold</b>";
+    tool.test.port.setPorts(ports);
+
+    tool.window.cboPort->showPopup();
+    tool.window.cboPort->hidePopup();
+
+    const auto tip = [&tool](int position) {
+        return tool.window.cboPort->itemData(position, Qt::ToolTipRole).toString();
+    };
+    QCOMPARE(tip(1), QStringLiteral("/dev/ttyUSB0: FT232R USB UART (FTDI), serial A10K1234"));
+    QCOMPARE(tip(2), QStringLiteral("/dev/ttyS2: nothing is plugged in"));
+    QCOMPARE(QTextDocumentFragment::fromHtml(tip(3)).toPlainText(), "/dev/scripted4: <b>bold</b>");
+}
+
+void ConnectionWorkflowTest::rememberedDeviceSelectsItsNumber_data() {
+    QTest::addColumn<QString>("device");
+    QTest::addColumn<int>("position");
+    QTest::newRow("moved to COM3") << "/dev/serial/by-id/usb-B" << 2;
+    QTest::newRow("nothing there: the saved number") << "/dev/ttyS4" << 6;
+}
+
+void ConnectionWorkflowTest::rememberedDeviceSelectsItsNumber() {
+    QFETCH(QString, device);
+    QFETCH(int, position);
+    doubles::TestPlatform test;
+    QList<PortAssignment> ports = test.port.discoverPorts();
+    ports[2] = {3, "/dev/ttyUSB1", "/dev/serial/by-id/usb-B", "B", true};
+    ports[4] = {5, "/dev/ttyS4", {}, {}, false};
+    test.port.setPorts(ports);
+    test.settings.setValue("Properties", "CommPort", "7");
+    test.settings.setValue("Properties", "CommDevice", device);
+    frmMain window{test.platform};
+
+    window.Form_Load();
+
+    QCOMPARE(window.cboPort->currentIndex(), position);
 }
 
 void ConnectionWorkflowTest::connectWithoutPortAsksForOne() {

