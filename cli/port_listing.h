@@ -13,7 +13,8 @@ struct PortEntry {
     QString description;
 };
 
-// COM1 to COM16, as the window offers them, each where its device is present.
+// COM1 to COM16, as the window offers them and by the same rules, each where something
+// is there to open.
 QList<PortEntry> ListPorts();
 
 } // namespace cli
