@@ -91,7 +91,8 @@ int RunPorts(const Invocation& invocation, Console& console) {
         }
         console.out << entry.port << '\t' << entry.device << '\t' << entry.description;
         if (probe && probe->status == ExitStatus::Done)
-            console.out << "\tmodule " << probe->firmware << " \"" << name << '"';
+            console.out << "\tmodule " << Printable(probe->firmware) << " \"" << Printable(name)
+                        << '"';
         else if (probe)
             console.out << "\tno module (" << probe->message.section('\n', 0, 0) << ')';
         console.out << '\n' << Qt::flush;

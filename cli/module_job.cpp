@@ -1,5 +1,6 @@
 #include "module_job.h"
 
+#include "outcome_report.h"
 #include "stderr_message_box.h"
 
 #include "module_protocol/commands.h"
@@ -105,7 +106,7 @@ private:
         if (check == modProg::ModuleCheck::InvalidFirmware) {
             return fail(ExitStatus::BadFirmware,
                         QStringLiteral("unsupported firmware \"%1\"; it must be v1.1 or v2.0")
-                            .arg(m_outcome.firmware));
+                            .arg(Printable(m_outcome.firmware)));
         }
         return true;
     }
@@ -168,7 +169,8 @@ private:
             if (!want || *want == have)
                 continue;
             m_outcome.mismatches.append({key, *want, have});
-            lines << QStringLiteral("%1: wanted \"%2\", found \"%3\"").arg(key, *want, have);
+            lines << QStringLiteral("%1: wanted \"%2\", found \"%3\"")
+                         .arg(key, Printable(*want), Printable(have));
         }
         if (lines.isEmpty()) {
             m_outcome.verified = true;

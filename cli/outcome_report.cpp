@@ -61,6 +61,17 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
     return {};
 }
 
+QString Printable(const QString& text) {
+    QString printable;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            printable += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            printable += c;
+    }
+    return printable;
+}
+
 QString FailureText(const ModuleOutcome& outcome) {
     if (outcome.status == ExitStatus::Done)
         return {};
@@ -69,8 +80,9 @@ QString FailureText(const ModuleOutcome& outcome) {
         return prefix + outcome.message + QLatin1Char('\n');
     QString text;
     for (const Mismatch& mismatch : outcome.mismatches) {
-        text += prefix + QStringLiteral("%1 differs: wanted \"%2\", found \"%3\"\n")
-                             .arg(mismatch.key, mismatch.wanted, mismatch.found);
+        text +=
+            prefix + QStringLiteral("%1 differs: wanted \"%2\", found \"%3\"\n")
+                         .arg(mismatch.key, Printable(mismatch.wanted), Printable(mismatch.found));
     }
     return text;
 }

@@ -15,6 +15,10 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome);
 // was done. Empty after a failure.
 QString ResultText(Verb verb, const ModuleOutcome& outcome);
 
+// Text from a module as it may reach a terminal: control characters become \xHH, so that
+// nothing a module sends can drive the terminal.
+QString Printable(const QString& text);
+
 // What stderr shows after a failure, one line per fact; empty on success.
 QString FailureText(const ModuleOutcome& outcome);
 

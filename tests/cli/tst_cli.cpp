@@ -131,6 +131,10 @@ void CliTest::failuresExitWithTheirStatus_data() {
     QTest::newRow("unsupported firmware")
         << virtual_module::Faults{} << std::string("v1.0") << QStringList{"read"} << 4
         << "unsupported firmware \"v1.0\"" << std::string("<VERS>");
+    // Nothing a module sends may drive the terminal.
+    QTest::newRow("firmware with an escape character")
+        << virtual_module::Faults{} << std::string("\x1bv20") << QStringList{"read"} << 4
+        << "unsupported firmware \"\\x1bv20\"" << std::string("<VERS>");
 }
 
 void CliTest::failuresExitWithTheirStatus() {
