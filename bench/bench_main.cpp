@@ -1,5 +1,7 @@
 // cordelo-bench: measures the figures the tool is held to and prints them as a table,
 // each with its floor or baseline and the ratio.
+#include "cli_scale.h"
+#include "cli_timings.h"
 #include "instruction_count.h"
 #include "reader_throughput.h"
 #include "startup_cost.h"
@@ -19,7 +21,11 @@ using bench::Milliseconds;
 constexpr int kWorkflowRuns = 9;
 constexpr int kStartupRuns = 21;
 constexpr int kReaderRuns = 5;
+constexpr int kScaleModules = 8;
+constexpr int kScaleRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
+// One character at 9600 baud: a start bit, eight data bits and a stop bit.
+constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
 template <typename T> T Median(std::vector<T> values) {
     std::sort(values.begin(), values.end());
@@ -36,8 +42,7 @@ QString Ms(Milliseconds value) {
     return QString::number(value.count(), 'f', 1) + QStringLiteral(" ms");
 }
 
-void ReportWorkflow() {
-    const bench::WorkflowTimings timings = bench::MeasureWorkflow(kWorkflowRuns);
+void ReportWorkflow(const bench::WorkflowTimings& timings) {
     const struct {
         const char* figure;
         const std::vector<Milliseconds>& runs;
@@ -56,6 +61,60 @@ void ReportWorkflow() {
         Row(row.figure, QStringLiteral("median %1 of %2 runs").arg(Ms(median)).arg(row.runs.size()),
             row.floorText, ratio, "<= 1.05", !row.runs.empty() && ratio <= 1.05);
     }
+}
+
+// Against the line time of the bytes the command exchanged, beside the window's time
+// for the same work.
+void ReportCli(const bench::WorkflowTimings& window) {
+    const bench::CliTimings timings = bench::MeasureCli(kWorkflowRuns);
+    const Milliseconds connect = Median(window.connect);
+    const Milliseconds write = Median(window.write);
+    const Milliseconds refresh = Median(window.refresh);
+    const struct {
+        const char* figure;
+        const bench::CliRuns& runs;
+        QString window;
+    } rows[] = {
+        {"cordelo-cli read, port open to closed", timings.read,
+         QStringLiteral("window: Connect %1").arg(Ms(connect))},
+        {"cordelo-cli write with its verifying query", timings.write,
+         QStringLiteral("window: Connect + Write %1, + Refresh to verify %2")
+             .arg(Ms(connect + write), Ms(connect + write + refresh))},
+    };
+    for (const auto& row : rows) {
+        const Milliseconds median = Median(row.runs.times);
+        const Milliseconds floor = kCharTime9600 * double(row.runs.bytes);
+        const double ratio = row.runs.bytes > 0 ? median / floor : 0;
+        Row(row.figure,
+            QStringLiteral("median %1 of %2 runs; %3")
+                .arg(Ms(median))
+                .arg(row.runs.times.size())
+                .arg(row.window),
+            QStringLiteral("wire time %1 (%2 bytes at 1.04 ms)").arg(Ms(floor)).arg(row.runs.bytes),
+            ratio, "<= 1.25", !row.runs.times.empty() && ratio <= 1.25);
+    }
+}
+
+// Many modules at once against one alone: the time must barely grow, the processor time
+// at most in proportion.
+void ReportCliScale(const QString& directory) {
+    const bench::CliScaleRuns scale = bench::MeasureCliScale(directory, kScaleModules, kScaleRuns);
+    if (scale.oneTime.empty() || scale.allTime.empty()) {
+        std::printf("| cordelo-cli on %d modules | could not be measured | | | | MISSED |\n",
+                    kScaleModules);
+        return;
+    }
+    const Milliseconds one = Median(scale.oneTime);
+    const Milliseconds all = Median(scale.allTime);
+    Row("cordelo-cli write, verified, to 8 modules at once (process start to end)",
+        QStringLiteral("median %1 of %2 runs").arg(Ms(all)).arg(scale.allTime.size()),
+        QStringLiteral("one module alone %1").arg(Ms(one)), all / one, "<= 1.3", all / one <= 1.3);
+    const Milliseconds oneCpu = Median(scale.oneCpu);
+    const Milliseconds allCpu = Median(scale.allCpu);
+    const double growth = allCpu / oneCpu;
+    Row("cordelo-cli processor time, 8 modules against one", Ms(allCpu),
+        QStringLiteral("one module %1").arg(Ms(oneCpu)), growth, "<= 8 (linear)",
+        growth <= kScaleModules);
 }
 
 void ReportIdleCpu() {
@@ -174,8 +233,15 @@ int main(int argc, char** argv) {
         ReportReader();
     if (wanted("startup"))
         ReportStartup(QCoreApplication::applicationDirPath());
-    if (wanted("workflow"))
-        ReportWorkflow();
+    if (wanted("workflow") || wanted("cli")) {
+        const bench::WorkflowTimings window = bench::MeasureWorkflow(kWorkflowRuns);
+        if (wanted("workflow"))
+            ReportWorkflow(window);
+        if (wanted("cli"))
+            ReportCli(window);
+    }
+    if (wanted("scale"))
+        ReportCliScale(QCoreApplication::applicationDirPath());
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;

@@ -27,11 +27,14 @@ QStringList WriteSequence(const SettingsToWrite& settings) {
     return sequence;
 }
 
-qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings) {
+qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings,
+                            const WriteProgress& progress) {
     modComm::FlushInput(link);
     const QStringList sequence = WriteSequence(settings);
     qsizetype acknowledged = 0;
     for (const QString& command : sequence) {
+        if (progress)
+            progress(acknowledged + 1, sequence.size());
         modComm::SendCommand(link, command);
         if (!modComm::WaitForReply(link, kAcknowledgement))
             break;

@@ -6,6 +6,8 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
+
 namespace modProg {
 
 // The window's fields as the write sends them, unchanged.
@@ -24,9 +26,13 @@ struct SettingsToWrite {
 // The commands of a write, in the order they are sent.
 QStringList WriteSequence(const SettingsToWrite& settings);
 
+// Called before each command goes out, with its place in the sequence counting from 1.
+using WriteProgress = std::function<void(qsizetype command, qsizetype commands)>;
+
 // Sends the sequence, each command once the one before was acknowledged with "OK", and
 // stops at the first that was not: how many were acknowledged.
-qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings);
+qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings,
+                            const WriteProgress& progress = {});
 // True when every command was acknowledged.
 bool WriteSettings(modComm::Link& link, const SettingsToWrite& settings);
 

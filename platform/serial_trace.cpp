@@ -14,6 +14,7 @@ SerialTrace::~SerialTrace() {
 }
 
 void SerialTrace::recordSent(const QString& port, const QByteArray& bytes) {
+    std::lock_guard lock(m_mutex);
     finishBurst();
     writeLine(m_pacing.now(), port,
               QStringLiteral("sent     ") +
@@ -23,6 +24,7 @@ void SerialTrace::recordSent(const QString& port, const QByteArray& bytes) {
 void SerialTrace::recordReceived(const QString& port, const QByteArray& bytes) {
     if (bytes.isEmpty())
         return;
+    std::lock_guard lock(m_mutex);
     const auto now = m_pacing.now();
     if (!m_burst.isEmpty() && (port != m_burstPort || now - m_burstLast > kBurstGap))
         finishBurst();
@@ -35,6 +37,7 @@ void SerialTrace::recordReceived(const QString& port, const QByteArray& bytes) {
 }
 
 void SerialTrace::recordEvent(const QString& port, const QString& event) {
+    std::lock_guard lock(m_mutex);
     finishBurst();
     writeLine(m_pacing.now(), port, event);
 }

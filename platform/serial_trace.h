@@ -7,6 +7,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <mutex>
+
 class QIODevice;
 
 namespace platform {
@@ -17,6 +19,7 @@ public:
     static constexpr std::chrono::milliseconds kBurstGap{20};
 
     // The clock starts now; every line is written to `out` as soon as it is complete.
+    // Ports on several threads may share one trace.
     SerialTrace(QIODevice& out, const Pacing& pacing);
     ~SerialTrace();
     SerialTrace(const SerialTrace&) = delete;
@@ -31,6 +34,7 @@ private:
     void writeLine(Pacing::Clock::time_point at, const QString& port, const QString& what);
     void finishBurst();
 
+    std::mutex m_mutex;
     QIODevice& m_out;
     const Pacing& m_pacing;
     const Pacing::Clock::time_point m_start;

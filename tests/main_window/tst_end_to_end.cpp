@@ -1,17 +1,20 @@
 // The whole tool against the virtual module through a pseudo-terminal, as a user at
 // the bench drives it.
+#include "application.h"
 #include "frm_main.h"
 
 #include "tool_on_module.h"
 
 #include "virtual_module/virtual_module.h"
 
+#include <QBuffer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
 #include <QPushButton>
 #include <QToolButton>
 
+#include <QTemporaryDir>
 #include <QTest>
 
 using namespace std::chrono_literals;
@@ -32,6 +35,7 @@ private slots:
     void unpluggedModuleTurnsLampRedSilently();
     void exitResetsTheModule();
     void closingLeavesTheModuleAlone();
+    void traceRecordsTheExchange();
 };
 
 void EndToEndTest::connectWriteAndRefresh() {
@@ -114,6 +118,28 @@ void EndToEndTest::closingLeavesTheModuleAlone() {
     QVERIFY(!tool.port.isOpen());
     QVERIFY(!module.waitForCommand(module.receivedCount() + 1, 300ms));
     QVERIFY(!Contains(module.receivedCommands(), "<RESET>"));
+}
+
+void EndToEndTest::traceRecordsTheExchange() {
+    QTemporaryDir configuration;
+    qputenv("XDG_CONFIG_HOME", configuration.path().toLocal8Bit());
+    virtual_module::VirtualModule module;
+    QVERIFY(module.start());
+    platform::QtSettingsStore().setValue("Ports", "COM1",
+                                         QString::fromStdString(module.devicePath()));
+    QBuffer trace;
+    trace.open(QIODevice::WriteOnly);
+    main_window::Application tool(&trace);
+    tool.start();
+    tool.window().cboPort->setCurrentIndex(0);
+
+    tool.window().cmdConnect->click();
+    tool.window().close();
+
+    const QString lines = QString::fromUtf8(trace.data());
+    QVERIFY2(lines.contains(" ms  COM1  sent     <PING>\n"), qPrintable(lines));
+    QVERIFY2(lines.contains(" ms  COM1  received [READY]\n"), qPrintable(lines));
+    QVERIFY2(lines.endsWith(" ms  COM1  closed\n"), qPrintable(lines));
 }
 
 QTEST_MAIN(EndToEndTest)

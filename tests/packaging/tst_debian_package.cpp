@@ -43,6 +43,7 @@ QString ScalableIconPath() {
 
 QStringList ExpectedFiles() {
     QStringList files{QStringLiteral("usr/bin/cordelo-setup"),
+                      QStringLiteral("usr/bin/cordelo-cli"),
                       QStringLiteral("usr/bin/cordelo-virtual-module"),
                       kDesktopEntry,
                       kMetainfo,
@@ -50,6 +51,7 @@ QStringList ExpectedFiles() {
                       kCopyright,
                       QStringLiteral("usr/share/doc/cordelo-setup/changelog.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-setup.1.gz"),
+                      QStringLiteral("usr/share/man/man1/cordelo-cli.1.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-virtual-module.1.gz")};
     for (const int size : kIconSizes)
         files << IconPath(size);
@@ -259,6 +261,7 @@ void TestDebianPackage::installsExactlyTheProgramsAndTheirDesktopFiles() {
 void TestDebianPackage::programsAreExecutable_data() {
     QTest::addColumn<QString>("program");
     QTest::newRow("cordelo-setup") << "usr/bin/cordelo-setup";
+    QTest::newRow("cordelo-cli") << "usr/bin/cordelo-cli";
     QTest::newRow("cordelo-virtual-module") << "usr/bin/cordelo-virtual-module";
 }
 

@@ -1,0 +1,90 @@
+#include "cli_scale.h"
+
+#include <QProcess>
+#include <QStringList>
+
+#include <memory>
+
+#include <sys/resource.h>
+
+namespace bench {
+namespace {
+
+using Milliseconds = std::chrono::duration<double, std::milli>;
+constexpr int kStartTimeoutMs = 5000;
+constexpr int kRunTimeoutMs = 60000;
+
+Milliseconds ChildrenCpu() {
+    rusage usage{};
+    ::getrusage(RUSAGE_CHILDREN, &usage);
+    return std::chrono::seconds(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+           std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
+}
+
+// A module process that keeps the settings alone; its device, or empty when it did not start.
+QString StartModule(QProcess& module, const QString& program) {
+    module.start(program, {QStringLiteral("--no-map")});
+    while (module.waitForReadyRead(kStartTimeoutMs)) {
+        while (module.canReadLine()) {
+            const QString line = QString::fromUtf8(module.readLine()).trimmed();
+            const qsizetype at = line.indexOf(QLatin1String("device "));
+            if (at >= 0)
+                return line.mid(at + 7);
+        }
+    }
+    return {};
+}
+
+// Wall and processor time of one cordelo-cli write, or nothing when it failed.
+bool TimeWrite(const QString& program, const QStringList& devices, Milliseconds& wall,
+               Milliseconds& cpu) {
+    QStringList arguments{QStringLiteral("write"), QStringLiteral("--set"),
+                          QStringLiteral("name=Bench-{n}")};
+    for (const QString& device : devices)
+        arguments << QStringLiteral("--port") << device;
+    QProcess cli;
+    const Milliseconds cpuBefore = ChildrenCpu();
+    const auto start = std::chrono::steady_clock::now();
+    cli.start(program, arguments);
+    if (!cli.waitForFinished(kRunTimeoutMs) || cli.exitCode() != 0)
+        return false;
+    wall = std::chrono::steady_clock::now() - start;
+    cpu = ChildrenCpu() - cpuBefore;
+    return true;
+}
+
+} // namespace
+
+CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs) {
+    std::vector<std::unique_ptr<QProcess>> processes;
+    QStringList devices;
+    for (int i = 0; i < modules; ++i) {
+        processes.push_back(std::make_unique<QProcess>());
+        const QString device =
+            StartModule(*processes.back(), directory + QStringLiteral("/cordelo-virtual-module"));
+        if (device.isEmpty())
+            return {};
+        devices << device;
+    }
+    const QString cli = directory + QStringLiteral("/cordelo-cli");
+    CliScaleRuns scale;
+    for (int run = 0; run < runs; ++run) {
+        Milliseconds wall{};
+        Milliseconds cpu{};
+        if (TimeWrite(cli, devices.mid(0, 1), wall, cpu)) {
+            scale.oneTime.push_back(wall);
+            scale.oneCpu.push_back(cpu);
+        }
+        if (TimeWrite(cli, devices, wall, cpu)) {
+            scale.allTime.push_back(wall);
+            scale.allCpu.push_back(cpu);
+        }
+    }
+    for (const auto& process : processes) {
+        process->terminate();
+        process->waitForFinished(kStartTimeoutMs);
+    }
+    return scale;
+}
+
+} // namespace bench

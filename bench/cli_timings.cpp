@@ -1,0 +1,63 @@
+#include "cli_timings.h"
+
+#include "cli/module_job.h"
+#include "platform/printable_bytes.h"
+#include "platform/qt_pacing.h"
+#include "platform/serial_trace.h"
+
+#include "virtual_module/virtual_module.h"
+
+#include <QBuffer>
+
+namespace bench {
+namespace {
+
+// The bytes a trace shows on the line, both ways, counted from its escaped text.
+long long BytesOnTheLine(const QByteArray& trace) {
+    const QList<QByteArrayView> prefixes = {"  sent     ", "  received "};
+    long long bytes = 0;
+    for (const QByteArray& line : trace.split('\n')) {
+        for (const QByteArrayView prefix : prefixes) {
+            const qsizetype at = line.indexOf(prefix);
+            if (at >= 0)
+                bytes += static_cast<long long>(
+                    platform::UnescapeBytes(line.mid(at + prefix.size()).toStdString()).size());
+        }
+    }
+    return bytes;
+}
+
+void Measure(const cli::ModuleJob& job, CliRuns& runs) {
+    platform::QtPacing clock;
+    QBuffer out;
+    out.open(QIODevice::WriteOnly);
+    cli::ModuleOutcome outcome;
+    {
+        platform::SerialTrace trace(out, clock);
+        outcome = cli::RunModuleJob(job, &trace, [](const QString&) {});
+    }
+    if (outcome.status != cli::ExitStatus::Done)
+        return;
+    runs.times.emplace_back(std::chrono::duration<double>(outcome.seconds));
+    runs.bytes = BytesOnTheLine(out.data());
+}
+
+} // namespace
+
+CliTimings MeasureCli(int runs) {
+    virtual_module::VirtualModule module;
+    if (!module.start())
+        return {};
+    const QString device = QString::fromStdString(module.devicePath());
+    CliTimings timings;
+    for (int run = 0; run < runs; ++run) {
+        Measure({cli::Verb::Read, device, {}, true}, timings.read);
+        profile::ModuleSettings rename;
+        rename.name = QStringLiteral("Bench-%1").arg(run);
+        Measure({cli::Verb::Write, device, [rename](const QString&) { return rename; }, true},
+                timings.write);
+    }
+    return timings;
+}
+
+} // namespace bench

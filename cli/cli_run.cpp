@@ -1,0 +1,212 @@
+#include "cli_run.h"
+
+#include "command_line.h"
+#include "module_job.h"
+#include "outcome_report.h"
+#include "overlay_source.h"
+#include "port_listing.h"
+#include "production_log.h"
+#include "progress_display.h"
+
+#include "platform/qt_pacing.h"
+#include "platform/serial_trace.h"
+
+#include <QFile>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QThread>
+
+#include <algorithm>
+#include <memory>
+#include <mutex>
+#include <vector>
+
+namespace cli {
+namespace {
+
+void PrintJson(Console& console, const QJsonObject& object) {
+    console.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
+    console.out.flush();
+}
+
+int Refuse(Console& console, const Invocation& invocation, const QString& message) {
+    console.err << "cordelo-cli: " << message << '\n';
+    if (invocation.json) {
+        ModuleOutcome outcome;
+        outcome.port = invocation.ports.value(0);
+        outcome.status = ExitStatus::Usage;
+        outcome.message = message;
+        PrintJson(console, OutcomeJson(outcome));
+    }
+    return static_cast<int>(ExitStatus::Usage);
+}
+
+// The result on stdout, the failure on stderr; several profiles read at once are told
+// apart by a comment naming the port.
+void PrintResult(Console& console, Verb verb, bool several, const ModuleOutcome& outcome) {
+    console.err << FailureText(outcome) << Qt::flush;
+    if (several && verb == Verb::Read && outcome.status == ExitStatus::Done)
+        console.out << "; " << outcome.port << '\n';
+    console.out << ResultText(verb, outcome) << Qt::flush;
+}
+
+// The ports in the order {n} counts them: COM numbers upwards, then device paths as given.
+QStringList InCountingOrder(QStringList ports) {
+    std::stable_sort(ports.begin(), ports.end(), [](const QString& a, const QString& b) {
+        const int left = PortNumberOf(a);
+        const int right = PortNumberOf(b);
+        return left > 0 && (right == 0 || left < right);
+    });
+    return ports;
+}
+
+int RunPorts(const Invocation& invocation, Console& console) {
+    const QList<PortEntry> entries = ListPorts();
+    if (entries.isEmpty() && !invocation.json)
+        console.err << "cordelo-cli: no port opens a device on this machine\n";
+    for (const PortEntry& entry : entries) {
+        std::optional<ModuleOutcome> probe;
+        if (invocation.probe) {
+            if (console.showSteps)
+                console.err << entry.port << ": probing\n" << Qt::flush;
+            probe = RunModuleJob({Verb::Read, entry.port, {}, false, console.interrupted}, nullptr,
+                                 [](const QString&) {});
+        }
+        const QString name =
+            probe && probe->settings ? probe->settings->name.value_or(QString()) : QString();
+        if (invocation.json) {
+            QJsonObject object{{QStringLiteral("port"), entry.port},
+                               {QStringLiteral("device"), entry.device},
+                               {QStringLiteral("description"), entry.description}};
+            if (probe) {
+                object.insert(QStringLiteral("result"), ResultName(probe->status));
+                object.insert(QStringLiteral("firmware"), probe->firmware.isEmpty()
+                                                              ? QJsonValue()
+                                                              : QJsonValue(probe->firmware));
+                object.insert(QStringLiteral("name"),
+                              probe->settings ? QJsonValue(name) : QJsonValue());
+            }
+            PrintJson(console, object);
+            continue;
+        }
+        console.out << entry.port << '\t' << entry.device << '\t' << entry.description;
+        if (probe && probe->status == ExitStatus::Done)
+            console.out << "\tmodule " << Printable(probe->firmware) << " \"" << Printable(name)
+                        << '"';
+        else if (probe)
+            console.out << "\tno module (" << probe->message.section('\n', 0, 0) << ')';
+        console.out << '\n' << Qt::flush;
+    }
+    return static_cast<int>(ExitStatus::Done);
+}
+
+// Every module at the same time, each on its own thread with its own port, so that a
+// slow or silent one holds up no other.
+int RunOnModules(const Invocation& invocation, Console& console) {
+    QStringList ports = invocation.ports;
+    if (invocation.all) {
+        for (const PortEntry& entry : ListPorts())
+            ports << entry.port;
+        if (ports.isEmpty()) {
+            console.err << "cordelo-cli: no port opens a device on this machine\n";
+            return static_cast<int>(ExitStatus::NoReply);
+        }
+    }
+    ports = InCountingOrder(ports);
+    ports.removeDuplicates();
+
+    OverlaySource overlays;
+    if (const auto refusal = overlays.load(invocation.profilePath, invocation.sets))
+        return Refuse(console, invocation, *refusal);
+    if (const auto refusal = overlays.checkBeforeAnyPort(invocation.first))
+        return Refuse(console, invocation, *refusal);
+
+    platform::QtPacing clock;
+    QFile traceFile;
+    std::unique_ptr<platform::SerialTrace> trace;
+    if (!invocation.tracePath.isEmpty()) {
+        traceFile.setFileName(invocation.tracePath);
+        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            return Refuse(console, invocation,
+                          QStringLiteral("cannot write the trace %1: %2")
+                              .arg(traceFile.fileName(), traceFile.errorString()));
+        }
+        trace = std::make_unique<platform::SerialTrace>(traceFile, clock);
+    }
+    ProductionLog log;
+    if (!invocation.logPath.isEmpty() && !log.open(invocation.logPath)) {
+        return Refuse(console, invocation,
+                      QStringLiteral("cannot append to the log %1: %2")
+                          .arg(invocation.logPath, log.errorString()));
+    }
+
+    ProgressDisplay progress(console.err, console.showSteps, ports);
+    std::mutex outputMutex;
+    std::vector<ModuleOutcome> outcomes(ports.size());
+    const auto finish = [&](int index, const ModuleOutcome& outcome) {
+        if (log.isOpen())
+            log.append(outcome);
+        progress.show(index, outcome.status == ExitStatus::Done
+                                 ? QStringLiteral("done")
+                                 : outcome.message.section(QLatin1Char('\n'), 0, 0));
+        std::lock_guard lock(outputMutex);
+        if (invocation.json)
+            PrintJson(console, OutcomeJson(outcome));
+        // The live lines own the terminal until every module has finished.
+        if (!progress.isLive())
+            PrintResult(console, invocation.verb, ports.size() > 1, outcome);
+    };
+
+    // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int index = 0; index < ports.size(); ++index) {
+        const QString port = ports[index];
+        const UnitValues unit{PortNumberOf(port), {}, invocation.first + index};
+        ModuleJob job{invocation.verb, port, {}, invocation.verify, console.interrupted};
+        job.overlay = [&overlays, unit](const QString& deviceAddress) {
+            UnitValues filled = unit;
+            filled.addr4 = LastFourHexDigits(deviceAddress);
+            return overlays.forUnit(filled);
+        };
+        threads.emplace_back(QThread::create([&, index, job] {
+            outcomes[index] = RunModuleJob(
+                job, trace.get(), [&](const QString& step) { progress.show(index, step); });
+            finish(index, outcomes[index]);
+        }));
+        threads.back()->start();
+    }
+    for (const auto& thread : threads)
+        thread->wait();
+    trace.reset();
+
+    int status = 0;
+    for (const ModuleOutcome& outcome : outcomes) {
+        if (progress.isLive())
+            PrintResult(console, invocation.verb, true, outcome);
+        status = std::max(status, static_cast<int>(outcome.status));
+    }
+    return status;
+}
+
+} // namespace
+
+int RunCli(const QStringList& arguments, Console& console) {
+    const ParsedCommandLine parsed = ParseCommandLine(arguments);
+    if (parsed.help) {
+        console.out << UsageText();
+        return static_cast<int>(ExitStatus::Done);
+    }
+    if (parsed.version) {
+        console.out << "cordelo-cli " << CORDELO_VERSION << '\n';
+        return static_cast<int>(ExitStatus::Done);
+    }
+    if (!parsed.invocation) {
+        console.err << "cordelo-cli: " << parsed.error << "\nSee cordelo-cli --help.\n";
+        return static_cast<int>(ExitStatus::Usage);
+    }
+    if (parsed.invocation->verb == Verb::Ports)
+        return RunPorts(*parsed.invocation, console);
+    return RunOnModules(*parsed.invocation, console);
+}
+
+} // namespace cli

@@ -1,0 +1,23 @@
+// cordelo-cli from its arguments to its exit status, with stdout and stderr handed in.
+#pragma once
+
+#include <QStringList>
+#include <QTextStream>
+
+#include <atomic>
+
+namespace cli {
+
+struct Console {
+    QTextStream& out;
+    QTextStream& err;
+    // Steps are told on stderr only when someone watches it.
+    bool showSteps = false;
+    // Set (by Ctrl-C) to stop every module at its next step.
+    const std::atomic<bool>* interrupted = nullptr;
+};
+
+// The arguments as the program got them, its name first; returns the exit status.
+int RunCli(const QStringList& arguments, Console& console);
+
+} // namespace cli

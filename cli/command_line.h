@@ -1,0 +1,44 @@
+// The command line of cordelo-cli: a verb, its options, and the checks that need no
+// port and no file.
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace cli {
+
+enum class Verb { Ports, Read, Write, Reset };
+
+struct Invocation {
+    Verb verb = Verb::Ports;
+    // Each --port in the order given; with --all, every port that `ports` lists.
+    QStringList ports;
+    bool all = false;
+    // {n} of the first module in COM-number order.
+    int first = 1;
+    QString logPath;
+    QString profilePath;
+    // Each --set as given, KEY=VALUE.
+    QStringList sets;
+    bool probe = false;
+    bool json = false;
+    bool verify = true;
+    QString tracePath;
+};
+
+struct ParsedCommandLine {
+    std::optional<Invocation> invocation;
+    // Set when the command line is wrong: what to tell the user.
+    QString error;
+    bool help = false;
+    bool version = false;
+};
+
+ParsedCommandLine ParseCommandLine(const QStringList& arguments);
+
+// The text of --help: commands, options and exit statuses.
+QString UsageText();
+
+} // namespace cli

@@ -1,0 +1,27 @@
+#include "exit_status.h"
+
+namespace cli {
+
+QString ResultName(ExitStatus status) {
+    switch (status) {
+    case ExitStatus::Done:
+        return QStringLiteral("ok");
+    case ExitStatus::Usage:
+        return QStringLiteral("usage");
+    case ExitStatus::OpenFailed:
+        return QStringLiteral("open_failed");
+    case ExitStatus::NoReply:
+        return QStringLiteral("no_reply");
+    case ExitStatus::BadFirmware:
+        return QStringLiteral("bad_firmware");
+    case ExitStatus::NotAcknowledged:
+        return QStringLiteral("not_acknowledged");
+    case ExitStatus::Mismatch:
+        return QStringLiteral("mismatch");
+    case ExitStatus::Interrupted:
+        return QStringLiteral("interrupted");
+    }
+    Q_UNREACHABLE();
+}
+
+} // namespace cli

@@ -1,0 +1,24 @@
+// The exit status of cordelo-cli, the same in every command, and its name in --json.
+#pragma once
+
+#include <QString>
+
+namespace cli {
+
+enum class ExitStatus {
+    Done = 0,
+    Usage = 1,
+    OpenFailed = 2,
+    NoReply = 3,
+    BadFirmware = 4,
+    NotAcknowledged = 5,
+    Mismatch = 6,
+    // Stopped by Ctrl-C before it finished; the shell's status for a SIGINT.
+    Interrupted = 130,
+};
+
+// "ok", "usage", "open_failed", "no_reply", "bad_firmware", "not_acknowledged", "mismatch",
+// "interrupted".
+QString ResultName(ExitStatus status);
+
+} // namespace cli

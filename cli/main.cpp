@@ -1,0 +1,41 @@
+// cordelo-cli: reads, writes and resets an adapter module from scripts.
+#include "cli_run.h"
+
+#include <QCoreApplication>
+
+#include <atomic>
+#include <csignal>
+#include <cstdio>
+
+#ifdef Q_OS_WIN
+#include <io.h>
+#define isatty _isatty
+#else
+#include <unistd.h>
+#endif
+
+namespace {
+
+std::atomic<bool> s_interrupted{false};
+
+// The first Ctrl-C lets every module finish the command it is on; a second one ends the
+// program at once.
+extern "C" void OnInterrupt(int) {
+    s_interrupted = true;
+    std::signal(SIGINT, SIG_DFL);
+}
+
+} // namespace
+
+int main(int argc, char** argv) {
+    QCoreApplication app(argc, argv);
+    QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
+    QTextStream out(stdout);
+    QTextStream err(stderr);
+    std::signal(SIGINT, OnInterrupt);
+    cli::Console console{out, err, isatty(2) != 0, &s_interrupted};
+    const int status = cli::RunCli(QCoreApplication::arguments(), console);
+    out.flush();
+    err.flush();
+    return status;
+}

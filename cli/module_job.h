@@ -1,0 +1,74 @@
+// One module on one port: open it as the window does, check it, and read, write (with
+// its verifying query) or reset it, waiting for data rather than polling.
+#pragma once
+
+#include "command_line.h"
+#include "exit_status.h"
+
+#include "module_profile/profile.h"
+
+#include <QList>
+#include <QString>
+#include <QStringList>
+
+#include <atomic>
+#include <functional>
+#include <optional>
+#include <variant>
+
+namespace platform {
+class SerialTrace;
+}
+
+namespace cli {
+
+struct Mismatch {
+    QString key;
+    QString wanted;
+    QString found;
+};
+
+struct ModuleOutcome {
+    QString port;
+    QString device;
+    ExitStatus status = ExitStatus::Done;
+    // Why it failed, for people; empty on success.
+    QString message;
+    // read: what the module holds; write: what was sent; absent when it never came to that.
+    std::optional<profile::ModuleSettings> settings;
+    QString deviceAddress;
+    QString firmware;
+    // The [Module] key of the command that was not acknowledged.
+    QStringList failed;
+    QList<Mismatch> mismatches;
+    // How many commands the write sent and had acknowledged.
+    int written = 0;
+    // True once a query after the write found every written setting.
+    bool verified = false;
+    double seconds = 0;
+};
+
+// What a write lays over the module's own settings, made once the module's device
+// address is known; or why the values are refused for this module.
+using OverlayFor =
+    std::function<std::variant<profile::ModuleSettings, QString>(const QString& deviceAddress)>;
+
+struct ModuleJob {
+    Verb verb = Verb::Read;
+    QString port;
+    OverlayFor overlay;
+    bool verify = true;
+    // Set from outside to stop the job at its next step.
+    const std::atomic<bool>* interrupted = nullptr;
+};
+
+// Says what the job is doing now, such as "checking the module".
+using StepReport = std::function<void(const QString& step)>;
+
+// The COM number that PORT names ("COM3" gives 3), or 0 for a device path.
+int PortNumberOf(const QString& port);
+
+ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
+                           const StepReport& step);
+
+} // namespace cli

@@ -1,0 +1,90 @@
+#include "outcome_report.h"
+
+#include <QJsonArray>
+
+namespace cli {
+namespace {
+
+QJsonValue TextOrNull(const QString& text) {
+    return text.isEmpty() ? QJsonValue() : QJsonValue(text);
+}
+
+} // namespace
+
+QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
+    QJsonValue settings;
+    if (outcome.settings) {
+        QJsonObject keys;
+        for (const QString& key : profile::kModuleKeys) {
+            if (const auto text = profile::ModuleKeyText(*outcome.settings, key))
+                keys.insert(key, *text);
+        }
+        settings = keys;
+    }
+    QJsonArray mismatched;
+    for (const Mismatch& mismatch : outcome.mismatches)
+        mismatched.append(mismatch.key);
+    return QJsonObject{
+        {QStringLiteral("port"), outcome.port},
+        {QStringLiteral("device"), TextOrNull(outcome.device)},
+        {QStringLiteral("result"), ResultName(outcome.status)},
+        {QStringLiteral("exit"), static_cast<int>(outcome.status)},
+        {QStringLiteral("settings"), settings},
+        {QStringLiteral("device_address"), TextOrNull(outcome.deviceAddress)},
+        {QStringLiteral("firmware"), TextOrNull(outcome.firmware)},
+        {QStringLiteral("failed"), QJsonArray::fromStringList(outcome.failed)},
+        {QStringLiteral("mismatched"), mismatched},
+        {QStringLiteral("seconds"), qRound(outcome.seconds * 1000) / 1000.0},
+        {QStringLiteral("message"), TextOrNull(outcome.message)},
+    };
+}
+
+QString ResultText(Verb verb, const ModuleOutcome& outcome) {
+    if (outcome.status != ExitStatus::Done)
+        return {};
+    switch (verb) {
+    case Verb::Read:
+        return QString::fromUtf8(
+            profile::FormatProfile({outcome.settings.value_or(profile::ModuleSettings{}),
+                                    {outcome.deviceAddress, outcome.firmware}}));
+    case Verb::Write:
+        return QStringLiteral("%1: wrote %2 settings%3\n")
+            .arg(outcome.port)
+            .arg(outcome.written)
+            .arg(outcome.verified ? QStringLiteral(" and verified them")
+                                  : QStringLiteral(", not verified"));
+    case Verb::Reset:
+        return QStringLiteral("%1: reset sent\n").arg(outcome.port);
+    case Verb::Ports:
+        break;
+    }
+    return {};
+}
+
+QString Printable(const QString& text) {
+    QString printable;
+    for (const QChar c : text) {
+        if (c.category() == QChar::Other_Control)
+            printable += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
+        else
+            printable += c;
+    }
+    return printable;
+}
+
+QString FailureText(const ModuleOutcome& outcome) {
+    if (outcome.status == ExitStatus::Done)
+        return {};
+    const QString prefix = QStringLiteral("cordelo-cli: %1: ").arg(outcome.port);
+    if (outcome.mismatches.isEmpty())
+        return prefix + outcome.message + QLatin1Char('\n');
+    QString text;
+    for (const Mismatch& mismatch : outcome.mismatches) {
+        text +=
+            prefix + QStringLiteral("%1 differs: wanted \"%2\", found \"%3\"\n")
+                         .arg(mismatch.key, Printable(mismatch.wanted), Printable(mismatch.found));
+    }
+    return text;
+}
+
+} // namespace cli

@@ -1,0 +1,25 @@
+// The outcome of one module as people read it and as --json gives it.
+#pragma once
+
+#include "module_job.h"
+
+#include <QJsonObject>
+
+namespace cli {
+
+// The object of --json: port, device, result, exit, settings, device_address,
+// firmware, failed, mismatched, seconds, and the message when something failed.
+QJsonObject OutcomeJson(const ModuleOutcome& outcome);
+
+// What stdout shows on success: the profile that was read, or one line saying what
+// was done. Empty after a failure.
+QString ResultText(Verb verb, const ModuleOutcome& outcome);
+
+// Text from a module as it may reach a terminal: control characters become \xHH, so that
+// nothing a module sends can drive the terminal.
+QString Printable(const QString& text);
+
+// What stderr shows after a failure, one line per fact; empty on success.
+QString FailureText(const ModuleOutcome& outcome);
+
+} // namespace cli

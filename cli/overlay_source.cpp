@@ -1,0 +1,46 @@
+#include "overlay_source.h"
+
+#include <QFile>
+
+namespace cli {
+
+std::optional<QString> OverlaySource::load(const QString& profilePath, const QStringList& sets) {
+    m_profilePath = profilePath;
+    m_sets = sets;
+    if (profilePath.isEmpty())
+        return std::nullopt;
+    QFile file(profilePath);
+    if (!file.open(QIODevice::ReadOnly))
+        return QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
+    m_profileText = QString::fromUtf8(file.readAll());
+    return std::nullopt;
+}
+
+std::variant<profile::ModuleSettings, QString>
+OverlaySource::forUnit(const UnitValues& unit) const {
+    profile::ModuleSettings overlay;
+    if (m_profileText) {
+        const auto parsed = profile::ParseProfile(FillPlaceholders(*m_profileText, unit).toUtf8());
+        if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
+            return m_profilePath + QStringLiteral(": ") + profile::DescribeProfileError(*error);
+        overlay = std::get<profile::Profile>(parsed).module;
+    }
+    for (const QString& set : m_sets) {
+        const qsizetype equals = set.indexOf(QLatin1Char('='));
+        if (equals <= 0)
+            return QStringLiteral("--set %1: give KEY=VALUE").arg(set);
+        const QString value = FillPlaceholders(set.mid(equals + 1), unit);
+        if (const auto error = profile::SetModuleKey(overlay, set.left(equals), value))
+            return QStringLiteral("--set ") + profile::DescribeProfileError(*error);
+    }
+    return overlay;
+}
+
+std::optional<QString> OverlaySource::checkBeforeAnyPort(int first) const {
+    const auto overlay = forUnit({1, QStringLiteral("0000"), first});
+    if (const auto* refusal = std::get_if<QString>(&overlay))
+        return *refusal;
+    return std::nullopt;
+}
+
+} // namespace cli

@@ -1,0 +1,20 @@
+// The ports command: every COM number that opens a device on this machine, and with
+// --probe the module that answers on it.
+#pragma once
+
+#include <QString>
+#include <QList>
+
+namespace cli {
+
+struct PortEntry {
+    QString port;
+    QString device;
+    QString description;
+};
+
+// COM1 to COM16, as the window offers them and by the same rules, each where something
+// is there to open.
+QList<PortEntry> ListPorts();
+
+} // namespace cli

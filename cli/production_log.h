@@ -1,0 +1,32 @@
+// The record of a run: one CSV line per module, appended, each line written whole so
+// that an interrupted run loses no earlier line.
+#pragma once
+
+#include "module_job.h"
+
+#include <QFile>
+
+#include <mutex>
+
+namespace cli {
+
+class ProductionLog {
+public:
+    // Opens the file for appending; false (see errorString()) when it cannot be.
+    bool open(const QString& path);
+    QString errorString() const { return m_file.errorString(); }
+    bool isOpen() const { return m_file.isOpen(); }
+
+    // time, port, device, device address, firmware, result, exit, settings written,
+    // failed or mismatched keys.
+    void append(const ModuleOutcome& outcome);
+
+private:
+    std::mutex m_mutex;
+    QFile m_file;
+};
+
+// One CSV field: quoted when it holds a comma, a quote or a line break.
+QString CsvField(const QString& text);
+
+} // namespace cli

@@ -1,0 +1,22 @@
+// Placeholders that give each module of a run its own values: {com} its COM number,
+// {addr4} the last four hex digits of its own device address, {n} its place in the run.
+#pragma once
+
+#include <QString>
+
+namespace cli {
+
+struct UnitValues {
+    // 0 for a port given by its device path: {com} is then empty.
+    int com = 0;
+    QString addr4;
+    int n = 1;
+};
+
+// The text with every placeholder filled; any other text, braces included, stays.
+QString FillPlaceholders(const QString& text, const UnitValues& unit);
+
+// "0012 6f 3a 9b01" gives "9b01": the last four hex digits, blanks left out.
+QString LastFourHexDigits(const QString& deviceAddress);
+
+} // namespace cli
