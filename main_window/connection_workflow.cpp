@@ -60,7 +60,11 @@ void frmMain::Form_Load() {
         m_platform.settings.value(modComm::kPropertiesSection, modComm::kCommDeviceKey, {});
     for (int port = 1; port <= kPortCount; ++port)
         cboPort->addItem(QStringLiteral("COM%1").arg(port));
-    const std::optional<int> moved = platform::PortOpening(ShowPortDevices(), savedDevice);
+    // The devices behind the numbers are searched for only to find a remembered one; the
+    // entries' descriptions are filled in whenever the list drops down.
+    const std::optional<int> moved = savedDevice.isEmpty()
+                                         ? std::nullopt
+                                         : platform::PortOpening(ShowPortDevices(), savedDevice);
     cboPort->setCurrentIndex(moved ? *moved - 1 : PortPosition(saved));
     ShowConnected(false);
 }

@@ -145,6 +145,8 @@ void ConnectionWorkflowTest::savedPortSelectsEntry() {
 
 void ConnectionWorkflowTest::portEntriesShowTheirDevices() {
     Tool tool;
+    tool.window.cboPort->showPopup();
+    tool.window.cboPort->hidePopup();
     QCOMPARE(tool.window.cboPort->itemData(4, Qt::ToolTipRole).toString(),
              QStringLiteral("/dev/scripted5"));
 }
