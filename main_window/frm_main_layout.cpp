@@ -145,15 +145,16 @@ main_window::PortList* MakePortList(QWidget* container, const char* name, const 
 }
 
 QComboBox* MakeEditableList(QWidget* container, const char* name, const QStringList& items,
-                            const TwipRect& rect) {
+                            const TwipRect& rect, QCompleter& stopgap) {
     auto* list = Place(new QComboBox(container), name, rect);
     // Filled before it gets its text field, which would otherwise follow every insertion.
     list->addItems(items);
     list->setCurrentIndex(-1);
     // Typed text is sent as the user typed it, not completed from the list. A text field
-    // that brings a completer of its own spares building the list's default one.
+    // that brings a completer spares building the list's default one; the lists lend each
+    // other the same stopgap, which none keeps.
     auto* field = new QLineEdit(list);
-    field->setCompleter(new QCompleter(field));
+    field->setCompleter(&stopgap);
     list->setLineEdit(field);
     list->setCompleter(nullptr);
     list->setInsertPolicy(QComboBox::NoInsert);
@@ -219,13 +220,15 @@ void frmMain::CreateControls() {
     cmdExit = MakeButton(this, kExit);
 
     Frame2 = MakeFrame(this, kFrame2);
-    cboParity =
-        MakeEditableList(Frame2, "cboParity", {"None", "Odd", "Even"}, {960, 2160, 1215, 315});
-    cboStopBit = MakeEditableList(Frame2, "cboStopBit", {"1", "2"}, {960, 1320, 1215, 315});
+    QCompleter stopgap;
+    cboParity = MakeEditableList(Frame2, "cboParity", {"None", "Odd", "Even"},
+                                 {960, 2160, 1215, 315}, stopgap);
+    cboStopBit =
+        MakeEditableList(Frame2, "cboStopBit", {"1", "2"}, {960, 1320, 1215, 315}, stopgap);
     cboBaud = MakeEditableList(
         Frame2, "cboBaud",
         {"1200", "2400", "4800", "9600", "19200", "38400", "57600", "115200", "230400"},
-        {960, 480, 1215, 315});
+        {960, 480, 1215, 315}, stopgap);
     Label6 = MakeLabel(Frame2, kLabel6);
     Label5 = MakeLabel(Frame2, kLabel5);
     Label4 = MakeLabel(Frame2, kLabel4);
