@@ -42,9 +42,13 @@ int Refuse(Console& console, const Invocation& invocation, const QString& messag
 }
 
 // The result on stdout, the failure on stderr; several profiles read at once are told
-// apart by a comment naming the port.
-void PrintResult(Console& console, Verb verb, bool several, const ModuleOutcome& outcome) {
+// apart by a comment naming the port. With --json, stdout holds the objects alone.
+void PrintResult(Console& console, const Invocation& invocation, bool several,
+                 const ModuleOutcome& outcome) {
     console.err << FailureText(outcome) << Qt::flush;
+    if (invocation.json)
+        return;
+    const Verb verb = invocation.verb;
     if (several && verb == Verb::Read && outcome.status == ExitStatus::Done)
         console.out << "; " << outcome.port << '\n';
     console.out << ResultText(verb, outcome) << Qt::flush;
@@ -154,7 +158,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
             PrintJson(console, OutcomeJson(outcome));
         // The live lines own the terminal until every module has finished.
         if (!progress.isLive())
-            PrintResult(console, invocation.verb, ports.size() > 1, outcome);
+            PrintResult(console, invocation, ports.size() > 1, outcome);
     };
 
     // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
@@ -182,7 +186,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
     int status = 0;
     for (const ModuleOutcome& outcome : outcomes) {
         if (progress.isLive())
-            PrintResult(console, invocation.verb, true, outcome);
+            PrintResult(console, invocation, true, outcome);
         status = std::max(status, static_cast<int>(outcome.status));
     }
     return status;

@@ -5,6 +5,7 @@
 #include "platform/qt_settings_store.h"
 #include "virtual_module/virtual_module.h"
 
+#include <QJsonDocument>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -250,6 +251,11 @@ void CliTest::modulesRunAtOnceAndTheWorstStatusWins() {
     QCOMPARE(run.status, 5);
     QCOMPARE(good.settings().name, std::string("U7-9-9b01"));
     QCOMPARE(alsoGood.settings().name, std::string("U8-12-9b01"));
+    // Scripts read stdout as one JSON object per module and nothing else.
+    const QStringList objects = run.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(objects.size(), 4);
+    for (const QString& object : objects)
+        QVERIFY2(QJsonDocument::fromJson(object.toUtf8()).isObject(), qPrintable(object));
     QCOMPARE(run.out.count("\"result\":\"ok\""), 2);
     QVERIFY(run.out.contains("\"port\":\"COM2\",\"result\":\"no_reply\""));
     QFile log(m_dir.filePath("run.csv"));
