@@ -68,14 +68,25 @@ int RunPorts(const Invocation& invocation, Console& console) {
     const QList<PortEntry> entries = ListPorts();
     if (entries.isEmpty() && !invocation.json)
         console.err << "cordelo-cli: no port opens a device on this machine\n";
-    for (const PortEntry& entry : entries) {
-        std::optional<ModuleOutcome> probe;
-        if (invocation.probe) {
-            if (console.showSteps)
-                console.err << entry.port << ": probing\n" << Qt::flush;
-            probe = RunModuleJob({Verb::Read, entry.port, {}, false, console.interrupted}, nullptr,
-                                 [](const QString&) {});
+    // Every port is probed on its own thread, so that silent ports cost one wait in all.
+    std::vector<std::optional<ModuleOutcome>> probes(entries.size());
+    if (invocation.probe) {
+        if (console.showSteps)
+            console.err << "probing " << entries.size() << " ports\n" << Qt::flush;
+        std::vector<std::unique_ptr<QThread>> threads;
+        for (int index = 0; index < entries.size(); ++index) {
+            const ModuleJob job{Verb::Read, entries[index].port, {}, false, console.interrupted};
+            threads.emplace_back(QThread::create([&probes, index, job] {
+                probes[index] = RunModuleJob(job, nullptr, [](const QString&) {});
+            }));
+            threads.back()->start();
         }
+        for (const auto& thread : threads)
+            thread->wait();
+    }
+    for (int index = 0; index < entries.size(); ++index) {
+        const PortEntry& entry = entries[index];
+        const std::optional<ModuleOutcome>& probe = probes[index];
         const QString name =
             probe && probe->settings ? probe->settings->name.value_or(QString()) : QString();
         if (invocation.json) {
