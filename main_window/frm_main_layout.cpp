@@ -5,7 +5,7 @@
 #include "artwork.h"
 #include "caption_fit.h"
 #include "twips.h"
-#include "typed_entry.h"
+#include "list_selection.h"
 
 #include "module_protocol/settings_reply.h"
 #include "resources/icon_from_files.h"

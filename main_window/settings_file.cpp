@@ -2,6 +2,8 @@
 // actions (with their shortcuts and the window's context menu), and the files behind them.
 #include "frm_main.h"
 
+#include "list_selection.h"
+
 #include "module_profile/profile.h"
 #include "module_protocol/settings_reply.h"
 
@@ -20,16 +22,6 @@ namespace {
 const QString kFileFilter = QStringLiteral("Profiles (*.ini);;All files (*)");
 // A profile is a few hundred bytes; anything far larger is not one.
 constexpr qint64 kLargestProfile = 64 * 1024;
-
-// Empty when no entry is chosen.
-QString SelectedText(const QComboBox* list) {
-    return list->itemText(list->currentIndex());
-}
-
-void SelectIfListed(QComboBox* list, const std::optional<int>& position) {
-    if (position)
-        list->setCurrentIndex(*position);
-}
 
 } // namespace
 
@@ -78,9 +70,9 @@ bool frmMain::SaveSettingsToFile(const QString& path) {
         {QStringLiteral("name"), txtName->text()},
         {QStringLiteral("pin"), txtPin->text()},
         {QStringLiteral("pin_request"), chkPIN->isChecked() ? "on" : "off"},
-        {QStringLiteral("baud"), SelectedText(cboBaud)},
-        {QStringLiteral("stop_bits"), SelectedText(cboStopBit)},
-        {QStringLiteral("parity"), SelectedText(cboParity).left(1)},
+        {QStringLiteral("baud"), main_window::SelectedText(*cboBaud)},
+        {QStringLiteral("stop_bits"), main_window::SelectedText(*cboStopBit)},
+        {QStringLiteral("parity"), main_window::SelectedText(*cboParity).left(1)},
         {QStringLiteral("role"), chkMaster->isChecked() ? "master" : "slave"},
         {QStringLiteral("address"), txtAddr->text()},
         {QStringLiteral("discoverable"), chkDiscoverable->isChecked() ? "yes" : "no"},
@@ -152,9 +144,9 @@ void frmMain::ShowModuleSettings(const profile::ModuleSettings& settings) {
         txtPin->setEnabled(*settings.pinRequest);
     }
     if (settings.baud)
-        SelectIfListed(cboBaud, modProg::BaudRateIndex(*settings.baud));
+        main_window::SelectIfListed(*cboBaud, modProg::BaudRateIndex(*settings.baud));
     if (settings.stopBits)
-        SelectIfListed(cboStopBit, modProg::StopBitsIndex(*settings.stopBits));
+        main_window::SelectIfListed(*cboStopBit, modProg::StopBitsIndex(*settings.stopBits));
     if (settings.parity)
-        SelectIfListed(cboParity, modProg::ParityIndex(*settings.parity));
+        main_window::SelectIfListed(*cboParity, modProg::ParityIndex(*settings.parity));
 }

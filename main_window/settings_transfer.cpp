@@ -2,7 +2,7 @@
 // to the fields in their order, and the fields gathered for a write.
 #include "frm_main.h"
 
-#include "typed_entry.h"
+#include "list_selection.h"
 
 #include "module_protocol/settings_reply.h"
 #include "module_protocol/settings_write.h"
@@ -16,15 +16,6 @@ namespace {
 
 const QString kWriteSuccessMessage = QStringLiteral("Write settings success!");
 const QString kWriteFailedMessage = QStringLiteral("No reply from device!");
-
-void SelectIfListed(QComboBox* list, const std::optional<int>& position) {
-    if (position)
-        list->setCurrentIndex(*position);
-}
-
-QString SelectedText(const QComboBox* list) {
-    return list->itemText(list->currentIndex());
-}
 
 } // namespace
 
@@ -48,9 +39,9 @@ void frmMain::QuerySettings() {
     txtPin->setEnabled(pinRequest);
     lblVersion->setText(reply[Field::Firmware]);
 
-    SelectIfListed(cboBaud, modProg::BaudRateIndex(reply[Field::BaudRate]));
-    SelectIfListed(cboStopBit, modProg::StopBitsIndex(reply[Field::StopBits]));
-    SelectIfListed(cboParity, modProg::ParityIndex(reply[Field::Parity]));
+    main_window::SelectIfListed(*cboBaud, modProg::BaudRateIndex(reply[Field::BaudRate]));
+    main_window::SelectIfListed(*cboStopBit, modProg::StopBitsIndex(reply[Field::StopBits]));
+    main_window::SelectIfListed(*cboParity, modProg::ParityIndex(reply[Field::Parity]));
 }
 
 std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
@@ -68,9 +59,9 @@ std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
     modProg::SettingsToWrite settings;
     settings.name = txtName->text();
     settings.pinCode = txtPin->text();
-    settings.baudRate = SelectedText(cboBaud);
-    settings.stopBits = SelectedText(cboStopBit);
-    settings.parityLetter = SelectedText(cboParity).left(1);
+    settings.baudRate = main_window::SelectedText(*cboBaud);
+    settings.stopBits = main_window::SelectedText(*cboStopBit);
+    settings.parityLetter = main_window::SelectedText(*cboParity).left(1);
     settings.master = chkMaster->isChecked();
     settings.connectAddress = txtAddr->text();
     settings.discoverable = chkDiscoverable->isChecked();

@@ -1,9 +1,17 @@
-// Keeps an editable list's selected entry in line with the text it shows.
-#include "typed_entry.h"
+#include "list_selection.h"
 
 #include <QComboBox>
 
 namespace main_window {
+
+QString SelectedText(const QComboBox& list) {
+    return list.itemText(list.currentIndex());
+}
+
+void SelectIfListed(QComboBox& list, const std::optional<int>& position) {
+    if (position)
+        list.setCurrentIndex(*position);
+}
 
 void SelectTypedEntry(QComboBox& list) {
     const QString text = list.currentText();
