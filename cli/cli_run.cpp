@@ -10,6 +10,7 @@
 
 #include "platform/qt_pacing.h"
 #include "platform/serial_trace.h"
+#include "virtual_module/simulated_serial_port.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -64,8 +65,14 @@ QStringList InCountingOrder(QStringList ports) {
     return ports;
 }
 
+// One simulated module for the whole run, so that what a write sets its verifying query reads.
+virtual_module::SimulatedModule* SimulatedModuleFor(const Invocation& invocation) {
+    static virtual_module::SimulatedModule module;
+    return invocation.simulatedModule ? &module : nullptr;
+}
+
 int RunPorts(const Invocation& invocation, Console& console) {
-    const QList<PortEntry> entries = ListPorts();
+    const QList<PortEntry> entries = ListPorts(invocation.simulatedModule);
     if (entries.isEmpty() && !invocation.json)
         console.err << "cordelo-cli: no port opens a device on this machine\n";
     // Every port is probed on its own thread, so that silent ports cost one wait in all.
@@ -75,7 +82,8 @@ int RunPorts(const Invocation& invocation, Console& console) {
             console.err << "probing " << entries.size() << " ports\n" << Qt::flush;
         std::vector<std::unique_ptr<QThread>> threads;
         for (int index = 0; index < entries.size(); ++index) {
-            const ModuleJob job{Verb::Read, entries[index].port, {}, false, console.interrupted};
+            const ModuleJob job{Verb::Read, entries[index].port, {},
+                                false,      console.interrupted, SimulatedModuleFor(invocation)};
             threads.emplace_back(QThread::create([&probes, index, job] {
                 probes[index] = RunModuleJob(job, nullptr, [](const QString&) {});
             }));
@@ -120,7 +128,7 @@ int RunPorts(const Invocation& invocation, Console& console) {
 int RunOnModules(const Invocation& invocation, Console& console) {
     QStringList ports = invocation.ports;
     if (invocation.all) {
-        for (const PortEntry& entry : ListPorts())
+        for (const PortEntry& entry : ListPorts(invocation.simulatedModule))
             ports << entry.port;
         if (ports.isEmpty()) {
             console.err << "cordelo-cli: no port opens a device on this machine\n";
@@ -177,7 +185,12 @@ int RunOnModules(const Invocation& invocation, Console& console) {
     for (int index = 0; index < ports.size(); ++index) {
         const QString port = ports[index];
         const UnitValues unit{PortNumberOf(port), {}, invocation.first + index};
-        ModuleJob job{invocation.verb, port, {}, invocation.verify, console.interrupted};
+        ModuleJob job{invocation.verb,
+                      port,
+                      {},
+                      invocation.verify,
+                      console.interrupted,
+                      SimulatedModuleFor(invocation)};
         job.overlay = [&overlays, unit](const QString& deviceAddress) {
             UnitValues filled = unit;
             filled.addr4 = LastFourHexDigits(deviceAddress);

@@ -13,13 +13,19 @@ struct VerbRule {
 };
 
 const VerbRule kVerbs[] = {
-    {QStringLiteral("ports"), Verb::Ports, false, {"probe", "json"}},
-    {QStringLiteral("read"), Verb::Read, true, {"port", "all", "json", "trace", "log"}},
+    {QStringLiteral("ports"), Verb::Ports, false, {"probe", "json", "virtual-module"}},
+    {QStringLiteral("read"),
+     Verb::Read,
+     true,
+     {"port", "all", "json", "trace", "log", "virtual-module"}},
     {QStringLiteral("write"),
      Verb::Write,
      true,
-     {"port", "all", "set", "first", "no-verify", "json", "trace", "log"}},
-    {QStringLiteral("reset"), Verb::Reset, true, {"port", "all", "json", "trace", "log"}},
+     {"port", "all", "set", "first", "no-verify", "json", "trace", "log", "virtual-module"}},
+    {QStringLiteral("reset"),
+     Verb::Reset,
+     true,
+     {"port", "all", "json", "trace", "log", "virtual-module"}},
 };
 
 } // namespace
@@ -73,6 +79,8 @@ QString UsageText() {
         "                    address, firmware, result, exit, settings written, and the\n"
         "                    keys that failed or differ.\n"
         "  --probe           (ports) Ask each port whether a module answers.\n"
+        "  --virtual-module  Talk to a module simulated inside the program, on COM1,\n"
+        "                    instead of serial ports: to try it without an adapter.\n"
         "  -h, --help        Show this text.\n"
         "  --version         Show the version.\n"
         "\n"
@@ -104,7 +112,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption all(QStringLiteral("all"), {});
     const QCommandLineOption first(QStringLiteral("first"), {}, QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help, version, port, set, noVerify, json, trace, probe, all, first, log});
+    const QCommandLineOption simulated(QStringLiteral("virtual-module"), {});
+    parser.addOptions(
+        {help, version, port, set, noVerify, json, trace, probe, all, first, log, simulated});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -169,6 +179,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.json = parser.isSet(json);
     invocation.verify = !parser.isSet(noVerify);
     invocation.tracePath = parser.value(trace);
+    invocation.simulatedModule = parser.isSet(simulated);
     if (invocation.ports.contains(QString())) {
         parsed.error = QStringLiteral("--port needs a COM port or a device path");
         return parsed;

@@ -26,6 +26,8 @@ struct Invocation {
     bool json = false;
     bool verify = true;
     QString tracePath;
+    // Talk to the module simulated inside the program, on COM1, instead of serial ports.
+    bool simulatedModule = false;
 };
 
 struct ParsedCommandLine {

@@ -12,6 +12,7 @@
 #include "platform/qt_settings_store.h"
 #include "platform/tracing_serial_port.h"
 #include "serial_link/port_session.h"
+#include "virtual_module/simulated_serial_port.h"
 
 #include <QRegularExpression>
 
@@ -202,14 +203,20 @@ ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
     const auto started = Clock::now();
 
     platform::QtSettingsStore settings;
-    platform::QtSerialPort qtPort(settings);
     const int number = PortNumberOf(job.port);
-    if (number == 0)
-        qtPort.setDevicePath(job.port);
+    std::unique_ptr<platform::SerialPort> opened;
+    if (job.simulated) {
+        opened = std::make_unique<virtual_module::SimulatedSerialPort>(*job.simulated);
+    } else {
+        auto qtPort = std::make_unique<platform::QtSerialPort>(settings);
+        if (number == 0)
+            qtPort->setDevicePath(job.port);
+        opened = std::move(qtPort);
+    }
     std::unique_ptr<platform::TracingSerialPort> traced;
     if (trace)
-        traced = std::make_unique<platform::TracingSerialPort>(qtPort, *trace);
-    platform::SerialPort& port = traced ? static_cast<platform::SerialPort&>(*traced) : qtPort;
+        traced = std::make_unique<platform::TracingSerialPort>(*opened, *trace);
+    platform::SerialPort& port = traced ? static_cast<platform::SerialPort&>(*traced) : *opened;
     StderrMessageBox messages;
     platform::QtPacing pacing;
     platform::Platform platform{port, settings, messages, pacing};

@@ -19,6 +19,9 @@
 namespace platform {
 class SerialTrace;
 }
+namespace virtual_module {
+class SimulatedModule;
+}
 
 namespace cli {
 
@@ -60,6 +63,8 @@ struct ModuleJob {
     bool verify = true;
     // Set from outside to stop the job at its next step.
     const std::atomic<bool>* interrupted = nullptr;
+    // When set, the job talks to this simulated module instead of a serial port.
+    virtual_module::SimulatedModule* simulated = nullptr;
 };
 
 // Says what the job is doing now, such as "checking the module".

@@ -15,6 +15,7 @@ struct PortEntry {
 
 // COM1 to COM16, as the window offers them and by the same rules, each where something
 // is there to open.
-QList<PortEntry> ListPorts();
+// With a simulated module, COM1 alone, where it is.
+QList<PortEntry> ListPorts(bool simulatedModule = false);
 
 } // namespace cli

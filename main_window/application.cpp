@@ -12,11 +12,24 @@ void PrepareApplication() {
     resources::ApplyProgramIdentity();
 }
 
-Application::Application(QIODevice* trace)
-    : m_trace(trace ? std::make_unique<platform::SerialTrace>(*trace, m_pacing) : nullptr),
-      m_tracedPort(m_trace ? std::make_unique<platform::TracingSerialPort>(m_port, *m_trace)
+namespace {
+
+std::unique_ptr<platform::SerialPort> MakePort(Application::Module module,
+                                               platform::SettingsStore& settings,
+                                               virtual_module::SimulatedModule& simulated) {
+    if (module == Application::Module::Simulated)
+        return std::make_unique<virtual_module::SimulatedSerialPort>(simulated);
+    return std::make_unique<platform::QtSerialPort>(settings);
+}
+
+} // namespace
+
+Application::Application(QIODevice* trace, Module module)
+    : m_port(MakePort(module, m_settings, m_simulatedModule)),
+      m_trace(trace ? std::make_unique<platform::SerialTrace>(*trace, m_pacing) : nullptr),
+      m_tracedPort(m_trace ? std::make_unique<platform::TracingSerialPort>(*m_port, *m_trace)
                            : nullptr),
-      m_platform{m_tracedPort ? static_cast<platform::SerialPort&>(*m_tracedPort) : m_port,
+      m_platform{m_tracedPort ? static_cast<platform::SerialPort&>(*m_tracedPort) : *m_port,
                  m_settings, m_messages, m_pacing} {
     m_messages.setParentWidget(&m_window);
 }

@@ -9,6 +9,7 @@
 #include "platform/qt_settings_store.h"
 #include "platform/serial_trace.h"
 #include "platform/tracing_serial_port.h"
+#include "virtual_module/simulated_serial_port.h"
 
 #include <memory>
 
@@ -22,8 +23,10 @@ void PrepareApplication();
 
 class Application {
 public:
+    enum class Module { OnSerialPort, Simulated };
+
     // With a trace device, every byte exchanged with the module is written to it.
-    explicit Application(QIODevice* trace = nullptr);
+    explicit Application(QIODevice* trace = nullptr, Module module = Module::OnSerialPort);
 
     frmMain& window() { return m_window; }
     // Runs the window's load step and shows it.
@@ -31,7 +34,8 @@ public:
 
 private:
     platform::QtSettingsStore m_settings;
-    platform::QtSerialPort m_port{m_settings};
+    virtual_module::SimulatedModule m_simulatedModule;
+    std::unique_ptr<platform::SerialPort> m_port;
     platform::QtMessageBox m_messages;
     platform::QtPacing m_pacing;
     std::unique_ptr<platform::SerialTrace> m_trace;

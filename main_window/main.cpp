@@ -23,6 +23,11 @@ int main(int argc, char** argv) {
                        "direction, for support."),
         QStringLiteral("FILE"));
     parser.addOption(trace);
+    const QCommandLineOption simulated(
+        QStringLiteral("virtual-module"),
+        QStringLiteral("Talk to a module simulated inside the program, on COM1, instead of a "
+                       "serial port: to try the tool without an adapter."));
+    parser.addOption(simulated);
     parser.process(app);
     if (!parser.positionalArguments().isEmpty()) {
         std::fprintf(stderr, "cordelo-setup: unexpected argument %s; see --help\n",
@@ -40,7 +45,10 @@ int main(int argc, char** argv) {
         }
     }
 
-    main_window::Application tool(traceFile.isOpen() ? &traceFile : nullptr);
+    main_window::Application tool(traceFile.isOpen() ? &traceFile : nullptr,
+                                  parser.isSet(simulated)
+                                      ? main_window::Application::Module::Simulated
+                                      : main_window::Application::Module::OnSerialPort);
     tool.start();
     return QApplication::exec();
 }

@@ -1,21 +1,9 @@
-# The Windows package, made by cpack in the build folder: "Cordelo Setup.exe" with the Qt
-# libraries and plugins it loads and the compiler's runtime beside it, as a ZIP and as an NSIS
-# installer with a Start-menu entry, the program icon and an uninstaller.
+# The Windows package, made by cpack in the build folder: "Cordelo Setup.exe" and cordelo-cli.exe
+# with the Qt libraries and plugins they load and the compiler's runtime beside them, as a ZIP and
+# as an NSIS installer with a Start-menu entry, the program icon and an uninstaller.
 
-# At install time Qt's deployment (windeployqt) copies the Qt DLLs, platforms/qwindows.dll, the
-# style plugin and, for MinGW, the compiler's runtime DLLs next to the program.
-if(Qt6_VERSION VERSION_LESS 6.5)
-  qt_generate_deploy_app_script(TARGET cordelo-setup FILENAME_VARIABLE cordelo_deploy_script)
-else()
-  set(cordelo_runtime_option)
-  if(MSVC)
-    # InstallRequiredSystemLibraries below puts MSVC's runtime DLLs beside the program instead.
-    set(cordelo_runtime_option NO_COMPILER_RUNTIME)
-  endif()
-  qt_generate_deploy_app_script(TARGET cordelo-setup OUTPUT_SCRIPT cordelo_deploy_script
-    NO_TRANSLATIONS ${cordelo_runtime_option})
-endif()
-install(SCRIPT ${cordelo_deploy_script})
+include(GNUInstallDirs)
+include(windows_deploy.cmake)
 
 if(MSVC)
   set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION ${CMAKE_INSTALL_BINDIR})
@@ -44,5 +32,10 @@ set(CPACK_NSIS_MUI_UNIICON ${PROJECT_SOURCE_DIR}/resources/icons/app.ico)
 # The icon "Installed apps" shows: the one inside the program.
 set(CPACK_NSIS_INSTALLED_ICON_NAME "bin\\\\Cordelo Setup.exe")
 set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
+if(CMAKE_CROSSCOMPILING)
+  # A 64-bit installer, which 64-bit-only Wine can run. Debian's NSIS has the amd64 stubs; the
+  # NSIS for Windows has only the 32-bit ones, whose installer runs on every Windows as well.
+  set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "-XTarget amd64-unicode")
+endif()
 
 include(CPack)

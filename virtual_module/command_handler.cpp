@@ -16,7 +16,11 @@ std::string_view StripBrackets(std::string_view command) {
 }
 
 std::string Quoted(std::string_view text) {
-    return "\"" + platform::PrintableBytes(text) + "\"";
+    // Appended rather than "\"" + ..., which GCC 12 misreads as an overlapping copy.
+    std::string quoted(1, '"');
+    quoted += platform::PrintableBytes(text);
+    quoted += '"';
+    return quoted;
 }
 
 } // namespace

@@ -8,6 +8,9 @@
 
 namespace virtual_module {
 
+// One character at 9600 baud: a start bit, eight data bits and a stop bit.
+inline constexpr std::chrono::nanoseconds kCharPeriod9600{1'041'667};
+
 // The module's settings, as the twelve fields of the query reply report them.
 struct ModuleSettings {
     std::string name = "Cordelo-BT";

@@ -19,9 +19,6 @@
 
 namespace virtual_module {
 
-// One character at 9600 baud: a start bit, eight data bits and a stop bit.
-inline constexpr std::chrono::nanoseconds kCharPeriod9600{1'041'667};
-
 struct LogEntry {
     std::chrono::system_clock::time_point at;
     std::string text;

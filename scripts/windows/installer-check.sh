@@ -1,0 +1,46 @@
+#!/usr/bin/env bash
+# The NSIS installer as a Windows user meets it, under Wine: installs it silently into a fresh
+# prefix, checks what it put in Program Files, runs the installed programs against the virtual
+# module (installed-programs-check.sh), uninstalls and checks the program's files are gone.
+#   scripts/windows/installer-check.sh INSTALLER.exe
+set -euo pipefail
+here=$(cd "$(dirname "$0")" && pwd)
+installer=$(realpath "$1")
+
+scratch=$(mktemp -d -t cordelo-wine-install.XXXXXX)
+export WINEPREFIX=$scratch/prefix
+cleanup() {
+  /usr/lib/wine/wineserver -k 2>/dev/null || true
+  rm -rf "$scratch"
+}
+trap cleanup EXIT
+source "$here/wine-env.sh"
+# Nothing may come from the build: the installed tree has to carry all it loads.
+unset WINEPATH QT_PLUGIN_PATH
+
+echo "-- installing $(basename "$installer") silently"
+"$WINE" "$installer" /S
+"$WINESERVER" -w
+installed="$WINEPREFIX/drive_c/Program Files/Cordelo Setup"
+for file in "bin/Cordelo Setup.exe" bin/cordelo-cli.exe bin/Qt6Core.dll bin/Qt6Widgets.dll \
+  bin/Qt6SerialPort.dll bin/platforms/qwindows.dll bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll \
+  bin/libwinpthread-1.dll Uninstall.exe; do
+  if [ ! -f "$installed/$file" ]; then
+    echo "The installer did not install $file" >&2
+    exit 1
+  fi
+done
+
+"$here/with-virtual-module.sh" 1 bash "$here/installed-programs-check.sh"
+
+echo "-- uninstalling silently"
+"$WINE" 'C:\Program Files\Cordelo Setup\Uninstall.exe' /S
+# The uninstaller runs on from a copy of itself; the server ends when it has finished.
+"$WINESERVER" -w
+left=$(find "$installed" -type f 2>/dev/null | head -n 5)
+if [ -n "$left" ]; then
+  echo "The uninstaller left files behind:" >&2
+  echo "$left" >&2
+  exit 1
+fi
+echo "-- the installer installs, runs and uninstalls cleanly"

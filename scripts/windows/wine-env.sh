@@ -1,0 +1,35 @@
+# Sourced by the Windows scripts: where Wine, the MinGW Qt and the MinGW runtime are, and a
+# Wine prefix of the build's own, made on first use.
+wine_dir=/usr/lib/wine
+export WINE="$wine_dir/wine64" WINESERVER="$wine_dir/wineserver"
+if [ ! -x "$WINE" ]; then
+  echo "Wine is missing: $WINE (Debian package wine64; scripts/install-deps.sh installs it)." >&2
+  exit 1
+fi
+export CORDELO_WINDOWS_QT=${CORDELO_WINDOWS_QT:-$HOME/.cache/qt6-mingw}
+export WINEPREFIX=${WINEPREFIX:-$HOME/.cache/cordelo-wine/tests}
+export WINEDEBUG=${WINEDEBUG:--all}
+# Keeps a new prefix from offering to install .NET and a web engine, which nothing here needs.
+export WINEDLLOVERRIDES=${WINEDLLOVERRIDES:-mscoree,mshtml=}
+# The Linux platform names mean nothing to the Windows Qt, which has only its own plugin.
+unset QT_QPA_PLATFORM
+
+MINGW_RUNTIME_DIR=$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libstdc++-6.dll)")
+MINGW_PTHREAD_DIR=$(realpath "$(dirname "$(x86_64-w64-mingw32-g++-posix -print-file-name=libwinpthread-1.dll)")")
+
+# Z: is the root of the Unix file system in every prefix.
+winepath_of() {
+  printf 'Z:%s' "$(realpath -m "$1" | tr / '\\')"
+}
+
+# Several tests may start at once: one of them makes the prefix, the others wait for it.
+if [ ! -f "$WINEPREFIX/system.reg" ]; then
+  mkdir -p "$(dirname "$WINEPREFIX")"
+  (
+    flock 9
+    if [ ! -f "$WINEPREFIX/system.reg" ]; then
+      "$WINE" wineboot -i >/dev/null 2>&1
+      "$WINESERVER" -w
+    fi
+  ) 9>"$WINEPREFIX.lock"
+fi
