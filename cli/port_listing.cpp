@@ -4,16 +4,39 @@
 #include "platform/port_names.h"
 #include "platform/qt_settings_store.h"
 
+#include "module_job.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 namespace cli {
 
-QList<PortEntry> ListPorts() {
+QList<PortEntry> ListPorts(const platform::PortTree& tree) {
     const platform::QtSettingsStore settings;
     QList<PortEntry> entries;
-    for (const platform::PortAssignment& port : platform::DiscoverPorts(settings)) {
+    for (const platform::PortAssignment& port : platform::DiscoverPorts(settings, tree)) {
         if (port.present)
             entries.append({platform::PortKey(port.portNumber), port.device, port.description});
     }
     return entries;
+}
+
+QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree) {
+    const platform::QtSettingsStore settings;
+    QStringList devices;
+    QStringList kept;
+    for (const QString& port : ports) {
+        const int number = PortNumberOf(port);
+        const QFileInfo info(number > 0 ? platform::DeviceForPort(settings, number, tree) : port);
+        const QString resolved = info.canonicalFilePath();
+        const QString device =
+            resolved.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : resolved;
+        if (devices.contains(device))
+            continue;
+        devices << device;
+        kept << port;
+    }
+    return kept;
 }
 
 } // namespace cli
