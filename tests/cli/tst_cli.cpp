@@ -495,8 +495,8 @@ void CliTest::interruptionEndsEveryWait() {
 
     QCOMPARE(run.status, status);
     QVERIFY2((run.out + run.err).contains(told), qPrintable(run.out + run.err));
-    // Within about one ping of the Ctrl-C, however long the wait it came in.
-    QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+    // Well before the five seconds of ten unanswered pings, on a loaded machine too.
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
     // Nothing more reaches the module after the command the Ctrl-C came in.
     QVERIFY(!module.waitForCommand(module.receivedCount() + 1, 300ms));
     QCOMPARE(module.receivedCommands().back(), trigger);
