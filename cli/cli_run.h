@@ -20,7 +20,7 @@ struct Console {
     // The width of the terminal on stderr, 0 when unknown: live lines are cut to it.
     int columns = 0;
     // Where the serial devices are looked for.
-    platform::PortTree tree;
+    platform::PortTree tree{};
 };
 
 // The arguments as the program got them, its name first; returns the exit status.

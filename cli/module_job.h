@@ -64,7 +64,7 @@ struct ModuleJob {
     // Set from outside to stop the job at its next step.
     const std::atomic<bool>* interrupted = nullptr;
     // Where COMn looks for its device.
-    platform::PortTree tree;
+    platform::PortTree tree{};
 };
 
 // Says what the job is doing now, such as "checking the module".
