@@ -72,7 +72,7 @@ virtual_module::SimulatedModule* SimulatedModuleFor(const Invocation& invocation
 }
 
 int RunPorts(const Invocation& invocation, Console& console) {
-    const QList<PortEntry> entries = ListPorts(invocation.simulatedModule);
+    const QList<PortEntry> entries = ListPorts(console.tree, invocation.simulatedModule);
     if (entries.isEmpty() && !invocation.json)
         console.err << "cordelo-cli: no port opens a device on this machine\n";
     // Every port is probed on its own thread, so that silent ports cost one wait in all.
@@ -82,8 +82,9 @@ int RunPorts(const Invocation& invocation, Console& console) {
             console.err << "probing " << entries.size() << " ports\n" << Qt::flush;
         std::vector<std::unique_ptr<QThread>> threads;
         for (int index = 0; index < entries.size(); ++index) {
-            const ModuleJob job{Verb::Read, entries[index].port, {},
-                                false,      console.interrupted, SimulatedModuleFor(invocation)};
+            const ModuleJob job{
+                Verb::Read,   entries[index].port,           {}, false, console.interrupted,
+                console.tree, SimulatedModuleFor(invocation)};
             threads.emplace_back(QThread::create([&probes, index, job] {
                 probes[index] = RunModuleJob(job, nullptr, [](const QString&) {});
             }));
@@ -120,7 +121,10 @@ int RunPorts(const Invocation& invocation, Console& console) {
             console.out << "\tno module (" << probe->message.section('\n', 0, 0) << ')';
         console.out << '\n' << Qt::flush;
     }
-    return static_cast<int>(ExitStatus::Done);
+    const bool interrupted = std::any_of(probes.begin(), probes.end(), [](const auto& probe) {
+        return probe && probe->status == ExitStatus::Interrupted;
+    });
+    return static_cast<int>(interrupted ? ExitStatus::Interrupted : ExitStatus::Done);
 }
 
 // Every module at the same time, each on its own thread with its own port, so that a
@@ -128,15 +132,15 @@ int RunPorts(const Invocation& invocation, Console& console) {
 int RunOnModules(const Invocation& invocation, Console& console) {
     QStringList ports = invocation.ports;
     if (invocation.all) {
-        for (const PortEntry& entry : ListPorts(invocation.simulatedModule))
+        for (const PortEntry& entry : ListPorts(console.tree, invocation.simulatedModule))
             ports << entry.port;
         if (ports.isEmpty()) {
             console.err << "cordelo-cli: no port opens a device on this machine\n";
             return static_cast<int>(ExitStatus::NoReply);
         }
     }
-    ports = InCountingOrder(ports);
-    ports.removeDuplicates();
+    // A COM name is kept before a path to the same device, so that {com} has its value.
+    ports = OnePerDevice(InCountingOrder(ports), console.tree);
 
     OverlaySource overlays;
     if (const auto refusal = overlays.load(invocation.profilePath, invocation.sets))
@@ -163,18 +167,29 @@ int RunOnModules(const Invocation& invocation, Console& console) {
                           .arg(invocation.logPath, log.errorString()));
     }
 
-    ProgressDisplay progress(console.err, console.showSteps, ports);
+    ProgressDisplay progress(console.err, console.showSteps, ports, console.columns);
     std::mutex outputMutex;
     std::vector<ModuleOutcome> outcomes(ports.size());
-    const auto finish = [&](int index, const ModuleOutcome& outcome) {
+    const auto finish = [&](int index, ModuleOutcome& outcome) {
+        // Every port on the machine is not every port with a module: an onboard UART with
+        // nothing on it is no failure of the run.
+        if (invocation.all && outcome.silent) {
+            outcome.status = ExitStatus::Done;
+            outcome.message = QStringLiteral("empty: nothing answered");
+        }
         if (log.isOpen())
             log.append(outcome);
-        progress.show(index, outcome.status == ExitStatus::Done
+        progress.show(index, outcome.message.isEmpty()
                                  ? QStringLiteral("done")
                                  : outcome.message.section(QLatin1Char('\n'), 0, 0));
         std::lock_guard lock(outputMutex);
-        if (invocation.json)
-            PrintJson(console, OutcomeJson(outcome));
+        if (invocation.json) {
+            progress.printAbove(
+                console.out,
+                QString::fromUtf8(
+                    QJsonDocument(OutcomeJson(outcome)).toJson(QJsonDocument::Compact)) +
+                    QLatin1Char('\n'));
+        }
         // The live lines own the terminal until every module has finished.
         if (!progress.isLive())
             PrintResult(console, invocation, ports.size() > 1, outcome);
@@ -190,6 +205,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
                       {},
                       invocation.verify,
                       console.interrupted,
+                      console.tree,
                       SimulatedModuleFor(invocation)};
         job.overlay = [&overlays, unit](const QString& deviceAddress) {
             UnitValues filled = unit;
@@ -208,10 +224,20 @@ int RunOnModules(const Invocation& invocation, Console& console) {
     trace.reset();
 
     int status = 0;
+    int answered = 0;
     for (const ModuleOutcome& outcome : outcomes) {
         if (progress.isLive())
             PrintResult(console, invocation, true, outcome);
         status = std::max(status, static_cast<int>(outcome.status));
+        answered += outcome.silent || outcome.status == ExitStatus::OpenFailed ? 0 : 1;
+    }
+    if (invocation.all && answered < std::max(invocation.expect, 1)) {
+        console.err << "cordelo-cli: "
+                    << (invocation.expect > 0 ? QStringLiteral("%1 modules answered, %2 expected\n")
+                                                    .arg(answered)
+                                                    .arg(invocation.expect)
+                                              : QStringLiteral("no module answered on any port\n"));
+        status = std::max(status, static_cast<int>(ExitStatus::NoReply));
     }
     return status;
 }

@@ -1,6 +1,8 @@
 // cordelo-cli from its arguments to its exit status, with stdout and stderr handed in.
 #pragma once
 
+#include "platform/port_discovery.h"
+
 #include <QStringList>
 #include <QTextStream>
 
@@ -15,6 +17,10 @@ struct Console {
     bool showSteps = false;
     // Set (by Ctrl-C) to stop every module at its next step.
     const std::atomic<bool>* interrupted = nullptr;
+    // The width of the terminal on stderr, 0 when unknown: live lines are cut to it.
+    int columns = 0;
+    // Where the serial devices are looked for.
+    platform::PortTree tree{};
 };
 
 // The arguments as the program got them, its name first; returns the exit status.

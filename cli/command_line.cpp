@@ -1,6 +1,9 @@
 #include "command_line.h"
 
+#include "platform/port_discovery.h"
+
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 namespace cli {
 namespace {
@@ -17,16 +20,50 @@ const VerbRule kVerbs[] = {
     {QStringLiteral("read"),
      Verb::Read,
      true,
-     {"port", "all", "json", "trace", "log", "virtual-module"}},
+     {"port", "all", "expect", "json", "trace", "log", "virtual-module"}},
     {QStringLiteral("write"),
      Verb::Write,
      true,
-     {"port", "all", "set", "first", "no-verify", "json", "trace", "log", "virtual-module"}},
+     {"port", "all", "expect", "set", "first", "no-verify", "json", "trace", "log",
+      "virtual-module"}},
     {QStringLiteral("reset"),
      Verb::Reset,
      true,
-     {"port", "all", "json", "trace", "log", "virtual-module"}},
+     {"port", "all", "expect", "json", "trace", "log", "virtual-module"}},
 };
+
+// The longest {n} a PIN can hold; it also keeps {n} of the last module far from the
+// integer limit.
+constexpr int kFirstLimit = 99'999'999;
+
+// A --port that names a COM port at all: COM and digits, in any case.
+const QRegularExpression kComName(QStringLiteral("^COM[0-9]*$"),
+                                  QRegularExpression::CaseInsensitiveOption);
+const QRegularExpression kComInRange(QStringLiteral("^COM([1-9]|1[0-6])$"),
+                                     QRegularExpression::CaseInsensitiveOption);
+
+// COM names in the window's spelling, COM1 to COM16; anything else named COM is refused.
+std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error) {
+    QStringList ports;
+    for (const QString& port : given) {
+        if (port.isEmpty()) {
+            error = QStringLiteral("--port needs a COM port or a device path");
+            return std::nullopt;
+        }
+        if (!kComName.match(port).hasMatch()) {
+            ports << port;
+            continue;
+        }
+        if (!kComInRange.match(port).hasMatch()) {
+            error = QStringLiteral("--port %1: the COM ports are COM1 to COM16; give another "
+                                   "device by its path")
+                        .arg(port);
+            return std::nullopt;
+        }
+        ports << port.toUpper();
+    }
+    return ports;
+}
 
 } // namespace
 
@@ -34,10 +71,13 @@ QString UsageText() {
     return QStringLiteral(
         "Usage:\n"
         "  cordelo-cli ports   [--probe] [--json]\n"
-        "  cordelo-cli read    (--port PORT... | --all) [--json] [--trace FILE] [--log FILE]\n"
-        "  cordelo-cli write   (--port PORT... | --all) [PROFILE] [--set KEY=VALUE]...\n"
-        "                      [--first N] [--no-verify] [--json] [--trace FILE] [--log FILE]\n"
-        "  cordelo-cli reset   (--port PORT... | --all) [--json] [--trace FILE] [--log FILE]\n"
+        "  cordelo-cli read    (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
+        "                      [--log FILE]\n"
+        "  cordelo-cli write   (--port PORT... | --all [--expect N]) [PROFILE]\n"
+        "                      [--set KEY=VALUE]... [--first N] [--no-verify] [--json]\n"
+        "                      [--trace FILE] [--log FILE]\n"
+        "  cordelo-cli reset   (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
+        "                      [--log FILE]\n"
         "\n"
         "Reads, writes and resets a Cordelo serial-to-Bluetooth adapter module from\n"
         "scripts, with the same serial link and module code as Cordelo Setup.\n"
@@ -59,15 +99,19 @@ QString UsageText() {
         "modules at the same time; the exit status is the highest of theirs.\n"
         "\n"
         "Options:\n"
-        "  --port PORT       COMn (opened as Cordelo Setup opens it) or a device path;\n"
-        "                    may be given several times.\n"
-        "  --all             Every port that `ports` lists.\n"
+        "  --port PORT       COM1 to COM16 (opened as Cordelo Setup opens them) or a\n"
+        "                    device path; may be given several times. Ports that open\n"
+        "                    the same device are one module.\n"
+        "  --all             Every port that `ports` lists. A port where nothing answers\n"
+        "                    a ping is reported as empty and does not count as a failure,\n"
+        "                    unless no module answers anywhere.\n"
+        "  --expect N        (with --all) At least N modules must answer; fewer exit 3.\n"
         "  --set KEY=VALUE   A [Module] key of the profile: name pin pin_request baud\n"
         "                    stop_bits parity role address discoverable. A value (and a\n"
         "                    profile value) may hold {com} (the COM number), {addr4} (the\n"
         "                    last four hex digits of the module's own address) and {n}\n"
         "                    (counting the modules in COM-number order from --first).\n"
-        "  --first N         The {n} of the first module; 1 unless given.\n"
+        "  --first N         The {n} of the first module, 0 to 99999999; 1 unless given.\n"
         "  --no-verify       Skip the query that checks what the module took.\n"
         "  --json            One JSON object per module on stdout, with port, device,\n"
         "                    result, exit, settings, device_address, firmware, failed,\n"
@@ -112,9 +156,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption all(QStringLiteral("all"), {});
     const QCommandLineOption first(QStringLiteral("first"), {}, QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N"));
     const QCommandLineOption simulated(QStringLiteral("virtual-module"), {});
-    parser.addOptions(
-        {help, version, port, set, noVerify, json, trace, probe, all, first, log, simulated});
+    parser.addOptions({help, version, port, set, noVerify, json, trace, probe, all, first, log,
+                       expect, simulated});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -154,7 +199,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once : {trace, log, first}) {
+    for (const QCommandLineOption& once : {trace, log, first, expect}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -162,15 +207,24 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     }
     bool firstIsNumber = true;
     const int firstNumber = parser.isSet(first) ? parser.value(first).toInt(&firstIsNumber) : 1;
-    if (!firstIsNumber || firstNumber < 0) {
-        parsed.error = QStringLiteral("--first needs a whole number of 0 or more");
+    if (!firstIsNumber || firstNumber < 0 || firstNumber > kFirstLimit) {
+        parsed.error = QStringLiteral("--first needs a whole number from 0 to %1").arg(kFirstLimit);
+        return parsed;
+    }
+
+    bool expectIsNumber = true;
+    const int expected = parser.isSet(expect) ? parser.value(expect).toInt(&expectIsNumber) : 0;
+    if (parser.isSet(expect) && (!parser.isSet(all) || !expectIsNumber || expected < 1 ||
+                                 expected > platform::kPortCount)) {
+        parsed.error = QStringLiteral("--expect goes with --all and needs a number from 1 to %1")
+                           .arg(platform::kPortCount);
         return parsed;
     }
 
     Invocation invocation;
     invocation.verb = rule->verb;
-    invocation.ports = parser.values(port);
     invocation.all = parser.isSet(all);
+    invocation.expect = expected;
     invocation.first = firstNumber;
     invocation.logPath = parser.value(log);
     invocation.profilePath = positional.value(0);
@@ -180,10 +234,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.verify = !parser.isSet(noVerify);
     invocation.tracePath = parser.value(trace);
     invocation.simulatedModule = parser.isSet(simulated);
-    if (invocation.ports.contains(QString())) {
-        parsed.error = QStringLiteral("--port needs a COM port or a device path");
+    const std::optional<QStringList> ports = PortsAsGiven(parser.values(port), parsed.error);
+    if (!ports)
         return parsed;
-    }
+    invocation.ports = *ports;
     parsed.invocation = invocation;
     return parsed;
 }

@@ -16,6 +16,8 @@ struct Invocation {
     // Each --port in the order given; with --all, every port that `ports` lists.
     QStringList ports;
     bool all = false;
+    // With --all: how many modules must answer; 0 when not given.
+    int expect = 0;
     // {n} of the first module in COM-number order.
     int first = 1;
     QString logPath;

@@ -1,6 +1,8 @@
 // cordelo-cli: reads, writes and resets an adapter module from scripts.
 #include "cli_run.h"
 
+#include "platform/terminal_width.h"
+
 #include <QCoreApplication>
 
 #include <atomic>
@@ -33,7 +35,9 @@ int main(int argc, char** argv) {
     QTextStream out(stdout);
     QTextStream err(stderr);
     std::signal(SIGINT, OnInterrupt);
-    cli::Console console{out, err, isatty(2) != 0, &s_interrupted};
+    const bool watched = isatty(2) != 0;
+    cli::Console console{out, err, watched, &s_interrupted,
+                         watched ? platform::StderrColumns() : 0};
     const int status = cli::RunCli(QCoreApplication::arguments(), console);
     out.flush();
     err.flush();

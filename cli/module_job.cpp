@@ -54,7 +54,7 @@ public:
     void run(const ModuleJob& job) {
         m_interrupted = job.interrupted;
         m_step(QStringLiteral("checking the module"));
-        if (stopped() || !checkModule() || stopped())
+        if (stopped() || !checkModule())
             return;
         if (job.verb == Verb::Reset) {
             m_step(QStringLiteral("resetting the module"));
@@ -79,11 +79,20 @@ public:
         const modProg::SettingsToWrite wanted = profile::LayOver(
             profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
         m_outcome.settings = profile::SettingsFromWrite(wanted);
-        if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify || stopped())
+        if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify)
             return;
+        // The write is complete: Ctrl-C from here on only skips the check of it.
+        if (m_interrupted != nullptr && m_interrupted->load()) {
+            m_outcome.message = QStringLiteral("interrupted before the verifying query");
+            return;
+        }
         m_step(QStringLiteral("verifying"));
-        if (const std::optional<profile::Profile> after = query())
+        if (const std::optional<profile::Profile> after = query()) {
             compare(profile::SettingsFromWrite(wanted), after->module);
+        } else if (m_outcome.status == ExitStatus::Interrupted) {
+            m_outcome.status = ExitStatus::Done;
+            m_outcome.message = QStringLiteral("interrupted during the verifying query");
+        }
     }
 
 private:
@@ -102,8 +111,12 @@ private:
 
     bool checkModule() {
         const modProg::ModuleCheck check = modProg::CheckModule(m_link, m_outcome.firmware);
-        if (check == modProg::ModuleCheck::NoReply)
+        if (stopped())
+            return false;
+        if (check == modProg::ModuleCheck::NoReply) {
+            m_outcome.silent = true;
             return fail(ExitStatus::NoReply, QStringLiteral("no module answered"));
+        }
         if (check == modProg::ModuleCheck::InvalidFirmware) {
             return fail(ExitStatus::BadFirmware,
                         QStringLiteral("unsupported firmware \"%1\"; it must be v1.1 or v2.0")
@@ -113,8 +126,12 @@ private:
     }
 
     std::optional<profile::Profile> query() {
+        if (stopped())
+            return std::nullopt;
         const modProg::SettingsReply reply = modProg::ReadSettingsReply(m_link);
         if (reply.fieldsReceived < modProg::kFieldCount) {
+            if (stopped())
+                return std::nullopt;
             fail(ExitStatus::NoReply,
                  QStringLiteral("the module sent %1 of the %2 fields of its settings")
                      .arg(reply.fieldsReceived)
@@ -145,13 +162,23 @@ private:
 
     bool write(const modProg::SettingsToWrite& wanted) {
         const QStringList sequence = modProg::WriteSequence(wanted);
+        qsizetype sent = 0;
         const qsizetype acknowledged = modProg::WriteAcknowledged(
-            m_link, wanted, [this](qsizetype command, qsizetype commands) {
+            m_link, wanted, [this, &sent](qsizetype command, qsizetype commands) {
+                sent = command;
                 m_step(QStringLiteral("writing %1 of %2").arg(command).arg(commands));
             });
         m_outcome.written = static_cast<int>(acknowledged);
         if (acknowledged == sequence.size())
             return true;
+        // Every command sent was acknowledged: Ctrl-C stopped the write between two.
+        if (sent == acknowledged) {
+            return fail(ExitStatus::Interrupted,
+                        QStringLiteral("interrupted after %1 of %2 settings were written and "
+                                       "acknowledged; nothing after them was sent")
+                            .arg(acknowledged)
+                            .arg(sequence.size()));
+        }
         const QString command = sequence[acknowledged];
         m_outcome.failed << KeyOfCommand(command);
         return fail(ExitStatus::NotAcknowledged,
@@ -191,7 +218,7 @@ private:
 } // namespace
 
 int PortNumberOf(const QString& port) {
-    static const QRegularExpression com(QStringLiteral("^COM([1-9][0-9]{0,2})$"),
+    static const QRegularExpression com(QStringLiteral("^COM([1-9]|1[0-6])$"),
                                         QRegularExpression::CaseInsensitiveOption);
     const QRegularExpressionMatch match = com.match(port);
     return match.hasMatch() ? match.captured(1).toInt() : 0;
@@ -208,7 +235,7 @@ ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
     if (job.simulated) {
         opened = std::make_unique<virtual_module::SimulatedSerialPort>(*job.simulated);
     } else {
-        auto qtPort = std::make_unique<platform::QtSerialPort>(settings);
+        auto qtPort = std::make_unique<platform::QtSerialPort>(settings, job.tree);
         if (number == 0)
             qtPort->setDevicePath(job.port);
         opened = std::move(qtPort);
@@ -220,7 +247,7 @@ ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
     StderrMessageBox messages;
     platform::QtPacing pacing;
     platform::Platform platform{port, settings, messages, pacing};
-    modComm::Link link{platform, {}, modComm::WaitStyle::OnData};
+    modComm::Link link{platform, {}, modComm::WaitStyle::OnData, job.interrupted};
 
     ModuleOutcome outcome;
     outcome.port = job.port;

@@ -6,6 +6,7 @@
 #include "exit_status.h"
 
 #include "module_profile/profile.h"
+#include "platform/port_discovery.h"
 
 #include <QList>
 #include <QString>
@@ -48,6 +49,8 @@ struct ModuleOutcome {
     int written = 0;
     // True once a query after the write found every written setting.
     bool verified = false;
+    // Nothing answered a single ping: with --all, an empty port rather than a failure.
+    bool silent = false;
     double seconds = 0;
 };
 
@@ -63,6 +66,8 @@ struct ModuleJob {
     bool verify = true;
     // Set from outside to stop the job at its next step.
     const std::atomic<bool>* interrupted = nullptr;
+    // Where COMn looks for its device.
+    platform::PortTree tree{};
     // When set, the job talks to this simulated module instead of a serial port.
     virtual_module::SimulatedModule* simulated = nullptr;
 };
@@ -70,7 +75,8 @@ struct ModuleJob {
 // Says what the job is doing now, such as "checking the module".
 using StepReport = std::function<void(const QString& step)>;
 
-// The COM number that PORT names ("COM3" gives 3), or 0 for a device path.
+// The COM number that PORT names ("COM3" gives 3), or 0 for a device path (and for a COM
+// name outside COM1 to COM16, which the command line refuses).
 int PortNumberOf(const QString& port);
 
 ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,

@@ -11,6 +11,12 @@ QJsonValue TextOrNull(const QString& text) {
 
 } // namespace
 
+QString ResultName(const ModuleOutcome& outcome) {
+    if (outcome.silent && outcome.status == ExitStatus::Done)
+        return QStringLiteral("empty");
+    return ResultName(outcome.status);
+}
+
 QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
     QJsonValue settings;
     if (outcome.settings) {
@@ -27,7 +33,7 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
     return QJsonObject{
         {QStringLiteral("port"), outcome.port},
         {QStringLiteral("device"), TextOrNull(outcome.device)},
-        {QStringLiteral("result"), ResultName(outcome.status)},
+        {QStringLiteral("result"), ResultName(outcome)},
         {QStringLiteral("exit"), static_cast<int>(outcome.status)},
         {QStringLiteral("settings"), settings},
         {QStringLiteral("device_address"), TextOrNull(outcome.deviceAddress)},
@@ -40,7 +46,7 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
 }
 
 QString ResultText(Verb verb, const ModuleOutcome& outcome) {
-    if (outcome.status != ExitStatus::Done)
+    if (outcome.status != ExitStatus::Done || outcome.silent)
         return {};
     switch (verb) {
     case Verb::Read:
@@ -52,7 +58,9 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
             .arg(outcome.port)
             .arg(outcome.written)
             .arg(outcome.verified ? QStringLiteral(" and verified them")
-                                  : QStringLiteral(", not verified"));
+                 : outcome.message.isEmpty()
+                     ? QStringLiteral(", not verified")
+                     : QStringLiteral(", not verified (%1)").arg(outcome.message));
     case Verb::Reset:
         return QStringLiteral("%1: reset sent\n").arg(outcome.port);
     case Verb::Ports:
@@ -73,6 +81,8 @@ QString Printable(const QString& text) {
 }
 
 QString FailureText(const ModuleOutcome& outcome) {
+    if (outcome.silent && outcome.status == ExitStatus::Done)
+        return QStringLiteral("cordelo-cli: %1: %2\n").arg(outcome.port, outcome.message);
     if (outcome.status == ExitStatus::Done)
         return {};
     const QString prefix = QStringLiteral("cordelo-cli: %1: ").arg(outcome.port);

@@ -7,6 +7,9 @@
 
 namespace cli {
 
+// "empty" for a port where nothing answered under --all; otherwise ResultName().
+QString ResultName(const ModuleOutcome& outcome);
+
 // The object of --json: port, device, result, exit, settings, device_address,
 // firmware, failed, mismatched, seconds, and the message when something failed.
 QJsonObject OutcomeJson(const ModuleOutcome& outcome);

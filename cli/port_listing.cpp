@@ -5,20 +5,43 @@
 #include "platform/qt_settings_store.h"
 #include "virtual_module/simulated_serial_port.h"
 
+#include "module_job.h"
+
+#include <QDir>
+#include <QFileInfo>
+
 namespace cli {
 
-QList<PortEntry> ListPorts(bool simulatedModule) {
+QList<PortEntry> ListPorts(const platform::PortTree& tree, bool simulatedModule) {
     const platform::QtSettingsStore settings;
     virtual_module::SimulatedModule unused;
     const QList<platform::PortAssignment> ports =
         simulatedModule ? virtual_module::SimulatedSerialPort(unused).discoverPorts()
-                        : platform::DiscoverPorts(settings);
+                        : platform::DiscoverPorts(settings, tree);
     QList<PortEntry> entries;
     for (const platform::PortAssignment& port : ports) {
         if (port.present)
             entries.append({platform::PortKey(port.portNumber), port.device, port.description});
     }
     return entries;
+}
+
+QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree) {
+    const platform::QtSettingsStore settings;
+    QStringList devices;
+    QStringList kept;
+    for (const QString& port : ports) {
+        const int number = PortNumberOf(port);
+        const QFileInfo info(number > 0 ? platform::DeviceForPort(settings, number, tree) : port);
+        const QString resolved = info.canonicalFilePath();
+        const QString device =
+            resolved.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : resolved;
+        if (devices.contains(device))
+            continue;
+        devices << device;
+        kept << port;
+    }
+    return kept;
 }
 
 } // namespace cli

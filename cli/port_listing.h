@@ -2,8 +2,10 @@
 // --probe the module that answers on it.
 #pragma once
 
-#include <QString>
+#include "platform/port_discovery.h"
+
 #include <QList>
+#include <QString>
 
 namespace cli {
 
@@ -16,6 +18,11 @@ struct PortEntry {
 // COM1 to COM16, as the window offers them and by the same rules, each where something
 // is there to open.
 // With a simulated module, COM1 alone, where it is.
-QList<PortEntry> ListPorts(bool simulatedModule = false);
+QList<PortEntry> ListPorts(const platform::PortTree& tree, bool simulatedModule = false);
+
+// The ports without those that open a device an earlier one opens, however it is spelt
+// (COM3 and the path it opens, a by-id link and its target, "/dev/../dev/pts/0"), so that
+// no device gets two threads.
+QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree);
 
 } // namespace cli

@@ -37,7 +37,7 @@ void ProductionLog::append(const ModuleOutcome& outcome) {
         outcome.device,
         outcome.deviceAddress,
         outcome.firmware,
-        ResultName(outcome.status),
+        ResultName(outcome),
         QString::number(static_cast<int>(outcome.status)),
         settings.join(QLatin1Char(';')),
         keys.join(QLatin1Char(';')),

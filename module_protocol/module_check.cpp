@@ -20,9 +20,11 @@ ModuleCheck CheckModule(modComm::Link& link) {
 ModuleCheck CheckModule(modComm::Link& link, QString& version) {
     version.clear();
     bool answered = false;
-    for (int attempt = 0; attempt < kConnectPings && !answered; ++attempt)
+    for (int attempt = 0; attempt < kConnectPings && !answered && !modComm::StopRequested(link);
+         ++attempt)
         answered = PingModule(link);
-    if (!answered)
+    // A stop request sends nothing more; the caller tells it from a silent module.
+    if (!answered || modComm::StopRequested(link))
         return ModuleCheck::NoReply;
 
     modComm::SendCommand(link, ComposeCommand(Command::Version));

@@ -33,9 +33,13 @@ qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings
     const QStringList sequence = WriteSequence(settings);
     qsizetype acknowledged = 0;
     for (const QString& command : sequence) {
+        // A stop request leaves the module with the commands acknowledged so far.
+        if (modComm::StopRequested(link))
+            break;
         if (progress)
             progress(acknowledged + 1, sequence.size());
         modComm::SendCommand(link, command);
+        const modComm::WaitsToTheirEnd toTheEnd(link);
         if (!modComm::WaitForReply(link, kAcknowledgement))
             break;
         ++acknowledged;

@@ -30,7 +30,8 @@ QStringList WriteSequence(const SettingsToWrite& settings);
 using WriteProgress = std::function<void(qsizetype command, qsizetype commands)>;
 
 // Sends the sequence, each command once the one before was acknowledged with "OK", and
-// stops at the first that was not: how many were acknowledged.
+// stops at the first that was not, or before the next one once the link's stop is
+// requested: how many were acknowledged.
 qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings,
                             const WriteProgress& progress = {});
 // True when every command was acknowledged.

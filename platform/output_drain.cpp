@@ -71,7 +71,11 @@ void DrainOutput(QSerialPort& port, std::chrono::milliseconds limit) {
             QThread::msleep(static_cast<unsigned long>(kQueuePollPeriod.count()));
             queued = DriverQueueBytes(port);
         }
-        sent = !queued || *queued == 0;
+        // A driver that cannot tell its queue gets the whole limit and no more: waiting for
+        // the line itself has no bound of its own.
+        if (!queued)
+            QThread::msleep(static_cast<unsigned long>(Remaining(deadline).count()));
+        sent = queued && *queued == 0;
     }
     if (sent)
         WaitUntilSent(port);

@@ -72,17 +72,29 @@ QList<PortAssignment> DiscoverPorts(const SettingsStore& settings, const PortTre
 #else
     const SerialDevices found = ScanSerialDevices(tree);
     QList<SerialDevice> waiting = found.adapters;
+    QMap<int, SerialDevice> onboard = found.onboard;
+    // One device, one number: a hand mapping takes its device away from every other rule,
+    // and of two mappings to one device the lower number keeps it.
+    QStringList mappedDevices;
     QList<PortAssignment> ports(kPortCount);
+    for (int n = 1; n <= kPortCount; ++n) {
+        const QString mapped = settings.value(kPortsSection, PortKey(n), {});
+        if (mapped.isEmpty())
+            continue;
+        PortAssignment& port = ports[n - 1];
+        port = AssignMapped(n, mapped, found);
+        const QString device = QFileInfo(mapped).canonicalFilePath();
+        if (!device.isEmpty() && mappedDevices.contains(device))
+            port.present = false;
+        mappedDevices << device;
+        waiting.removeIf([&mapped](const SerialDevice& d) { return SameDevice(mapped, d); });
+        onboard.removeIf([&mapped](const auto& uart) { return SameDevice(mapped, uart.value()); });
+    }
     for (int n = 1; n <= kPortCount; ++n) {
         PortAssignment& port = ports[n - 1];
         port.portNumber = n;
-        const QString mapped = settings.value(kPortsSection, PortKey(n), {});
-        if (!mapped.isEmpty()) {
-            port = AssignMapped(n, mapped, found);
-            waiting.removeIf([&mapped](const SerialDevice& d) { return SameDevice(mapped, d); });
-        } else if (found.onboard.contains(n - 1)) {
-            port = Assign(n, found.onboard.value(n - 1));
-        }
+        if (port.device.isEmpty() && onboard.contains(n - 1))
+            port = Assign(n, onboard.value(n - 1));
     }
     for (PortAssignment& port : ports) {
         if (!port.device.isEmpty())

@@ -96,6 +96,41 @@ QString Describe(const PortTree& tree, const QString& name) {
     return usb.isEmpty() ? QStringLiteral("serial port") : usb;
 }
 
+// The digits of a number without its leading zeros.
+QStringView Significant(QStringView digits) {
+    while (digits.size() > 1 && digits.front() == QLatin1Char('0'))
+        digits = digits.sliced(1);
+    return digits;
+}
+
+// Digits compare as numbers, so rfcomm2 comes before rfcomm10.
+bool NaturallyBefore(QStringView a, QStringView b) {
+    qsizetype i = 0;
+    qsizetype j = 0;
+    while (i < a.size() && j < b.size()) {
+        if (a[i].isDigit() && b[j].isDigit()) {
+            const qsizetype startA = i;
+            const qsizetype startB = j;
+            while (i < a.size() && a[i].isDigit())
+                ++i;
+            while (j < b.size() && b[j].isDigit())
+                ++j;
+            const QStringView numberA = Significant(a.sliced(startA, i - startA));
+            const QStringView numberB = Significant(b.sliced(startB, j - startB));
+            if (numberA.size() != numberB.size())
+                return numberA.size() < numberB.size();
+            if (numberA != numberB)
+                return numberA < numberB;
+            continue;
+        }
+        if (a[i] != b[j])
+            return a[i] < b[j];
+        ++i;
+        ++j;
+    }
+    return a.size() - i < b.size() - j;
+}
+
 } // namespace
 
 QString DescribeAdapter(const QString& model, const QString& maker, const QString& serial) {
@@ -117,19 +152,35 @@ SerialDevices ScanSerialDevices(const PortTree& tree) {
 
     QStringList taken;
     const QDir byId(tree.byId);
-    for (const QString& link : byId.entryList(QDir::Files | QDir::System, QDir::Name)) {
+    QStringList links = byId.entryList(QDir::Files | QDir::System);
+    std::sort(links.begin(), links.end(), NaturallyBefore);
+    for (const QString& link : links) {
         const QString name = QFileInfo(QFileInfo(byId.filePath(link)).symLinkTarget()).fileName();
         // A link left behind by an unplugged adapter leads nowhere.
         if (name.isEmpty() || taken.contains(name) || !devices.exists(name))
             continue;
         taken << name;
+        // An onboard UART with a by-id link keeps its own number; the link only names it.
+        const auto uart =
+            std::find_if(found.onboard.begin(), found.onboard.end(),
+                         [&](const SerialDevice& d) { return d.node == devices.filePath(name); });
+        if (uart != found.onboard.end()) {
+            uart->byIdPath = byId.filePath(link);
+            continue;
+        }
         found.adapters.append({devices.filePath(name), byId.filePath(link), Describe(tree, name)});
     }
 
-    // Adapters without a by-id link: Bluetooth links, and what udev did not name.
+    // Adapters without a by-id link: Bluetooth links, whose numbers the user binds and so
+    // last, then what udev did not name; each by number within its kind.
     const QDir sysTty(tree.sysTty);
-    for (const QString& name :
-         sysTty.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System, QDir::Name)) {
+    QStringList names = sysTty.entryList(QDir::AllEntries | QDir::NoDotAndDotDot | QDir::System);
+    std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
+        const bool linkA = IsNumbered(a, u"rfcomm");
+        const bool linkB = IsNumbered(b, u"rfcomm");
+        return linkA != linkB ? linkA : NaturallyBefore(a, b);
+    });
+    for (const QString& name : names) {
         // Onboard UARTs are done; virtual consoles are never adapters, and there are dozens.
         if (taken.contains(name) || IsNumbered(name, u"ttyS") || IsNumbered(name, u"tty"))
             continue;

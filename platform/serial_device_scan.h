@@ -18,7 +18,8 @@ struct SerialDevice {
 
 struct SerialDevices {
     QMap<int, SerialDevice> onboard; // by n of /dev/ttySn, up to ttyS15
-    // By-id adapters sorted by their by-id names, then the others by kernel name.
+    // By-id adapters sorted by their by-id names, then rfcomm links, then the others by
+    // kernel name; numbers in a name sort as numbers.
     QList<SerialDevice> adapters;
 };
 

@@ -1,16 +1,22 @@
 #include "data_waits.h"
 
+#include <algorithm>
+
 namespace modComm {
 namespace {
 
-// Blocks until input arrives or the deadline passes; false when there is no time left
-// or the port has gone.
+// How long one block on the port lasts at most, so that a stop request is seen soon.
+constexpr std::chrono::milliseconds kStopCheckPeriod = kPollPeriod;
+
+// Blocks until input arrives or the deadline passes; false when there is no time left,
+// the port has gone or a stop was requested.
 bool WaitForInputUntil(Link& link, platform::Pacing::Clock::time_point deadline) {
     const auto left =
         std::chrono::ceil<std::chrono::milliseconds>(deadline - link.platform.pacing.now());
-    if (left <= std::chrono::milliseconds::zero() || !link.platform.port.isOpen())
+    if (left <= std::chrono::milliseconds::zero() || !link.platform.port.isOpen() ||
+        StopRequested(link))
         return false;
-    link.platform.port.waitForInput(left);
+    link.platform.port.waitForInput(link.stop ? std::min(left, kStopCheckPeriod) : left);
     return true;
 }
 

@@ -6,6 +6,8 @@
 
 #include "platform/platform.h"
 
+#include <atomic>
+
 namespace modComm {
 
 enum class WaitStyle {
@@ -19,6 +21,26 @@ struct Link {
     platform::Platform& platform;
     ReceiveState rx;
     WaitStyle waits = WaitStyle::Polled;
+    // Set from outside (Ctrl-C) to end the waits on data early; the window has none.
+    const std::atomic<bool>* stop = nullptr;
+};
+
+inline bool StopRequested(const Link& link) {
+    return link.stop != nullptr && link.stop->load();
+}
+
+// While it lives, the link's waits run to their bound whatever `stop` says: a command
+// already on the wire is seen through to its answer.
+class WaitsToTheirEnd {
+public:
+    explicit WaitsToTheirEnd(Link& link) : m_link(link), m_stop(link.stop) { link.stop = nullptr; }
+    ~WaitsToTheirEnd() { m_link.stop = m_stop; }
+    WaitsToTheirEnd(const WaitsToTheirEnd&) = delete;
+    WaitsToTheirEnd& operator=(const WaitsToTheirEnd&) = delete;
+
+private:
+    Link& m_link;
+    const std::atomic<bool>* const m_stop;
 };
 
 } // namespace modComm

@@ -3,9 +3,12 @@
 #include "cli_run.h"
 
 #include "platform/qt_settings_store.h"
+#include "scratch_port_tree.h"
 #include "virtual_module/virtual_module.h"
 
+#include <QElapsedTimer>
 #include <QJsonDocument>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -20,11 +23,13 @@ struct Run {
     QString err;
 };
 
-Run RunCli(QStringList arguments, const std::atomic<bool>* interrupted = nullptr) {
+// Ports are looked for in `tree`, never on the machine that runs the tests.
+Run RunCli(QStringList arguments, const std::atomic<bool>* interrupted = nullptr,
+           const platform::PortTree& tree = doubles::ScratchPortTree().tree()) {
     Run run;
     QTextStream out(&run.out);
     QTextStream err(&run.err);
-    cli::Console console{out, err, false, interrupted};
+    cli::Console console{out, err, false, interrupted, 0, tree};
     arguments.prepend(QStringLiteral("cordelo-cli"));
     run.status = cli::RunCli(arguments, console);
     return run;
@@ -40,6 +45,37 @@ virtual_module::ModuleSettings Writable(virtual_module::ModuleSettings settings)
     settings.field9.clear();
     settings.firmware.clear();
     return settings;
+}
+
+// The rows a terminal shows after `bytes`, for the few controls the live lines use.
+QStringList Screen(const QString& bytes) {
+    QStringList rows;
+    qsizetype row = 0;
+    qsizetype column = 0;
+    for (qsizetype i = 0; i < bytes.size(); ++i) {
+        while (rows.size() <= row)
+            rows << QString();
+        if (bytes[i] == '\x1b') {
+            const qsizetype end = bytes.indexOf(QRegularExpression("[A-Z]"), i);
+            const int count = bytes.mid(i + 2, end - i - 2).toInt();
+            if (bytes[end] == 'A') {
+                row = std::max<qsizetype>(0, row - count);
+            } else if (bytes[end] == 'K') {
+                rows[row].clear();
+            } else if (bytes[end] == 'J') {
+                rows = rows.mid(0, row + 1);
+                rows[row].truncate(column);
+            }
+            i = end;
+        } else if (bytes[i] == '\r' || bytes[i] == '\n') {
+            row += bytes[i] == '\n';
+            column = 0;
+        } else {
+            rows[row] = rows[row].leftJustified(column).replace(column, 1, bytes[i]);
+            ++column;
+        }
+    }
+    return rows;
 }
 
 } // namespace
@@ -58,7 +94,15 @@ private slots:
     void awkwardNamesRoundTrip();
     void modulesRunAtOnceAndTheWorstStatusWins();
     void valueTooLongAfterFillingFailsThatModuleOnly();
-    void interruptionStopsBeforeTheWrite();
+    void commandLineOutsideTheRulesIsRefused_data();
+    void commandLineOutsideTheRulesIsRefused();
+    void oneDeviceRunsOnce_data();
+    void oneDeviceRunsOnce();
+    void jsonOnATerminalStaysWhole();
+    void allPassesOverEmptyPorts_data();
+    void allPassesOverEmptyPorts();
+    void interruptionEndsEveryWait_data();
+    void interruptionEndsEveryWait();
 
 private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -280,23 +324,182 @@ void CliTest::valueTooLongAfterFillingFailsThatModuleOnly() {
     QCOMPARE(tenth.receivedCommands(), (std::vector<std::string>{"<PING>", "<VERS>", "<QUERY>"}));
 }
 
-void CliTest::interruptionStopsBeforeTheWrite() {
+void CliTest::commandLineOutsideTheRulesIsRefused_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("complaint");
+
+    const QString range = "the COM ports are COM1 to COM16";
+    QTest::newRow("COM17") << QStringList{"read", "--port", "COM17"} << "--port COM17: " + range;
+    QTest::newRow("com999") << QStringList{"read", "--port", "com999"} << "--port com999: " + range;
+    QTest::newRow("COM0") << QStringList{"reset", "--port", "COM0"} << "--port COM0: " + range;
+    QTest::newRow("COM01") << QStringList{"read", "--port", "COM01"} << "--port COM01: " + range;
+    const QStringList write{"write",     "--port", "/nowhere", "--port",
+                            "/nowhere2", "--set",  "pin={n}"};
+    QTest::newRow("--first at the integer limit") << (QStringList(write) << "--first"
+                                                                         << "2147483647")
+                                                  << "--first needs a whole number";
+    QTest::newRow("--first longer than a PIN") << (QStringList(write) << "--first"
+                                                                      << "100000000")
+                                               << "from 0 to 99999999";
+}
+
+void CliTest::commandLineOutsideTheRulesIsRefused() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, complaint);
+
+    const Run run = RunCli(arguments);
+
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+}
+
+void CliTest::oneDeviceRunsOnce_data() {
+    // "@" is the module's device, "#" its by-id link.
+    QTest::addColumn<QStringList>("spellings");
+    QTest::newRow("COM3, com3") << QStringList{"COM3", "com3"};
+    QTest::newRow("COM3 and the path it opens") << QStringList{"@", "COM3"};
+    QTest::newRow("path with ..") << QStringList{"@", "/dev/..@"};
+    QTest::newRow("by-id link and its target") << QStringList{"#", "@"};
+}
+
+void CliTest::oneDeviceRunsOnce() {
+    QFETCH(QStringList, spellings);
+    VirtualModule module;
+    QVERIFY(module.start());
+    doubles::ScratchPortTree scratch;
+    scratch.addUsbAdapter("ttyUSB0", "usb-A", "FT232R|FTDI|A10K", Device(module));
+    platform::QtSettingsStore().setValue("Ports", "COM3", Device(module));
+    QStringList arguments{"read", "--json"};
+    for (QString spelling : spellings) {
+        spelling.replace('@', Device(module)).replace('#', scratch.path("dev/serial/by-id/usb-A"));
+        arguments << "--port" << spelling;
+    }
+
+    const Run run = RunCli(arguments, nullptr, scratch.tree());
+    platform::QtSettingsStore().setValue("Ports", "COM3", {});
+
+    QCOMPARE(run.status, 0);
+    QCOMPARE(run.out.count('\n'), 1);
+    const std::vector<std::string> received = module.receivedCommands();
+    QCOMPARE(std::count(received.begin(), received.end(), std::string("<PING>")), 1);
+}
+
+void CliTest::jsonOnATerminalStaysWhole() {
+    VirtualModule first;
+    VirtualModule second;
+    QVERIFY(first.start() && second.start());
+    QString terminal;
+    QTextStream stream(&terminal);
+    constexpr int kColumns = 20;
+    cli::Console console{stream, stream, true, nullptr, kColumns, {}};
+
+    const int status = cli::RunCli(
+        {"cordelo-cli", "read", "--json", "--port", Device(first), "--port", Device(second)},
+        console);
+
+    QCOMPARE(status, 0);
+    const QStringList objects = Screen(terminal).filter(QRegularExpression("^\\{"));
+    QCOMPARE(objects.size(), 2);
+    for (const QString& object : objects)
+        QVERIFY2(QJsonDocument::fromJson(object.toUtf8()).isObject(), qPrintable(object));
+    // A live line that wrapped would leave the next redraw one row short.
+    const QRegularExpression liveLine("\x1b\\[2K([^\n]*)\n");
+    for (const QRegularExpressionMatch& line : liveLine.globalMatch(terminal))
+        QVERIFY2(line.capturedLength(1) <= kColumns, qPrintable(line.captured(1)));
+}
+
+void CliTest::allPassesOverEmptyPorts_data() {
+    QTest::addColumn<QStringList>("expect");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("told");
+
+    QTest::newRow("an onboard UART with nothing on it") << QStringList() << 0 << "empty";
+    QTest::newRow("fewer modules than expected")
+        << QStringList{"--expect", "2"} << 3 << "1 modules answered, 2 expected";
+}
+
+void CliTest::allPassesOverEmptyPorts() {
+    QFETCH(QStringList, expect);
+    QFETCH(int, status);
+    QFETCH(QString, told);
+    VirtualModule::Options silent;
+    silent.faults.silent = true;
+    VirtualModule module;
+    VirtualModule nothing(silent);
+    QVERIFY(module.start() && nothing.start());
+    doubles::ScratchPortTree scratch;
+    scratch.addUsbAdapter("ttyUSB0", "usb-A", "FT232R|FTDI|A10K", Device(module));
+    scratch.addUsbAdapter("ttyUSB1", "usb-B", "FT232R|FTDI|A10L", Device(nothing));
+
+    const Run run =
+        RunCli(QStringList{"read", "--all", "--json"} << expect, nullptr, scratch.tree());
+
+    QCOMPARE(run.status, status);
+    QVERIFY2(run.err.contains(told), qPrintable(run.err));
+    QCOMPARE(run.out.count("\"result\":\"ok\""), 1);
+    QCOMPARE(run.out.count("\"result\":\"empty\""), 1);
+}
+
+void CliTest::interruptionEndsEveryWait_data() {
+    // Ctrl-C comes as the module receives `trigger`.
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<virtual_module::Faults>("faults");
+    QTest::addColumn<std::string>("trigger");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("told");
+
+    virtual_module::Faults silent;
+    silent.silent = true;
+    virtual_module::Faults slowQuery;
+    slowQuery.queryDelay = 3s;
+    const QStringList write{"write", "--set", "name=Late"};
+    QTest::newRow("check of a silent module")
+        << QStringList{"read"} << silent << std::string("<PING>") << 130 << "interrupted";
+    QTest::newRow("between the tokens of a query")
+        << QStringList{"read"} << slowQuery << std::string("<QUERY>") << 130 << "interrupted";
+    QTest::newRow("probing a silent port") << QStringList{"ports", "--probe"} << silent
+                                           << std::string("<PING>") << 130 << "interrupted";
+    QTest::newRow("before the write")
+        << write << virtual_module::Faults{} << std::string("<QUERY>") << 130 << "interrupted";
+    QTest::newRow("write between two commands")
+        << write << virtual_module::Faults{} << std::string("<BAUD=9600>") << 130
+        << "after 3 of 8 settings were written and acknowledged";
+    QTest::newRow("write complete, not verified")
+        << write << virtual_module::Faults{} << std::string("<PIN_ON>") << 0
+        << "not verified (interrupted before the verifying query)";
+}
+
+void CliTest::interruptionEndsEveryWait() {
+    QFETCH(QStringList, arguments);
+    QFETCH(virtual_module::Faults, faults);
+    QFETCH(std::string, trigger);
+    QFETCH(int, status);
+    QFETCH(QString, told);
     std::atomic<bool> interrupted{false};
     VirtualModule::Options options;
-    options.log = [&interrupted](const virtual_module::LogEntry& entry) {
-        if (entry.text == "received <QUERY>")
+    options.faults = faults;
+    options.log = [&interrupted, trigger](const virtual_module::LogEntry& entry) {
+        if (entry.text == "received " + trigger)
             interrupted = true;
     };
     VirtualModule module(options);
     QVERIFY(module.start());
+    doubles::ScratchPortTree scratch;
+    scratch.addUsbAdapter("ttyUSB0", "usb-A", "FT232R|FTDI|A10K", Device(module));
+    if (arguments.constFirst() != "ports")
+        arguments << "--port" << Device(module);
 
-    const Run run =
-        RunCli({"write", "--port", Device(module), "--set", "name=Late", "--json"}, &interrupted);
+    QElapsedTimer clock;
+    clock.start();
+    const Run run = RunCli(arguments, &interrupted, scratch.tree());
 
-    QCOMPARE(run.status, 130);
-    QVERIFY(run.out.contains("\"result\":\"interrupted\""));
-    QVERIFY(module.waitUntilLineIdle(1s));
-    QCOMPARE(module.receivedCommands().back(), std::string("<QUERY>"));
+    QCOMPARE(run.status, status);
+    QVERIFY2((run.out + run.err).contains(told), qPrintable(run.out + run.err));
+    // Well before the five seconds of ten unanswered pings, on a loaded machine too.
+    QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+    // Nothing more reaches the module after the command the Ctrl-C came in.
+    QVERIFY(!module.waitForCommand(module.receivedCount() + 1, 300ms));
+    QCOMPARE(module.receivedCommands().back(), trigger);
 }
 
 QTEST_GUILESS_MAIN(CliTest)
