@@ -99,23 +99,28 @@ private:
                      .arg(modProg::kFieldCount));
             return std::nullopt;
         }
+        if (const std::optional<QString> damage = modProg::ReplyDamage(reply)) {
+            fail(ExitStatus::NoReply, Printable(*damage));
+            return std::nullopt;
+        }
         return profile::ProfileFromReply(reply);
     }
 
-    // The window refuses to write while a list has no entry chosen; so does this, when
-    // the module reported a value its list does not hold and nothing replaced it.
+    // Nothing outside the profile's rules is sent, wherever it came from: the profile and
+    // --set were checked when read, so what fails here is the module's own value (a name
+    // set by another tool, a baud rate the lists do not hold), which the write would
+    // otherwise send back unchecked.
     bool checkWritable(const modProg::SettingsToWrite& wanted) {
-        const std::pair<QString, QString> listed[] = {
-            {QStringLiteral("baud"), wanted.baudRate},
-            {QStringLiteral("stop_bits"), wanted.stopBits},
-            {QStringLiteral("parity"), wanted.parityLetter}};
-        for (const auto& [key, value] : listed) {
+        const profile::ModuleSettings sent = profile::SettingsFromWrite(wanted);
+        for (const QString& key : profile::kModuleKeys) {
+            const std::optional<QString> value = profile::ModuleKeyText(sent, key);
             profile::ModuleSettings scratch;
-            if (const auto error = profile::SetModuleKey(scratch, key, value)) {
+            const auto error = value ? profile::SetModuleKey(scratch, key, *value) : std::nullopt;
+            if (error) {
                 return fail(ExitStatus::Usage,
                             QStringLiteral("the module holds %1=\"%2\", which cannot be written "
                                            "back (%3); give %1 in the profile or with --set")
-                                .arg(key, value, error->rule));
+                                .arg(key, Printable(*value), error->rule));
             }
         }
         return true;

@@ -62,6 +62,8 @@ private slots:
     void valueTooLongAfterFillingFailsThatModuleOnly();
     void interruptionStopsBeforeTheWrite();
     void recordHoldsOnlyWhatWasAcknowledged();
+    void moduleValuesOutsideTheRulesAreShownNotSent_data();
+    void moduleValuesOutsideTheRulesAreShownNotSent();
 
 private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -177,6 +179,10 @@ void CliTest::refusedInputSendsNothing_data() {
     QTest::newRow("name too long in --set")
         << QByteArray() << QStringList{"name=Fifteen-chars-x"} << "--set name: ";
     QTest::newRow("--set without a value") << QByteArray() << QStringList{"pin"} << "--set pin";
+    QTest::newRow("bracket in --set")
+        << QByteArray() << QStringList{"name=a]b"} << "--set name: may not hold \"]\"";
+    QTest::newRow("bracket in the profile")
+        << QByteArray("[Module]\npin=<{n}\n") << QStringList() << "line 2: pin: may not hold";
 }
 
 void CliTest::refusedInputSendsNothing() {
@@ -327,6 +333,43 @@ void CliTest::recordHoldsOnlyWhatWasAcknowledged() {
     QVERIFY2(lines[0].startsWith("time,port,device,"), qPrintable(lines[0]));
     QVERIFY2(lines[1].contains(",not_acknowledged,5,name pin,baud,\"Bench,7\","),
              qPrintable(lines[1]));
+}
+
+void CliTest::moduleValuesOutsideTheRulesAreShownNotSent_data() {
+    QTest::addColumn<std::string>("name");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+
+    const std::string longName = "Twenty-three-characters";
+    QTest::newRow("read, a name the tool refuses")
+        << longName << QStringList{"read"} << 0
+        << "; refused by write, change it first: at most 14 characters\nname=" +
+               QString::fromStdString(longName);
+    QTest::newRow("write, the module's own name")
+        << longName << QStringList{"write", "--set", "pin=1"} << 1
+        << "the module holds name=\"Twenty-three-characters\", which cannot be written back";
+    // The bracket ends the name's token early, and every later field lands one place late.
+    QTest::newRow("read, a reply shifted by a bracket")
+        << std::string("a]b") << QStringList{"read"} << 3 << "the settings reply is damaged";
+}
+
+void CliTest::moduleValuesOutsideTheRulesAreShownNotSent() {
+    QFETCH(std::string, name);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    VirtualModule::Options options;
+    options.settings.name = name;
+    VirtualModule module(options);
+    QVERIFY(module.start());
+
+    const Run run = RunCli(arguments << "--port" << Device(module));
+
+    QCOMPARE(run.status, status);
+    QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+    QVERIFY(module.waitUntilLineIdle(1s));
+    QCOMPARE(module.receivedCommands().back(), std::string("<QUERY>"));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

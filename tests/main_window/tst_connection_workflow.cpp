@@ -3,6 +3,7 @@
 #include "frm_main.h"
 #include "test_platform.h"
 
+#include <QLineEdit>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -96,6 +97,8 @@ private slots:
     void writeWithoutListEntrySendsNothing();
     void writeTakesTypedListTextOnlyWhenItIsAnEntry_data();
     void writeTakesTypedListTextOnlyWhenItIsAnEntry();
+    void writeRefusesFramingCharacters_data();
+    void writeRefusesFramingCharacters();
     void writeFromAddressBoxChecksTheAddressFirst();
     void clickDuringKeepAlivePingRunsAfterIt();
     void doubleClickDuringKeepAlivePingRunsOnce_data();
@@ -493,11 +496,41 @@ void ConnectionWorkflowTest::writeTakesTypedListTextOnlyWhenItIsAnEntry() {
     QCOMPARE(tool.test.messages.texts().first().startsWith("Choose an entry"), sent.isEmpty());
 }
 
+void ConnectionWorkflowTest::writeRefusesFramingCharacters_data() {
+    QTest::addColumn<QString>("box");
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("message");
+
+    QTest::newRow("name") << "txtName"
+                          << "a]b"
+                          << "Invalid character \"]\" in Name!";
+    QTest::newRow("pin") << "txtPin"
+                         << "<12"
+                         << "Invalid character \"<\" in Pin code!";
+}
+
+void ConnectionWorkflowTest::writeRefusesFramingCharacters() {
+    QFETCH(QString, box);
+    QFETCH(QString, text);
+    QFETCH(QString, message);
+    Tool tool;
+    tool.connect();
+    tool.window.findChild<QLineEdit*>(box)->setText(text);
+    const qsizetype before = tool.test.port.written().size();
+
+    tool.window.cmdWrite->click();
+
+    QCOMPARE(tool.test.port.written().size(), before);
+    QCOMPARE(tool.test.messages.texts(), QStringList{message});
+}
+
 void ConnectionWorkflowTest::writeFromAddressBoxChecksTheAddressFirst() {
     Tool tool;
     tool.connect(kMasterReply);
     tool.window.show();
     QVERIFY(QTest::qWaitForWindowActive(&tool.window));
+    // The reply's name holds "<", which the write refuses.
+    tool.window.txtName->setText(QStringLiteral("Master"));
     tool.window.txtAddr->setFocus();
     tool.window.txtAddr->setText(QStringLiteral("ABCD"));
     QStringList shownWhileBusy;
