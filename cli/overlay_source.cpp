@@ -20,6 +20,8 @@ std::variant<profile::ModuleSettings, QString>
 OverlaySource::forUnit(const UnitValues& unit) const {
     profile::ModuleSettings overlay;
     if (m_profileText) {
+        if (const auto missing = PlaceholderWithoutValue(*m_profileText, unit))
+            return m_profilePath + QStringLiteral(": ") + *missing;
         const auto parsed = profile::ParseProfile(FillPlaceholders(*m_profileText, unit).toUtf8());
         if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
             return m_profilePath + QStringLiteral(": ") + profile::DescribeProfileError(*error);
@@ -29,6 +31,8 @@ OverlaySource::forUnit(const UnitValues& unit) const {
         const qsizetype equals = set.indexOf(QLatin1Char('='));
         if (equals <= 0)
             return QStringLiteral("--set %1: give KEY=VALUE").arg(set);
+        if (const auto missing = PlaceholderWithoutValue(set.mid(equals + 1), unit))
+            return QStringLiteral("--set %1: %2").arg(set.left(equals), *missing);
         const QString value = FillPlaceholders(set.mid(equals + 1), unit);
         if (const auto error = profile::SetModuleKey(overlay, set.left(equals), value))
             return QStringLiteral("--set ") + profile::DescribeProfileError(*error);

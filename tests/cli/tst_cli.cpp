@@ -352,6 +352,9 @@ void CliTest::moduleValuesOutsideTheRulesAreShownNotSent_data() {
     // The bracket ends the name's token early, and every later field lands one place late.
     QTest::newRow("read, a reply shifted by a bracket")
         << std::string("a]b") << QStringList{"read"} << 3 << "the settings reply is damaged";
+    QTest::newRow("{com} for a port given by its path")
+        << std::string("Unit") << QStringList{"write", "--set", "pin={com}"} << 1
+        << "--set pin: {com} has no value";
 }
 
 void CliTest::moduleValuesOutsideTheRulesAreShownNotSent() {
