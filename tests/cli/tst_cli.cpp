@@ -62,6 +62,8 @@ private slots:
     void valueTooLongAfterFillingFailsThatModuleOnly();
     void interruptionStopsBeforeTheWrite();
     void recordHoldsOnlyWhatWasAcknowledged();
+    void profileIsReadAsTheWindowReadsIt_data();
+    void profileIsReadAsTheWindowReadsIt();
     void moduleValuesOutsideTheRulesAreShownNotSent_data();
     void moduleValuesOutsideTheRulesAreShownNotSent();
 
@@ -333,6 +335,32 @@ void CliTest::recordHoldsOnlyWhatWasAcknowledged() {
     QVERIFY2(lines[0].startsWith("time,port,device,"), qPrintable(lines[0]));
     QVERIFY2(lines[1].contains(",not_acknowledged,5,name pin,baud,\"Bench,7\","),
              qPrintable(lines[1]));
+}
+
+void CliTest::profileIsReadAsTheWindowReadsIt_data() {
+    QTest::addColumn<QByteArray>("profile");
+    QTest::addColumn<QString>("path");
+    QTest::addColumn<QString>("complaint");
+
+    QTest::newRow("Latin-1") << QByteArray("[Module]\nname=Caf\xe9\n") << QString()
+                             << ": line 2: not UTF-8 text (save the file as UTF-8)\n";
+    QTest::newRow("Latin-1 in a comment")
+        << QByteArray("; caf\xe9\n[Module]\n") << QString() << ": line 1: not UTF-8 text";
+    QTest::newRow("endless") << QByteArray() << "/dev/zero"
+                             << ": It is too large";
+}
+
+void CliTest::profileIsReadAsTheWindowReadsIt() {
+    QFETCH(QByteArray, profile);
+    QFETCH(QString, path);
+    QFETCH(QString, complaint);
+    if (path.isEmpty())
+        path = writeFile("encoded.ini", profile);
+
+    const Run run = RunCli({"write", "--port", "/dev/null", path});
+
+    QCOMPARE(run.status, 1);
+    QVERIFY2(run.err.contains(path + complaint), qPrintable(run.err));
 }
 
 void CliTest::moduleValuesOutsideTheRulesAreShownNotSent_data() {
