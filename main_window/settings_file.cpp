@@ -43,7 +43,7 @@ void frmMain::EnableSettingsFileActions() {
 }
 
 void frmMain::SaveSettings_Click() {
-    if (HoldDuringKeepAlive(nullptr, [this] { m_saveSettingsAction->trigger(); }))
+    if (HoldDuringKeepAlive(m_saveSettingsAction, [this] { m_saveSettingsAction->trigger(); }))
         return;
     const QString path = QFileDialog::getSaveFileName(this, m_saveSettingsAction->text().chopped(1),
                                                       QString(), kFileFilter);
@@ -52,7 +52,7 @@ void frmMain::SaveSettings_Click() {
 }
 
 void frmMain::LoadSettings_Click() {
-    if (HoldDuringKeepAlive(nullptr, [this] { m_loadSettingsAction->trigger(); }))
+    if (HoldDuringKeepAlive(m_loadSettingsAction, [this] { m_loadSettingsAction->trigger(); }))
         return;
     const QString path = QFileDialog::getOpenFileName(this, m_loadSettingsAction->text().chopped(1),
                                                       QString(), kFileFilter);

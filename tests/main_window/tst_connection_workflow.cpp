@@ -3,6 +3,10 @@
 #include "frm_main.h"
 #include "test_platform.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QLineEdit>
 #include <QCheckBox>
 #include <QComboBox>
@@ -105,6 +109,7 @@ private slots:
     void doubleClickDuringKeepAlivePingRunsOnce();
     void heldClickIsDroppedWhenThePingLostTheModule();
     void closingDuringKeepAlivePingWaitsForIt();
+    void fileActionsAndClosingDuringPingEachRunOnceInOrder();
     void closingWhileBusyIsRefused();
     void closingSendsNoReset();
     void exitSendsResetThenCloses();
@@ -616,6 +621,39 @@ void ConnectionWorkflowTest::heldClickIsDroppedWhenThePingLostTheModule() {
     QCOMPARE(tool.test.port.written().last(), QByteArray("<PING>"));
     QVERIFY(tool.test.messages.shown().isEmpty());
     QVERIFY(tool.window.cmdConnect->isEnabled());
+}
+
+void ConnectionWorkflowTest::fileActionsAndClosingDuringPingEachRunOnceInOrder() {
+    Tool tool;
+    tool.connect();
+    tool.window.show();
+    tool.test.pacing.setOnEvents([&](int run) {
+        if (run != 1)
+            return;
+        // Save and Load, each pressed twice, then closing.
+        for (QAction* action : tool.window.actions()) {
+            action->trigger();
+            action->trigger();
+        }
+        tool.window.close();
+    });
+    // Each file dialog that opens is recorded and cancelled.
+    QStringList dialogs;
+    QTimer dismiss;
+    QObject::connect(&dismiss, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialogs << dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    dismiss.start(10);
+
+    tool.test.pacing.clearCounts();
+    tool.window.Timer1_Timer();
+    tool.test.pacing.setOnEvents({});
+
+    QCOMPARE(dialogs, (QStringList{"Save settings to file", "Load settings from file"}));
+    QVERIFY(!tool.window.isVisible());
 }
 
 void ConnectionWorkflowTest::closingDuringKeepAlivePingWaitsForIt() {
