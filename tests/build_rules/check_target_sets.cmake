@@ -17,7 +17,7 @@ set(portable cordelo-cli cordelo-setup cordelo_cli cordelo_main_window cordelo_m
   cordelo_profile_harness cordelo_test_doubles cordelo_token_reader_harness tst_artwork tst_connection_workflow tst_data_waits
   tst_main_window tst_module_check tst_module_profile tst_port_session tst_port_texts
   tst_program_identity tst_reply_waits tst_serial_trace tst_settings_query tst_settings_write tst_token_reader
-  tst_profile_corpus tst_token_reader_corpus)
+  tst_fuzz_corpora)
 
 set(failures)
 # Configures as `system`; adds to `failures` every target built there that `expected` lacks,

@@ -62,8 +62,6 @@ private slots:
     void valueTooLongAfterFillingFailsThatModuleOnly();
     void interruptionStopsBeforeTheWrite();
     void recordHoldsOnlyWhatWasAcknowledged();
-    void profileIsReadAsTheWindowReadsIt_data();
-    void profileIsReadAsTheWindowReadsIt();
     void moduleValuesOutsideTheRulesAreShownNotSent_data();
     void moduleValuesOutsideTheRulesAreShownNotSent();
 
@@ -185,6 +183,12 @@ void CliTest::refusedInputSendsNothing_data() {
         << QByteArray() << QStringList{"name=a]b"} << "--set name: may not hold \"]\"";
     QTest::newRow("bracket in the profile")
         << QByteArray("[Module]\npin=<{n}\n") << QStringList() << "line 2: pin: may not hold";
+    // Read as the window reads a profile.
+    QTest::newRow("Latin-1") << QByteArray("[Module]\nname=Caf\xe9\n") << QStringList()
+                             << "line 2: not UTF-8 text (save the file as UTF-8)\n";
+    QTest::newRow("Latin-1 in a comment")
+        << QByteArray("; caf\xe9\n[Module]\n") << QStringList() << "line 1: not UTF-8 text";
+    QTest::newRow("endless") << QByteArray("/dev/zero") << QStringList() << "It is too large";
 }
 
 void CliTest::refusedInputSendsNothing() {
@@ -194,8 +198,9 @@ void CliTest::refusedInputSendsNothing() {
     VirtualModule module;
     QVERIFY(module.start());
     QStringList arguments{"write", "--port", Device(module), "--json"};
+    // A path is read as it stands.
     if (!profile.isEmpty())
-        arguments << writeFile("bad.ini", profile);
+        arguments << (profile.startsWith('/') ? QString(profile) : writeFile("bad.ini", profile));
     for (const QString& set : sets)
         arguments << "--set" << set;
 
@@ -335,32 +340,6 @@ void CliTest::recordHoldsOnlyWhatWasAcknowledged() {
     QVERIFY2(lines[0].startsWith("time,port,device,"), qPrintable(lines[0]));
     QVERIFY2(lines[1].contains(",not_acknowledged,5,name pin,baud,\"Bench,7\","),
              qPrintable(lines[1]));
-}
-
-void CliTest::profileIsReadAsTheWindowReadsIt_data() {
-    QTest::addColumn<QByteArray>("profile");
-    QTest::addColumn<QString>("path");
-    QTest::addColumn<QString>("complaint");
-
-    QTest::newRow("Latin-1") << QByteArray("[Module]\nname=Caf\xe9\n") << QString()
-                             << ": line 2: not UTF-8 text (save the file as UTF-8)\n";
-    QTest::newRow("Latin-1 in a comment")
-        << QByteArray("; caf\xe9\n[Module]\n") << QString() << ": line 1: not UTF-8 text";
-    QTest::newRow("endless") << QByteArray() << "/dev/zero"
-                             << ": It is too large";
-}
-
-void CliTest::profileIsReadAsTheWindowReadsIt() {
-    QFETCH(QByteArray, profile);
-    QFETCH(QString, path);
-    QFETCH(QString, complaint);
-    if (path.isEmpty())
-        path = writeFile("encoded.ini", profile);
-
-    const Run run = RunCli({"write", "--port", "/dev/null", path});
-
-    QCOMPARE(run.status, 1);
-    QVERIFY2(run.err.contains(path + complaint), qPrintable(run.err));
 }
 
 void CliTest::moduleValuesOutsideTheRulesAreShownNotSent_data() {
