@@ -22,29 +22,6 @@
 namespace cli {
 namespace {
 
-// The [Module] key that a write command sets.
-QString KeyOfCommand(const QString& command) {
-    static const QList<std::pair<QLatin1String, QString>> keys = {
-        {QLatin1String("<NAME="), QStringLiteral("name")},
-        {QLatin1String("<PKEY="), QStringLiteral("pin")},
-        {QLatin1String("<BAUD="), QStringLiteral("baud")},
-        {QLatin1String("<SBIT="), QStringLiteral("stop_bits")},
-        {QLatin1String("<PRTY="), QStringLiteral("parity")},
-        {QLatin1String("<MASTER>"), QStringLiteral("role")},
-        {QLatin1String("<SLAVE>"), QStringLiteral("role")},
-        {QLatin1String("<ADDR="), QStringLiteral("address")},
-        {QLatin1String("<DISCOVERABLE>"), QStringLiteral("discoverable")},
-        {QLatin1String("<INVISIBLE>"), QStringLiteral("discoverable")},
-        {QLatin1String("<PIN_ON>"), QStringLiteral("pin_request")},
-        {QLatin1String("<PIN_OFF>"), QStringLiteral("pin_request")},
-    };
-    for (const auto& [prefix, key] : keys) {
-        if (command.startsWith(prefix))
-            return key;
-    }
-    return command;
-}
-
 // The exchange itself, on an open port.
 class Exchange {
 public:
@@ -78,7 +55,7 @@ public:
         }
         const modProg::SettingsToWrite wanted = profile::LayOver(
             profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
-        m_outcome.settings = profile::SettingsFromWrite(wanted);
+        m_outcome.settings = current->module;
         if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify)
             return;
         // The write is complete: Ctrl-C from here on only skips the check of it.
@@ -88,6 +65,7 @@ public:
         }
         m_step(QStringLiteral("verifying"));
         if (const std::optional<profile::Profile> after = query()) {
+            m_outcome.settings = after->module;
             compare(profile::SettingsFromWrite(wanted), after->module);
         } else if (m_outcome.status == ExitStatus::Interrupted) {
             m_outcome.status = ExitStatus::Done;
@@ -138,37 +116,43 @@ private:
                      .arg(modProg::kFieldCount));
             return std::nullopt;
         }
+        if (const std::optional<QString> damage = modProg::ReplyDamage(reply)) {
+            fail(ExitStatus::NoReply, Printable(*damage));
+            return std::nullopt;
+        }
         return profile::ProfileFromReply(reply);
     }
 
-    // The window refuses to write while a list has no entry chosen; so does this, when
-    // the module reported a value its list does not hold and nothing replaced it.
+    // Nothing outside the profile's rules is sent, wherever it came from: the profile and
+    // --set were checked when read, so what fails here is the module's own value (a name
+    // set by another tool, a baud rate the lists do not hold), which the write would
+    // otherwise send back unchecked.
     bool checkWritable(const modProg::SettingsToWrite& wanted) {
-        const std::pair<QString, QString> listed[] = {
-            {QStringLiteral("baud"), wanted.baudRate},
-            {QStringLiteral("stop_bits"), wanted.stopBits},
-            {QStringLiteral("parity"), wanted.parityLetter}};
-        for (const auto& [key, value] : listed) {
+        const profile::ModuleSettings sent = profile::SettingsFromWrite(wanted);
+        for (const QString& key : profile::kModuleKeys) {
+            const std::optional<QString> value = profile::ModuleKeyText(sent, key);
             profile::ModuleSettings scratch;
-            if (const auto error = profile::SetModuleKey(scratch, key, value)) {
+            const auto error = value ? profile::SetModuleKey(scratch, key, *value) : std::nullopt;
+            if (error) {
                 return fail(ExitStatus::Usage,
                             QStringLiteral("the module holds %1=\"%2\", which cannot be written "
                                            "back (%3); give %1 in the profile or with --set")
-                                .arg(key, value, error->rule));
+                                .arg(key, Printable(*value), error->rule));
             }
         }
         return true;
     }
 
     bool write(const modProg::SettingsToWrite& wanted) {
-        const QStringList sequence = modProg::WriteSequence(wanted);
+        const QList<modProg::WriteStep> sequence = modProg::WriteSequence(wanted);
         qsizetype sent = 0;
         const qsizetype acknowledged = modProg::WriteAcknowledged(
             m_link, wanted, [this, &sent](qsizetype command, qsizetype commands) {
                 sent = command;
                 m_step(QStringLiteral("writing %1 of %2").arg(command).arg(commands));
             });
-        m_outcome.written = static_cast<int>(acknowledged);
+        for (const modProg::WriteStep& step : sequence.first(acknowledged))
+            m_outcome.written << profile::ModuleKeyOf(step.setting);
         if (acknowledged == sequence.size())
             return true;
         // Every command sent was acknowledged: Ctrl-C stopped the write between two.
@@ -179,8 +163,7 @@ private:
                             .arg(acknowledged)
                             .arg(sequence.size()));
         }
-        const QString command = sequence[acknowledged];
-        m_outcome.failed << KeyOfCommand(command);
+        m_outcome.failed << profile::ModuleKeyOf(sequence[acknowledged].setting);
         return fail(ExitStatus::NotAcknowledged,
                     QStringLiteral("%1 was not acknowledged (command %2 of %3); nothing after it "
                                    "was sent")

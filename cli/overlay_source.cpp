@@ -1,7 +1,5 @@
 #include "overlay_source.h"
 
-#include <QFile>
-
 namespace cli {
 
 std::optional<QString> OverlaySource::load(const QString& profilePath, const QStringList& sets) {
@@ -9,10 +7,10 @@ std::optional<QString> OverlaySource::load(const QString& profilePath, const QSt
     m_sets = sets;
     if (profilePath.isEmpty())
         return std::nullopt;
-    QFile file(profilePath);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read %1: %2").arg(file.fileName(), file.errorString());
-    m_profileText = QString::fromUtf8(file.readAll());
+    const auto text = profile::ReadProfileFile(profilePath);
+    if (const auto* error = std::get_if<profile::ProfileError>(&text))
+        return profilePath + QStringLiteral(": ") + profile::DescribeProfileError(*error);
+    m_profileText = std::get<QString>(text);
     return std::nullopt;
 }
 
@@ -20,7 +18,9 @@ std::variant<profile::ModuleSettings, QString>
 OverlaySource::forUnit(const UnitValues& unit) const {
     profile::ModuleSettings overlay;
     if (m_profileText) {
-        const auto parsed = profile::ParseProfile(FillPlaceholders(*m_profileText, unit).toUtf8());
+        if (const auto missing = PlaceholderWithoutValue(*m_profileText, unit))
+            return m_profilePath + QStringLiteral(": ") + *missing;
+        const auto parsed = profile::ParseProfileText(FillPlaceholders(*m_profileText, unit));
         if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
             return m_profilePath + QStringLiteral(": ") + profile::DescribeProfileError(*error);
         overlay = std::get<profile::Profile>(parsed).module;
@@ -29,6 +29,8 @@ OverlaySource::forUnit(const UnitValues& unit) const {
         const qsizetype equals = set.indexOf(QLatin1Char('='));
         if (equals <= 0)
             return QStringLiteral("--set %1: give KEY=VALUE").arg(set);
+        if (const auto missing = PlaceholderWithoutValue(set.mid(equals + 1), unit))
+            return QStringLiteral("--set %1: %2").arg(set.left(equals), *missing);
         const QString value = FillPlaceholders(set.mid(equals + 1), unit);
         if (const auto error = profile::SetModuleKey(overlay, set.left(equals), value))
             return QStringLiteral("--set ") + profile::DescribeProfileError(*error);

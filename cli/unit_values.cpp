@@ -4,10 +4,19 @@ namespace cli {
 
 QString FillPlaceholders(const QString& text, const UnitValues& unit) {
     QString filled = text;
-    filled.replace(QLatin1String("{com}"), unit.com > 0 ? QString::number(unit.com) : QString());
+    filled.replace(QLatin1String("{com}"), QString::number(unit.com));
     filled.replace(QLatin1String("{addr4}"), unit.addr4);
     filled.replace(QLatin1String("{n}"), QString::number(unit.n));
     return filled;
+}
+
+std::optional<QString> PlaceholderWithoutValue(const QString& text, const UnitValues& unit) {
+    if (unit.com == 0 && text.contains(QLatin1String("{com}")))
+        return QStringLiteral("{com} has no value: the port was given by its device path, "
+                              "not as COMn");
+    if (unit.addr4.isEmpty() && text.contains(QLatin1String("{addr4}")))
+        return QStringLiteral("{addr4} has no value: the module reported no device address");
+    return std::nullopt;
 }
 
 QString LastFourHexDigits(const QString& deviceAddress) {

@@ -4,10 +4,12 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace cli {
 
 struct UnitValues {
-    // 0 for a port given by its device path: {com} is then empty.
+    // 0 for a port given by its device path: {com} then has no value.
     int com = 0;
     QString addr4;
     int n = 1;
@@ -15,6 +17,11 @@ struct UnitValues {
 
 // The text with every placeholder filled; any other text, braces included, stays.
 QString FillPlaceholders(const QString& text, const UnitValues& unit);
+
+// Why a placeholder in the text has no value for this module ({com} for a port given by
+// its device path, {addr4} for a module that reported no address), naming it; nothing
+// when every placeholder it holds has one.
+std::optional<QString> PlaceholderWithoutValue(const QString& text, const UnitValues& unit);
 
 // "0012 6f 3a 9b01" gives "9b01": the last four hex digits, blanks left out.
 QString LastFourHexDigits(const QString& deviceAddress);

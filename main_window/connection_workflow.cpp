@@ -136,7 +136,7 @@ void frmMain::Timer1_Timer() {
     RunHeldInput();
 }
 
-bool frmMain::HoldDuringKeepAlive(QWidget* source, std::function<void()> action) {
+bool frmMain::HoldDuringKeepAlive(const QObject* source, std::function<void()> action) {
     if (!m_keepAlivePing)
         return false;
     // A double click is one request: a control that already has a click held gets no
@@ -154,8 +154,10 @@ void frmMain::RunHeldInput() {
     for (const HeldInput& input : held) {
         if (m_unloaded)
             return;
-        // Carried out only if the control still takes clicks now that the ping has ended.
-        if (input.source == nullptr || input.source->isEnabled())
+        // A button only if it still takes clicks now that the ping has ended (an action
+        // checks that itself); closing always.
+        const auto* control = qobject_cast<const QWidget*>(input.source);
+        if (control == nullptr || control == this || control->isEnabled())
             input.action();
     }
 }
@@ -166,7 +168,7 @@ void frmMain::closeEvent(QCloseEvent* event) {
         event->ignore();
         return;
     }
-    if (HoldDuringKeepAlive(nullptr, [this] { close(); })) {
+    if (HoldDuringKeepAlive(this, [this] { close(); })) {
         event->ignore();
         return;
     }

@@ -141,13 +141,14 @@ private:
     // chosen (the user has been told which).
     std::optional<modProg::SettingsToWrite> SettingsFromWindow();
 
-    // While a keep-alive ping waits, clicks that talk to the module, and closing, are
-    // held and carried out once the ping has ended, at most one per control.
+    // While a keep-alive ping waits, clicks that talk to the module, the file actions and
+    // closing are held and carried out in order once the ping has ended, at most one per
+    // source: the control or action, or the window itself for closing.
     struct HeldInput {
-        QWidget* source = nullptr;
+        const QObject* source = nullptr;
         std::function<void()> action;
     };
-    bool HoldDuringKeepAlive(QWidget* source, std::function<void()> action);
+    bool HoldDuringKeepAlive(const QObject* source, std::function<void()> action);
     void RunHeldInput();
 
     void CreateSettingsFileActions();

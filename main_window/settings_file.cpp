@@ -11,7 +11,6 @@
 #include <QCheckBox>
 #include <QComboBox>
 #include <QDir>
-#include <QFile>
 #include <QFileDialog>
 #include <QLabel>
 #include <QPushButton>
@@ -20,8 +19,6 @@
 namespace {
 
 const QString kFileFilter = QStringLiteral("Profiles (*.ini);;All files (*)");
-// A profile is a few hundred bytes; anything far larger is not one.
-constexpr qint64 kLargestProfile = 64 * 1024;
 
 } // namespace
 
@@ -46,7 +43,7 @@ void frmMain::EnableSettingsFileActions() {
 }
 
 void frmMain::SaveSettings_Click() {
-    if (HoldDuringKeepAlive(nullptr, [this] { m_saveSettingsAction->trigger(); }))
+    if (HoldDuringKeepAlive(m_saveSettingsAction, [this] { m_saveSettingsAction->trigger(); }))
         return;
     const QString path = QFileDialog::getSaveFileName(this, m_saveSettingsAction->text().chopped(1),
                                                       QString(), kFileFilter);
@@ -55,7 +52,7 @@ void frmMain::SaveSettings_Click() {
 }
 
 void frmMain::LoadSettings_Click() {
-    if (HoldDuringKeepAlive(nullptr, [this] { m_loadSettingsAction->trigger(); }))
+    if (HoldDuringKeepAlive(m_loadSettingsAction, [this] { m_loadSettingsAction->trigger(); }))
         return;
     const QString path = QFileDialog::getOpenFileName(this, m_loadSettingsAction->text().chopped(1),
                                                       QString(), kFileFilter);
@@ -112,13 +109,10 @@ bool frmMain::LoadSettingsFromFile(const QString& path) {
                                      .arg(QDir::toNativeSeparators(path), reason));
         return false;
     };
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
-        return refuse(file.errorString());
-    const QByteArray text = file.read(kLargestProfile + 1);
-    if (text.size() > kLargestProfile)
-        return refuse(QStringLiteral("It is too large to be a settings file."));
-    const auto parsed = profile::ParseProfile(text);
+    const auto text = profile::ReadProfileFile(path);
+    if (const auto* error = std::get_if<profile::ProfileError>(&text))
+        return refuse(profile::DescribeProfileError(*error));
+    const auto parsed = profile::ParseProfileText(std::get<QString>(text));
     if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
         return refuse(profile::DescribeProfileError(*error));
     ShowModuleSettings(std::get<profile::Profile>(parsed).module);

@@ -4,12 +4,14 @@
 
 #include "list_selection.h"
 
+#include "module_protocol/commands.h"
 #include "module_protocol/settings_reply.h"
 #include "module_protocol/settings_write.h"
 
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
+#include <QLineEdit>
 #include <QPushButton>
 
 namespace {
@@ -52,6 +54,17 @@ std::optional<modProg::SettingsToWrite> frmMain::SettingsFromWindow() {
             m_platform.messages.show(platform::MessageIcon::Critical,
                                      QStringLiteral("Choose an entry in the list \"%1\" first.")
                                          .arg(list->accessibleName()));
+            return std::nullopt;
+        }
+    }
+
+    // A bracket would end the command, or every later reply token, early on the wire.
+    for (QLineEdit* box : {txtName, txtPin}) {
+        if (const std::optional<QChar> framing = modProg::FirstFramingCharacter(box->text())) {
+            m_platform.messages.show(platform::MessageIcon::Critical,
+                                     QStringLiteral("Invalid character \"%1\" in %2!")
+                                         .arg(*framing)
+                                         .arg(box->accessibleName()));
             return std::nullopt;
         }
     }

@@ -1,6 +1,8 @@
 // The [Module] keys: each value checked by the window's rules, and written back as text.
 #include "profile.h"
 
+#include "module_protocol/commands.h"
+
 #include <QRegularExpression>
 
 namespace profile {
@@ -25,6 +27,10 @@ QString OneOf(const QStringList& values) {
 std::optional<QString> CheckText(const QString& value, qsizetype limit) {
     if (value.size() > limit)
         return QStringLiteral("at most %1 characters").arg(limit);
+    if (const std::optional<QChar> framing = modProg::FirstFramingCharacter(value))
+        return QStringLiteral("may not hold \"%1\" (< > [ ] frame the module's commands and "
+                              "replies)")
+            .arg(*framing);
     for (const QChar c : value) {
         if (c.unicode() > 0xff)
             return QStringLiteral("only Latin-1 characters (the module cannot hold \"%1\")").arg(c);

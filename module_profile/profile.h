@@ -64,7 +64,19 @@ struct ProfileError {
 // One line for people, naming line, key and rule, e.g. "line 4: baud: must be one of ...".
 QString DescribeProfileError(const ProfileError& error);
 
+// A profile is a few hundred bytes; a file far larger is not one (and a device such as
+// /dev/zero would never end).
+inline constexpr qint64 kLargestProfile = 64 * 1024;
+
+// The one way a profile file is read, by the window and the command line alike: at most
+// kLargestProfile bytes, UTF-8 text (a byte order mark allowed) on every line, comments
+// included. Why it cannot be read has line 0 and no key.
+std::variant<QString, ProfileError> ReadProfileFile(const QString& path);
+// The bytes as text, refusing the first line that is not UTF-8.
+std::variant<QString, ProfileError> DecodeProfile(const QByteArray& bytes);
+
 std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text);
+std::variant<Profile, ProfileError> ParseProfileText(const QString& text);
 QByteArray FormatProfile(const Profile& profile);
 
 // A --set KEY=VALUE (KEY one of the [Module] keys), checked by the same rules as the file;
@@ -77,6 +89,8 @@ std::optional<QString> ModuleKeyText(const ModuleSettings& settings, const QStri
 
 // Everything the module reported, as a profile (every [Module] key present).
 Profile ProfileFromReply(const modProg::SettingsReply& reply);
+// The [Module] key of a setting that a write command carries.
+QString ModuleKeyOf(modProg::Setting setting);
 // The settings to send: `current` with every key present in `overlay` laid over it.
 modProg::SettingsToWrite LayOver(const modProg::SettingsToWrite& current,
                                  const ModuleSettings& overlay);

@@ -106,24 +106,44 @@ private:
 
 } // namespace
 
-std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text) {
-    QByteArrayView text = utf8Text;
+std::variant<QString, ProfileError> DecodeProfile(const QByteArray& bytes) {
+    QByteArrayView text = bytes;
     if (text.startsWith("\xEF\xBB\xBF"))
         text = text.sliced(3);
-    ProfileReader reader;
+    QString decoded;
     int number = 0;
     for (QByteArrayView line : QByteArray::fromRawData(text.data(), text.size()).split('\n')) {
         ++number;
-        if (line.endsWith('\r'))
-            line.chop(1);
+        // Line by line, so that the message can say where a Latin-1 file goes wrong.
         QStringDecoder decoder(QStringDecoder::Utf8, QStringDecoder::Flag::Stateless);
-        const QString decoded = decoder.decode(line);
+        decoded += decoder.decode(line);
         if (decoder.hasError())
-            return ProfileError{{}, number, QStringLiteral("not UTF-8 text")};
-        if (std::optional<ProfileError> error = reader.ReadLine(decoded, number))
+            return ProfileError{
+                {}, number, QStringLiteral("not UTF-8 text (save the file as UTF-8)")};
+        decoded += u'\n';
+    }
+    decoded.chop(1);
+    return decoded;
+}
+
+std::variant<Profile, ProfileError> ParseProfileText(const QString& text) {
+    ProfileReader reader;
+    int number = 0;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        ++number;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (std::optional<ProfileError> error = reader.ReadLine(line, number))
             return *error;
     }
     return reader.Result();
+}
+
+std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text) {
+    const auto text = DecodeProfile(utf8Text);
+    if (const auto* error = std::get_if<ProfileError>(&text))
+        return *error;
+    return ParseProfileText(std::get<QString>(text));
 }
 
 QString DescribeProfileError(const ProfileError& error) {

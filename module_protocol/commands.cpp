@@ -57,4 +57,12 @@ QString ComposeCommand(ParameterCommand command, const QString& parameter) {
     return QLatin1Char('<') + Keyword(command) + QLatin1Char('=') + parameter + QLatin1Char('>');
 }
 
+std::optional<QChar> FirstFramingCharacter(const QString& text) {
+    for (const QChar c : text) {
+        if (c == u'<' || c == u'>' || c == u'[' || c == u']')
+            return c;
+    }
+    return std::nullopt;
+}
+
 } // namespace modProg

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <optional>
+
 namespace modProg {
 
 inline const QString kReadyReply = QStringLiteral("READY");
@@ -24,6 +26,10 @@ enum class Command {
 };
 
 enum class ParameterCommand { Name, PinCode, BaudRate, StopBits, Parity, Address };
+
+// The first "<", ">", "[" or "]" in a text, or nothing: these frame the commands and the
+// reply tokens, so a parameter holding one would end its command or its token early.
+std::optional<QChar> FirstFramingCharacter(const QString& text);
 
 // "<KEYWORD>", nothing after the ">".
 QString ComposeCommand(Command command);

@@ -6,9 +6,11 @@
 #include "serial_link/port_session.h"
 #include "serial_link/reply_reader.h"
 
+#include <QRegularExpression>
 #include <QStringList>
 
 #include <algorithm>
+#include <functional>
 
 namespace modProg {
 namespace {
@@ -52,6 +54,32 @@ SettingsReply ReadSettingsReply(modComm::Link& link) {
         field = token.value_or(QString());
     }
     return reply;
+}
+
+std::optional<QString> ReplyDamage(const SettingsReply& reply) {
+    static const QRegularExpression number(QStringLiteral("\\A[1-9][0-9]*\\z"));
+    static const QRegularExpression letter(QStringLiteral("\\A[A-Z]\\z"));
+    const struct {
+        Field field;
+        const char* what;
+        std::function<bool(const QString&)> reads;
+    } checks[] = {
+        {Field::BaudRate, "baud rate", [](const QString& v) { return number.match(v).hasMatch(); }},
+        {Field::StopBits, "stop bits",
+         [](const QString& v) { return StopBitsIndex(v).has_value(); }},
+        {Field::Parity, "parity", [](const QString& v) { return letter.match(v).hasMatch(); }},
+        {Field::Role, "role", [](const QString& v) { return v == kMasterRole || v == kSlaveRole; }},
+        {Field::Visibility, "visibility",
+         [](const QString& v) { return v == kDiscoverable || v == kInvisible; }},
+        {Field::PinRequest, "PIN request",
+         [](const QString& v) { return v == kPinOn || v == kPinOff; }},
+    };
+    for (const auto& check : checks) {
+        if (!check.reads(reply[check.field]))
+            return QStringLiteral("the settings reply is damaged: its %1 reads \"%2\"")
+                .arg(QLatin1String(check.what), reply[check.field]);
+    }
+    return std::nullopt;
 }
 
 std::optional<int> BaudRateIndex(const QString& value) {

@@ -42,13 +42,21 @@ struct SettingsReply {
 };
 
 inline const QString kMasterRole = QStringLiteral("MASTER");
+inline const QString kSlaveRole = QStringLiteral("SLAVE");
+inline const QString kDiscoverable = QStringLiteral("DISCOVERABLE");
 inline const QString kInvisible = QStringLiteral("INVISIBLE");
+inline const QString kPinOn = QStringLiteral("PIN_ON");
 inline const QString kPinOff = QStringLiteral("PIN_OFF");
 inline const QString kNoAddress = QStringLiteral("0000 00 00 0000");
 
 // Flushes, sends "<QUERY>", pauses without handling events, and reads the twelve
 // fields; a field that never arrives reads as empty.
 SettingsReply ReadSettingsReply(modComm::Link& link);
+
+// Why the twelve fields do not read as settings (a baud rate that is no number, a role
+// that is neither master nor slave, ...), which happens when a token was lost or split;
+// nothing for a reply that reads as settings.
+std::optional<QString> ReplyDamage(const SettingsReply& reply);
 
 // The list positions that a reply value selects, or nothing for a value the list
 // does not hold.

@@ -30,13 +30,19 @@ bash scripts/smoke-installed.sh
 
 build_and_test sanitize
 
-echo "== fuzzing the token reader for 60 s"
+echo "== building the fuzzers"
 cmake --preset fuzz >/dev/null
 cmake --build --preset fuzz -j "$jobs"
-work=build/fuzz/corpus
-mkdir -p "$work" build/fuzz/findings
-cp tests/fuzz/corpus/* "$work"/
-# A finding is written to build/fuzz/findings; add it to tests/fuzz/corpus so the
-# regular suite replays it from then on.
-build/fuzz/bin/fuzz_token_reader -max_total_time=60 -max_len=4000 -print_final_stats=1 \
-  -artifact_prefix=build/fuzz/findings/ "$work" 2>&1 | tail -n 12
+mkdir -p build/fuzz/findings
+# A finding is written to build/fuzz/findings; add it to the fuzzer's corpus in tests/fuzz
+# so the regular suite replays it from then on.
+for fuzzer in token_reader:corpus profile:profile_corpus; do
+  name=${fuzzer%%:*}
+  corpus=${fuzzer#*:}
+  echo "== fuzzing the ${name/_/ } for 60 s"
+  work=build/fuzz/$corpus
+  mkdir -p "$work"
+  cp tests/fuzz/$corpus/* "$work"/
+  build/fuzz/bin/fuzz_$name -max_total_time=60 -max_len=4000 -print_final_stats=1 \
+    -artifact_prefix=build/fuzz/findings/ "$work" 2>&1 | tail -n 12
+done

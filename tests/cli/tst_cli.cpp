@@ -7,7 +7,9 @@
 #include "virtual_module/virtual_module.h"
 
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
@@ -103,6 +105,9 @@ private slots:
     void allPassesOverEmptyPorts();
     void interruptionEndsEveryWait_data();
     void interruptionEndsEveryWait();
+    void recordHoldsOnlyWhatWasAcknowledged();
+    void moduleValuesOutsideTheRulesAreShownNotSent_data();
+    void moduleValuesOutsideTheRulesAreShownNotSent();
 
 private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -218,6 +223,16 @@ void CliTest::refusedInputSendsNothing_data() {
     QTest::newRow("name too long in --set")
         << QByteArray() << QStringList{"name=Fifteen-chars-x"} << "--set name: ";
     QTest::newRow("--set without a value") << QByteArray() << QStringList{"pin"} << "--set pin";
+    QTest::newRow("bracket in --set")
+        << QByteArray() << QStringList{"name=a]b"} << "--set name: may not hold \"]\"";
+    QTest::newRow("bracket in the profile")
+        << QByteArray("[Module]\npin=<{n}\n") << QStringList() << "line 2: pin: may not hold";
+    // Read as the window reads a profile.
+    QTest::newRow("Latin-1") << QByteArray("[Module]\nname=Caf\xe9\n") << QStringList()
+                             << "line 2: not UTF-8 text (save the file as UTF-8)\n";
+    QTest::newRow("Latin-1 in a comment")
+        << QByteArray("; caf\xe9\n[Module]\n") << QStringList() << "line 1: not UTF-8 text";
+    QTest::newRow("endless") << QByteArray("/dev/zero") << QStringList() << "It is too large";
 }
 
 void CliTest::refusedInputSendsNothing() {
@@ -227,8 +242,9 @@ void CliTest::refusedInputSendsNothing() {
     VirtualModule module;
     QVERIFY(module.start());
     QStringList arguments{"write", "--port", Device(module), "--json"};
+    // A path is read as it stands.
     if (!profile.isEmpty())
-        arguments << writeFile("bad.ini", profile);
+        arguments << (profile.startsWith('/') ? QString(profile) : writeFile("bad.ini", profile));
     for (const QString& set : sets)
         arguments << "--set" << set;
 
@@ -305,7 +321,7 @@ void CliTest::modulesRunAtOnceAndTheWorstStatusWins() {
     QFile log(m_dir.filePath("run.csv"));
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 5); // the header line and one per module
     QVERIFY(lines.filter(",COM4,").constFirst().contains(",not_acknowledged,5,"));
 }
 
@@ -500,6 +516,73 @@ void CliTest::interruptionEndsEveryWait() {
     // Nothing more reaches the module after the command the Ctrl-C came in.
     QVERIFY(!module.waitForCommand(module.receivedCount() + 1, 300ms));
     QCOMPARE(module.receivedCommands().back(), trigger);
+}
+
+void CliTest::recordHoldsOnlyWhatWasAcknowledged() {
+    VirtualModule::Options options;
+    options.faults.noReplyTo = "BAUD";
+    options.settings.name = "Bench,7";
+    VirtualModule module(options);
+    QVERIFY(module.start());
+    const QString logPath = m_dir.filePath("acknowledged.csv");
+
+    const Run run = RunCli(
+        {"write", "--port", Device(module), "--set", "name=New", "--json", "--log", logPath});
+
+    QCOMPARE(run.status, 5);
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(object["written"].toVariant().toStringList(), (QStringList{"name", "pin"}));
+    QCOMPARE(object["failed"].toVariant().toStringList(), QStringList{"baud"});
+    // What the module held when last read, not what the write meant to send.
+    QCOMPARE(object["settings"].toObject()["name"].toString(), QString("Bench,7"));
+    QCOMPARE(object["settings"].toObject().size(), 9);
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith("time,port,device,"), qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains(",not_acknowledged,5,name pin,baud,\"Bench,7\","),
+             qPrintable(lines[1]));
+}
+
+void CliTest::moduleValuesOutsideTheRulesAreShownNotSent_data() {
+    QTest::addColumn<std::string>("name");
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<int>("status");
+    QTest::addColumn<QString>("said");
+
+    const std::string longName = "Twenty-three-characters";
+    QTest::newRow("read, a name the tool refuses")
+        << longName << QStringList{"read"} << 0
+        << "; refused by write, change it first: at most 14 characters\nname=" +
+               QString::fromStdString(longName);
+    QTest::newRow("write, the module's own name")
+        << longName << QStringList{"write", "--set", "pin=1"} << 1
+        << "the module holds name=\"Twenty-three-characters\", which cannot be written back";
+    // The bracket ends the name's token early, and every later field lands one place late.
+    QTest::newRow("read, a reply shifted by a bracket")
+        << std::string("a]b") << QStringList{"read"} << 3 << "the settings reply is damaged";
+    QTest::newRow("{com} for a port given by its path")
+        << std::string("Unit") << QStringList{"write", "--set", "pin={com}"} << 1
+        << "--set pin: {com} has no value";
+}
+
+void CliTest::moduleValuesOutsideTheRulesAreShownNotSent() {
+    QFETCH(std::string, name);
+    QFETCH(QStringList, arguments);
+    QFETCH(int, status);
+    QFETCH(QString, said);
+    VirtualModule::Options options;
+    options.settings.name = name;
+    VirtualModule module(options);
+    QVERIFY(module.start());
+
+    const Run run = RunCli(arguments << "--port" << Device(module));
+
+    QCOMPARE(run.status, status);
+    QVERIFY2((run.out + run.err).contains(said), qPrintable(run.out + run.err));
+    QVERIFY(module.waitUntilLineIdle(1s));
+    QCOMPARE(module.receivedCommands().back(), std::string("<QUERY>"));
 }
 
 QTEST_GUILESS_MAIN(CliTest)

@@ -3,6 +3,10 @@
 #include "frm_main.h"
 #include "test_platform.h"
 
+#include <QAction>
+#include <QApplication>
+#include <QDialog>
+#include <QTimer>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QLabel>
@@ -96,12 +100,14 @@ private slots:
     void writeWithoutListEntrySendsNothing();
     void writeTakesTypedListTextOnlyWhenItIsAnEntry_data();
     void writeTakesTypedListTextOnlyWhenItIsAnEntry();
+    void writeRefusesFramingCharacters();
     void writeFromAddressBoxChecksTheAddressFirst();
     void clickDuringKeepAlivePingRunsAfterIt();
     void doubleClickDuringKeepAlivePingRunsOnce_data();
     void doubleClickDuringKeepAlivePingRunsOnce();
     void heldClickIsDroppedWhenThePingLostTheModule();
     void closingDuringKeepAlivePingWaitsForIt();
+    void fileActionsAndClosingDuringPingEachRunOnceInOrder();
     void closingWhileBusyIsRefused();
     void closingSendsNoReset();
     void exitSendsResetThenCloses();
@@ -493,11 +499,25 @@ void ConnectionWorkflowTest::writeTakesTypedListTextOnlyWhenItIsAnEntry() {
     QCOMPARE(tool.test.messages.texts().first().startsWith("Choose an entry"), sent.isEmpty());
 }
 
+void ConnectionWorkflowTest::writeRefusesFramingCharacters() {
+    Tool tool;
+    tool.connect();
+    tool.window.txtPin->setText(QStringLiteral("1]"));
+    const qsizetype before = tool.test.port.written().size();
+
+    tool.window.cmdWrite->click();
+
+    QCOMPARE(tool.test.port.written().size(), before);
+    QCOMPARE(tool.test.messages.texts(), QStringList{"Invalid character \"]\" in Pin code!"});
+}
+
 void ConnectionWorkflowTest::writeFromAddressBoxChecksTheAddressFirst() {
     Tool tool;
     tool.connect(kMasterReply);
     tool.window.show();
     QVERIFY(QTest::qWaitForWindowActive(&tool.window));
+    // The reply's name holds "<", which the write refuses.
+    tool.window.txtName->setText(QStringLiteral("Master"));
     tool.window.txtAddr->setFocus();
     tool.window.txtAddr->setText(QStringLiteral("ABCD"));
     QStringList shownWhileBusy;
@@ -583,6 +603,39 @@ void ConnectionWorkflowTest::heldClickIsDroppedWhenThePingLostTheModule() {
     QCOMPARE(tool.test.port.written().last(), QByteArray("<PING>"));
     QVERIFY(tool.test.messages.shown().isEmpty());
     QVERIFY(tool.window.cmdConnect->isEnabled());
+}
+
+void ConnectionWorkflowTest::fileActionsAndClosingDuringPingEachRunOnceInOrder() {
+    Tool tool;
+    tool.connect();
+    tool.window.show();
+    tool.test.pacing.setOnEvents([&](int run) {
+        if (run != 1)
+            return;
+        // Save and Load, each pressed twice, then closing.
+        for (QAction* action : tool.window.actions()) {
+            action->trigger();
+            action->trigger();
+        }
+        tool.window.close();
+    });
+    // Each file dialog that opens is recorded and cancelled.
+    QStringList dialogs;
+    QTimer dismiss;
+    QObject::connect(&dismiss, &QTimer::timeout, [&] {
+        if (auto* dialog = qobject_cast<QDialog*>(QApplication::activeModalWidget())) {
+            dialogs << dialog->windowTitle();
+            dialog->reject();
+        }
+    });
+    dismiss.start(10);
+
+    tool.test.pacing.clearCounts();
+    tool.window.Timer1_Timer();
+    tool.test.pacing.setOnEvents({});
+
+    QCOMPARE(dialogs, (QStringList{"Save settings to file", "Load settings from file"}));
+    QVERIFY(!tool.window.isVisible());
 }
 
 void ConnectionWorkflowTest::closingDuringKeepAlivePingWaitsForIt() {

@@ -85,6 +85,8 @@ private slots:
         row("open quote", m + "name=\"abc", "line 2: name: the closing quote is missing");
         row("bad escape", m + "name=\"\\q\"", "line 2: name: unknown escape \\q");
         row("not UTF-8", m + "name=\xFF", "line 2: not UTF-8 text");
+        row("bracket in name", m + "name=a]b", "line 2: name: may not hold \"]\"");
+        row("angle in quoted pin", m + "pin=\"<1\"", "line 2: pin: may not hold \"<\"");
     }
     void refusesNamingKeyLineAndRule() {
         QFETCH(QByteArray, text);

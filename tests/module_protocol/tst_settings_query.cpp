@@ -38,6 +38,8 @@ private slots:
     void graceIsSharedByTheWholeReply();
     void replyValuesSelectListPositions_data();
     void replyValuesSelectListPositions();
+    void fieldsThatReadAsNoSettingDamageTheReply_data();
+    void fieldsThatReadAsNoSettingDamageTheReply();
 };
 
 void SettingsQueryTest::completeReplyIsReadWithoutExtraWait() {
@@ -203,6 +205,40 @@ void SettingsQueryTest::replyValuesSelectListPositions() {
                        : list == "stop" ? modProg::StopBitsIndex(value)
                                         : modProg::ParityIndex(value);
     QCOMPARE(index.value_or(-1), position);
+}
+
+void SettingsQueryTest::fieldsThatReadAsNoSettingDamageTheReply_data() {
+    QTest::addColumn<int>("field");
+    QTest::addColumn<QString>("value");
+    QTest::addColumn<QString>("damage");
+
+    const auto row = [](const char* name, Field field, const char* value, const char* damage) {
+        QTest::newRow(name) << static_cast<int>(field) << QString(value) << QString(damage);
+    };
+    row("as sent", Field::Name, "Cordelo", "");
+    row("baud rate not in the lists", Field::BaudRate, "300", "");
+    row("baud rate empty", Field::BaudRate, "", "its baud rate reads \"\"");
+    row("stop bits a rate", Field::StopBits, "9600", "its stop bits reads \"9600\"");
+    row("parity a number", Field::Parity, "1", "its parity reads \"1\"");
+    row("role lower case", Field::Role, "master", "its role reads");
+    row("visibility", Field::Visibility, "PIN_ON", "its visibility reads");
+    row("PIN request", Field::PinRequest, "v2.0", "its PIN request reads");
+}
+
+void SettingsQueryTest::fieldsThatReadAsNoSettingDamageTheReply() {
+    QFETCH(int, field);
+    QFETCH(QString, value);
+    QFETCH(QString, damage);
+    modProg::SettingsReply reply;
+    const QStringList sent =
+        QString::fromLatin1(kFullReply.sliced(1, kFullReply.size() - 2)).split("][");
+    std::copy(sent.begin(), sent.end(), reply.fields.begin());
+    reply.fields[field] = value;
+
+    const std::optional<QString> found = modProg::ReplyDamage(reply);
+
+    QCOMPARE(found.has_value(), !damage.isEmpty());
+    QVERIFY2(found.value_or("").contains(damage), qPrintable(found.value_or("")));
 }
 
 QTEST_GUILESS_MAIN(SettingsQueryTest)
