@@ -29,6 +29,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
       "$WINE" wineboot -i >/dev/null 2>&1
+      # Without a window manager, Wine waits two seconds for one to withdraw every window
+      # that closes; unmanaged windows close at once.
+      "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
       "$WINESERVER" -w
     fi
   ) 9>"$WINEPREFIX.lock"
