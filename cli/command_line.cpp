@@ -1,6 +1,9 @@
 #include "command_line.h"
 
+#include "exit_status.h"
+
 #include <QCommandLineParser>
+#include <QSysInfo>
 
 namespace cli {
 namespace {
@@ -14,13 +17,38 @@ struct VerbRule {
 
 const VerbRule kVerbs[] = {
     {QStringLiteral("ports"), Verb::Ports, false, {"probe", "json"}},
-    {QStringLiteral("read"), Verb::Read, true, {"port", "all", "json", "trace", "log"}},
+    {QStringLiteral("read"),
+     Verb::Read,
+     true,
+     {"port", "all", "json", "trace", "log", "record", "bench"}},
     {QStringLiteral("write"),
      Verb::Write,
      true,
-     {"port", "all", "set", "first", "no-verify", "json", "trace", "log"}},
-    {QStringLiteral("reset"), Verb::Reset, true, {"port", "all", "json", "trace", "log"}},
+     {"port", "all", "set", "first", "no-verify", "json", "trace", "log", "record", "bench",
+      "values"}},
+    {QStringLiteral("reset"),
+     Verb::Reset,
+     true,
+     {"port", "all", "json", "trace", "log", "record", "bench"}},
+    {QStringLiteral("record"), Verb::Record, false, {"since", "address", "result", "json", "csv"}},
 };
+
+// A date (midnight UTC) or a date and time, UTC unless the text gives its offset.
+QDateTime ParseSince(const QString& text) {
+    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!time.isValid())
+        time = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0), Qt::UTC);
+    if (time.isValid() && time.timeSpec() == Qt::LocalTime)
+        time.setTimeSpec(Qt::UTC);
+    return time;
+}
+
+const QStringList kResultNames = {
+    ResultName(ExitStatus::Done),        ResultName(ExitStatus::Usage),
+    ResultName(ExitStatus::OpenFailed),  ResultName(ExitStatus::NoReply),
+    ResultName(ExitStatus::BadFirmware), ResultName(ExitStatus::NotAcknowledged),
+    ResultName(ExitStatus::Mismatch),    ResultName(ExitStatus::RecordFailed),
+    ResultName(ExitStatus::Interrupted)};
 
 } // namespace
 
@@ -104,7 +132,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption all(QStringLiteral("all"), {});
     const QCommandLineOption first(QStringLiteral("first"), {}, QStringLiteral("N"));
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help, version, port, set, noVerify, json, trace, probe, all, first, log});
+    const QCommandLineOption record(QStringLiteral("record"), {}, QStringLiteral("TARGET"));
+    const QCommandLineOption bench(QStringLiteral("bench"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption values(QStringLiteral("values"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("TIME"));
+    const QCommandLineOption address(QStringLiteral("address"), {}, QStringLiteral("ADDR"));
+    const QCommandLineOption result(QStringLiteral("result"), {}, QStringLiteral("RESULT"));
+    const QCommandLineOption csv(QStringLiteral("csv"), {});
+    parser.addOptions({help, version, port, set, noVerify, json, trace, probe, all, first, log,
+                       record, bench, values, since, address, result, csv});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -140,11 +176,17 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("%1 needs --port or --all, not both").arg(verbName);
         return parsed;
     }
-    if (positional.size() > (rule->verb == Verb::Write ? 1 : 0)) {
+    const bool listing = rule->verb == Verb::Record;
+    if (listing && positional.isEmpty()) {
+        parsed.error = QStringLiteral("record needs the TARGET to list");
+        return parsed;
+    }
+    if (positional.size() > (rule->verb == Verb::Write || listing ? 1 : 0)) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once : {trace, log, first}) {
+    for (const QCommandLineOption& once :
+         {trace, log, first, record, bench, values, since, address, result}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -157,13 +199,44 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
 
+    for (const QCommandLineOption& needsRecord : {bench, values}) {
+        if (parser.isSet(needsRecord) && !parser.isSet(record)) {
+            parsed.error = QStringLiteral("--%1 needs --record: the record is where each "
+                                          "module's values row and bench are kept")
+                               .arg(needsRecord.names().constFirst());
+            return parsed;
+        }
+    }
+    if (parser.isSet(json) && parser.isSet(csv)) {
+        parsed.error = QStringLiteral("give --json or --csv, not both");
+        return parsed;
+    }
+    const QDateTime sinceTime = ParseSince(parser.value(since));
+    if (parser.isSet(since) && !sinceTime.isValid()) {
+        parsed.error = QStringLiteral("--since needs a date or a date and time such as "
+                                      "2026-12-01 or 2026-12-01T08:00:00Z");
+        return parsed;
+    }
+    if (parser.isSet(result) && !kResultNames.contains(parser.value(result))) {
+        parsed.error =
+            QStringLiteral("--result needs one of %1").arg(kResultNames.join(QStringLiteral(", ")));
+        return parsed;
+    }
+
     Invocation invocation;
     invocation.verb = rule->verb;
+    invocation.recordTarget = listing ? positional.value(0) : parser.value(record);
+    invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
+    invocation.valuesPath = parser.value(values);
+    invocation.since = sinceTime;
+    invocation.address = parser.value(address);
+    invocation.result = parser.value(result);
+    invocation.csv = parser.isSet(csv);
     invocation.ports = parser.values(port);
     invocation.all = parser.isSet(all);
     invocation.first = firstNumber;
     invocation.logPath = parser.value(log);
-    invocation.profilePath = positional.value(0);
+    invocation.profilePath = listing ? QString() : positional.value(0);
     invocation.sets = parser.values(set);
     invocation.probe = parser.isSet(probe);
     invocation.json = parser.isSet(json);

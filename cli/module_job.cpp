@@ -65,14 +65,15 @@ public:
         if (!current)
             return;
         m_outcome.deviceAddress = current->device.address;
+        m_outcome.before = current->module;
         if (job.verb == Verb::Read) {
             m_outcome.settings = current->module;
             return;
         }
         const auto overlay =
             job.overlay ? job.overlay(current->device.address) : profile::ModuleSettings{};
-        if (const auto* refusal = std::get_if<QString>(&overlay)) {
-            fail(ExitStatus::Usage, *refusal);
+        if (const auto* refusal = std::get_if<Refusal>(&overlay)) {
+            fail(refusal->status, refusal->message);
             return;
         }
         const modProg::SettingsToWrite wanted = profile::LayOver(
@@ -81,8 +82,10 @@ public:
         if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify || stopped())
             return;
         m_step(QStringLiteral("verifying"));
-        if (const std::optional<profile::Profile> after = query())
+        if (const std::optional<profile::Profile> after = query()) {
+            m_outcome.found = after->module;
             compare(profile::SettingsFromWrite(wanted), after->module);
+        }
     }
 
 private:

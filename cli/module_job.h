@@ -36,6 +36,9 @@ struct ModuleOutcome {
     QString message;
     // read: what the module holds; write: what was sent; absent when it never came to that.
     std::optional<profile::ModuleSettings> settings;
+    // What the module held before the command, and what the query after a write found.
+    std::optional<profile::ModuleSettings> before;
+    std::optional<profile::ModuleSettings> found;
     QString deviceAddress;
     QString firmware;
     // The [Module] key of the command that was not acknowledged.
@@ -48,10 +51,16 @@ struct ModuleOutcome {
     double seconds = 0;
 };
 
+// Why a module is not written, decided before its first write command.
+struct Refusal {
+    ExitStatus status = ExitStatus::Usage;
+    QString message;
+};
+
 // What a write lays over the module's own settings, made once the module's device
 // address is known; or why the values are refused for this module.
 using OverlayFor =
-    std::function<std::variant<profile::ModuleSettings, QString>(const QString& deviceAddress)>;
+    std::function<std::variant<profile::ModuleSettings, Refusal>(const QString& deviceAddress)>;
 
 struct ModuleJob {
     Verb verb = Verb::Read;

@@ -56,6 +56,7 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
     case Verb::Reset:
         return QStringLiteral("%1: reset sent\n").arg(outcome.port);
     case Verb::Ports:
+    case Verb::Record:
         break;
     }
     return {};
