@@ -21,29 +21,6 @@
 namespace cli {
 namespace {
 
-// The [Module] key that a write command sets.
-QString KeyOfCommand(const QString& command) {
-    static const QList<std::pair<QLatin1String, QString>> keys = {
-        {QLatin1String("<NAME="), QStringLiteral("name")},
-        {QLatin1String("<PKEY="), QStringLiteral("pin")},
-        {QLatin1String("<BAUD="), QStringLiteral("baud")},
-        {QLatin1String("<SBIT="), QStringLiteral("stop_bits")},
-        {QLatin1String("<PRTY="), QStringLiteral("parity")},
-        {QLatin1String("<MASTER>"), QStringLiteral("role")},
-        {QLatin1String("<SLAVE>"), QStringLiteral("role")},
-        {QLatin1String("<ADDR="), QStringLiteral("address")},
-        {QLatin1String("<DISCOVERABLE>"), QStringLiteral("discoverable")},
-        {QLatin1String("<INVISIBLE>"), QStringLiteral("discoverable")},
-        {QLatin1String("<PIN_ON>"), QStringLiteral("pin_request")},
-        {QLatin1String("<PIN_OFF>"), QStringLiteral("pin_request")},
-    };
-    for (const auto& [prefix, key] : keys) {
-        if (command.startsWith(prefix))
-            return key;
-    }
-    return command;
-}
-
 // The exchange itself, on an open port.
 class Exchange {
 public:
@@ -78,12 +55,14 @@ public:
         }
         const modProg::SettingsToWrite wanted = profile::LayOver(
             profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
-        m_outcome.settings = profile::SettingsFromWrite(wanted);
+        m_outcome.settings = current->module;
+        m_outcome.sent = profile::SettingsFromWrite(wanted);
         if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify || stopped())
             return;
         m_step(QStringLiteral("verifying"));
         if (const std::optional<profile::Profile> after = query()) {
             m_outcome.found = after->module;
+            m_outcome.settings = after->module;
             compare(profile::SettingsFromWrite(wanted), after->module);
         }
     }
@@ -146,16 +125,16 @@ private:
     }
 
     bool write(const modProg::SettingsToWrite& wanted) {
-        const QStringList sequence = modProg::WriteSequence(wanted);
+        const QList<modProg::WriteStep> sequence = modProg::WriteSequence(wanted);
         const qsizetype acknowledged = modProg::WriteAcknowledged(
             m_link, wanted, [this](qsizetype command, qsizetype commands) {
                 m_step(QStringLiteral("writing %1 of %2").arg(command).arg(commands));
             });
-        m_outcome.written = static_cast<int>(acknowledged);
+        for (const modProg::WriteStep& step : sequence.first(acknowledged))
+            m_outcome.written << profile::ModuleKeyOf(step.setting);
         if (acknowledged == sequence.size())
             return true;
-        const QString command = sequence[acknowledged];
-        m_outcome.failed << KeyOfCommand(command);
+        m_outcome.failed << profile::ModuleKeyOf(sequence[acknowledged].setting);
         return fail(ExitStatus::NotAcknowledged,
                     QStringLiteral("%1 was not acknowledged (command %2 of %3); nothing after it "
                                    "was sent")

@@ -34,18 +34,21 @@ struct ModuleOutcome {
     ExitStatus status = ExitStatus::Done;
     // Why it failed, for people; empty on success.
     QString message;
-    // read: what the module holds; write: what was sent; absent when it never came to that.
+    // What the module holds as last read from it (for a write, by the verifying query
+    // when there was one); absent when it was never read.
     std::optional<profile::ModuleSettings> settings;
-    // What the module held before the command, and what the query after a write found.
+    // What the module held before the command, what a write meant to send, and what the
+    // query after the write found.
     std::optional<profile::ModuleSettings> before;
+    std::optional<profile::ModuleSettings> sent;
     std::optional<profile::ModuleSettings> found;
     QString deviceAddress;
     QString firmware;
     // The [Module] key of the command that was not acknowledged.
     QStringList failed;
     QList<Mismatch> mismatches;
-    // How many commands the write sent and had acknowledged.
-    int written = 0;
+    // The [Module] keys whose commands the module acknowledged, in the order sent.
+    QStringList written;
     // True once a query after the write found every written setting.
     bool verified = false;
     double seconds = 0;

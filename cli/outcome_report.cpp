@@ -32,6 +32,7 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
         {QStringLiteral("settings"), settings},
         {QStringLiteral("device_address"), TextOrNull(outcome.deviceAddress)},
         {QStringLiteral("firmware"), TextOrNull(outcome.firmware)},
+        {QStringLiteral("written"), QJsonArray::fromStringList(outcome.written)},
         {QStringLiteral("failed"), QJsonArray::fromStringList(outcome.failed)},
         {QStringLiteral("mismatched"), mismatched},
         {QStringLiteral("seconds"), qRound(outcome.seconds * 1000) / 1000.0},
@@ -50,7 +51,7 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
     case Verb::Write:
         return QStringLiteral("%1: wrote %2 settings%3\n")
             .arg(outcome.port)
-            .arg(outcome.written)
+            .arg(outcome.written.size())
             .arg(outcome.verified ? QStringLiteral(" and verified them")
                                   : QStringLiteral(", not verified"));
     case Verb::Reset:

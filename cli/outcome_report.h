@@ -7,8 +7,9 @@
 
 namespace cli {
 
-// The object of --json: port, device, result, exit, settings, device_address,
-// firmware, failed, mismatched, seconds, and the message when something failed.
+// The object of --json: port, device, result, exit, settings (as last read from the
+// module), device_address, firmware, written (the acknowledged keys), failed, mismatched,
+// seconds, and the message when something failed.
 QJsonObject OutcomeJson(const ModuleOutcome& outcome);
 
 // What stdout shows on success: the profile that was read, or one line saying what

@@ -4,11 +4,13 @@
 
 #include <QDateTime>
 
+#include <algorithm>
+
 namespace cli {
 
 QString CsvField(const QString& text) {
-    if (!text.contains(QLatin1Char(',')) && !text.contains(QLatin1Char('"')) &&
-        !text.contains(QLatin1Char('\n')) && !text.contains(QLatin1Char('\r')))
+    static const QString special = QStringLiteral(",;\"\n\r");
+    if (std::none_of(text.cbegin(), text.cend(), [](QChar c) { return special.contains(c); }))
         return text;
     QString quoted = text;
     quoted.replace(QLatin1String("\""), QLatin1String("\"\""));
@@ -17,21 +19,21 @@ QString CsvField(const QString& text) {
 
 bool ProductionLog::open(const QString& path) {
     m_file.setFileName(path);
-    return m_file.open(QIODevice::WriteOnly | QIODevice::Append);
+    if (!m_file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return false;
+    if (m_file.size() == 0) {
+        writeLine(QStringList{"time", "port", "device", "device_address", "firmware", "result",
+                              "exit", "written", "failed"} +
+                  profile::kModuleKeys);
+    }
+    return true;
 }
 
 void ProductionLog::append(const ModuleOutcome& outcome) {
-    QStringList settings;
-    if (outcome.written > 0 && outcome.settings) {
-        for (const QString& key : profile::kModuleKeys) {
-            if (const auto text = profile::ModuleKeyText(*outcome.settings, key))
-                settings << key + QLatin1Char('=') + *text;
-        }
-    }
     QStringList keys = outcome.failed;
     for (const Mismatch& mismatch : outcome.mismatches)
         keys << mismatch.key;
-    const QStringList fields = {
+    QStringList fields = {
         QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs),
         outcome.port,
         outcome.device,
@@ -39,9 +41,17 @@ void ProductionLog::append(const ModuleOutcome& outcome) {
         outcome.firmware,
         ResultName(outcome.status),
         QString::number(static_cast<int>(outcome.status)),
-        settings.join(QLatin1Char(';')),
-        keys.join(QLatin1Char(';')),
+        outcome.written.join(QLatin1Char(' ')),
+        keys.join(QLatin1Char(' ')),
     };
+    for (const QString& key : profile::kModuleKeys) {
+        fields << (outcome.settings ? profile::ModuleKeyText(*outcome.settings, key).value_or("")
+                                    : QString());
+    }
+    writeLine(fields);
+}
+
+void ProductionLog::writeLine(const QStringList& fields) {
     QStringList line;
     for (const QString& field : fields)
         line << CsvField(field);

@@ -7,11 +7,13 @@ namespace {
 
 using production_record::SettingsText;
 
-std::optional<SettingsText> TextOf(const std::optional<profile::ModuleSettings>& settings) {
+// The settings of `keys`, all when none are given.
+std::optional<SettingsText> TextOf(const std::optional<profile::ModuleSettings>& settings,
+                                   const QStringList& keys = profile::kModuleKeys) {
     if (!settings)
         return std::nullopt;
     SettingsText text;
-    for (const QString& key : profile::kModuleKeys) {
+    for (const QString& key : keys) {
         if (const auto value = profile::ModuleKeyText(*settings, key))
             text.insert(key, *value);
     }
@@ -47,6 +49,8 @@ production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcom
     row.result = ResultName(outcome.status);
     row.exitStatus = static_cast<int>(outcome.status);
     row.before = TextOf(outcome.before);
+    if (!outcome.written.isEmpty())
+        row.acknowledged = TextOf(outcome.sent, outcome.written);
     row.verified = TextOf(outcome.found);
     row.problemKeys = outcome.failed;
     for (const Mismatch& mismatch : outcome.mismatches)

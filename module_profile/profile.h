@@ -77,6 +77,8 @@ std::optional<QString> ModuleKeyText(const ModuleSettings& settings, const QStri
 
 // Everything the module reported, as a profile (every [Module] key present).
 Profile ProfileFromReply(const modProg::SettingsReply& reply);
+// The [Module] key of a setting that a write command carries.
+QString ModuleKeyOf(modProg::Setting setting);
 // The settings to send: `current` with every key present in `overlay` laid over it.
 modProg::SettingsToWrite LayOver(const modProg::SettingsToWrite& current,
                                  const ModuleSettings& overlay);

@@ -24,6 +24,31 @@ Profile ProfileFromReply(const modProg::SettingsReply& reply) {
     return profile;
 }
 
+QString ModuleKeyOf(modProg::Setting setting) {
+    using modProg::Setting;
+    switch (setting) {
+    case Setting::Name:
+        return QStringLiteral("name");
+    case Setting::PinCode:
+        return QStringLiteral("pin");
+    case Setting::BaudRate:
+        return QStringLiteral("baud");
+    case Setting::StopBits:
+        return QStringLiteral("stop_bits");
+    case Setting::Parity:
+        return QStringLiteral("parity");
+    case Setting::Role:
+        return QStringLiteral("role");
+    case Setting::ConnectAddress:
+        return QStringLiteral("address");
+    case Setting::Visibility:
+        return QStringLiteral("discoverable");
+    case Setting::PinRequest:
+        return QStringLiteral("pin_request");
+    }
+    return {};
+}
+
 modProg::SettingsToWrite LayOver(const modProg::SettingsToWrite& current,
                                  const ModuleSettings& overlay) {
     modProg::SettingsToWrite settings = current;

@@ -7,35 +7,39 @@
 
 namespace modProg {
 
-QStringList WriteSequence(const SettingsToWrite& settings) {
-    QStringList sequence = {
-        ComposeCommand(ParameterCommand::Name, settings.name),
-        ComposeCommand(ParameterCommand::PinCode, settings.pinCode),
-        ComposeCommand(ParameterCommand::BaudRate, settings.baudRate),
-        ComposeCommand(ParameterCommand::StopBits, settings.stopBits),
-        ComposeCommand(ParameterCommand::Parity, settings.parityLetter),
+QList<WriteStep> WriteSequence(const SettingsToWrite& settings) {
+    QList<WriteStep> sequence = {
+        {Setting::Name, ComposeCommand(ParameterCommand::Name, settings.name)},
+        {Setting::PinCode, ComposeCommand(ParameterCommand::PinCode, settings.pinCode)},
+        {Setting::BaudRate, ComposeCommand(ParameterCommand::BaudRate, settings.baudRate)},
+        {Setting::StopBits, ComposeCommand(ParameterCommand::StopBits, settings.stopBits)},
+        {Setting::Parity, ComposeCommand(ParameterCommand::Parity, settings.parityLetter)},
     };
     if (settings.master) {
         // The address goes only after the module has taken the master role.
-        sequence << ComposeCommand(Command::Master)
-                 << ComposeCommand(ParameterCommand::Address, settings.connectAddress);
+        sequence << WriteStep{Setting::Role, ComposeCommand(Command::Master)}
+                 << WriteStep{Setting::ConnectAddress,
+                              ComposeCommand(ParameterCommand::Address, settings.connectAddress)};
     } else {
-        sequence << ComposeCommand(Command::Slave);
+        sequence << WriteStep{Setting::Role, ComposeCommand(Command::Slave)};
     }
-    sequence << ComposeCommand(settings.discoverable ? Command::Discoverable : Command::Invisible)
-             << ComposeCommand(settings.pinRequest ? Command::PinOn : Command::PinOff);
+    sequence << WriteStep{Setting::Visibility,
+                          ComposeCommand(settings.discoverable ? Command::Discoverable
+                                                               : Command::Invisible)}
+             << WriteStep{Setting::PinRequest,
+                          ComposeCommand(settings.pinRequest ? Command::PinOn : Command::PinOff)};
     return sequence;
 }
 
 qsizetype WriteAcknowledged(modComm::Link& link, const SettingsToWrite& settings,
                             const WriteProgress& progress) {
     modComm::FlushInput(link);
-    const QStringList sequence = WriteSequence(settings);
+    const QList<WriteStep> sequence = WriteSequence(settings);
     qsizetype acknowledged = 0;
-    for (const QString& command : sequence) {
+    for (const WriteStep& step : sequence) {
         if (progress)
             progress(acknowledged + 1, sequence.size());
-        modComm::SendCommand(link, command);
+        modComm::SendCommand(link, step.command);
         if (!modComm::WaitForReply(link, kAcknowledgement))
             break;
         ++acknowledged;

@@ -3,8 +3,8 @@
 
 #include "serial_link/link.h"
 
+#include <QList>
 #include <QString>
-#include <QStringList>
 
 #include <functional>
 
@@ -23,8 +23,26 @@ struct SettingsToWrite {
     bool pinRequest = false;
 };
 
-// The commands of a write, in the order they are sent.
-QStringList WriteSequence(const SettingsToWrite& settings);
+// The setting that a command of the write carries.
+enum class Setting {
+    Name,
+    PinCode,
+    BaudRate,
+    StopBits,
+    Parity,
+    Role,
+    ConnectAddress,
+    Visibility,
+    PinRequest,
+};
+
+struct WriteStep {
+    Setting setting;
+    QString command;
+};
+
+// The commands of a write, in the order they are sent, each with the setting it carries.
+QList<WriteStep> WriteSequence(const SettingsToWrite& settings);
 
 // Called before each command goes out, with its place in the sequence counting from 1.
 using WriteProgress = std::function<void(qsizetype command, qsizetype commands)>;

@@ -5,7 +5,9 @@
 #include "platform/qt_settings_store.h"
 #include "virtual_module/virtual_module.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
+#include <QJsonObject>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -59,6 +61,7 @@ private slots:
     void modulesRunAtOnceAndTheWorstStatusWins();
     void valueTooLongAfterFillingFailsThatModuleOnly();
     void interruptionStopsBeforeTheWrite();
+    void recordHoldsOnlyWhatWasAcknowledged();
 
 private:
     QString writeFile(const QString& name, const QByteArray& text);
@@ -261,7 +264,7 @@ void CliTest::modulesRunAtOnceAndTheWorstStatusWins() {
     QFile log(m_dir.filePath("run.csv"));
     QVERIFY(log.open(QIODevice::ReadOnly));
     const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
-    QCOMPARE(lines.size(), 4);
+    QCOMPARE(lines.size(), 5); // the header line and one per module
     QVERIFY(lines.filter(",COM4,").constFirst().contains(",not_acknowledged,5,"));
 }
 
@@ -297,6 +300,33 @@ void CliTest::interruptionStopsBeforeTheWrite() {
     QVERIFY(run.out.contains("\"result\":\"interrupted\""));
     QVERIFY(module.waitUntilLineIdle(1s));
     QCOMPARE(module.receivedCommands().back(), std::string("<QUERY>"));
+}
+
+void CliTest::recordHoldsOnlyWhatWasAcknowledged() {
+    VirtualModule::Options options;
+    options.faults.noReplyTo = "BAUD";
+    options.settings.name = "Bench,7";
+    VirtualModule module(options);
+    QVERIFY(module.start());
+    const QString logPath = m_dir.filePath("acknowledged.csv");
+
+    const Run run = RunCli(
+        {"write", "--port", Device(module), "--set", "name=New", "--json", "--log", logPath});
+
+    QCOMPARE(run.status, 5);
+    const QJsonObject object = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QCOMPARE(object["written"].toVariant().toStringList(), (QStringList{"name", "pin"}));
+    QCOMPARE(object["failed"].toVariant().toStringList(), QStringList{"baud"});
+    // What the module held when last read, not what the write meant to send.
+    QCOMPARE(object["settings"].toObject()["name"].toString(), QString("Bench,7"));
+    QCOMPARE(object["settings"].toObject().size(), 9);
+    QFile log(logPath);
+    QVERIFY(log.open(QIODevice::ReadOnly));
+    const QStringList lines = QString::fromUtf8(log.readAll()).split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    QVERIFY2(lines[0].startsWith("time,port,device,"), qPrintable(lines[0]));
+    QVERIFY2(lines[1].contains(",not_acknowledged,5,name pin,baud,\"Bench,7\","),
+             qPrintable(lines[1]));
 }
 
 QTEST_GUILESS_MAIN(CliTest)
