@@ -177,6 +177,8 @@ void CliTest::refusedInputSendsNothing_data() {
     QTest::newRow("name too long in --set")
         << QByteArray() << QStringList{"name=Fifteen-chars-x"} << "--set name: ";
     QTest::newRow("--set without a value") << QByteArray() << QStringList{"pin"} << "--set pin";
+    QTest::newRow("unit number without a record")
+        << QByteArray("[Module]\nname=Unit-{unit}\n") << QStringList() << "{unit} needs --record";
 }
 
 void CliTest::refusedInputSendsNothing() {
