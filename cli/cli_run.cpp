@@ -215,15 +215,11 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         console.err << "cordelo-cli: " << port << ": " << warning << '\n' << Qt::flush;
     };
 
-    // QThreads, since a serial port needs a thread that Qt knows for its notifiers. Each
-    // thread has its own connection to the record, as Qt SQL wants.
+    // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
     std::vector<std::unique_ptr<QThread>> threads;
     for (int index = 0; index < ports.size(); ++index) {
         const QString port = ports[index];
         threads.emplace_back(QThread::create([&, index, port] {
-            std::optional<production_record::RecordConnection> connection;
-            if (recording)
-                connection.emplace(record.target());
             std::optional<int> unit;
             ModuleJob job{invocation.verb, port, {}, invocation.verify, console.interrupted};
             job.overlay = [&](const QString& deviceAddress)
@@ -232,7 +228,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
                                   invocation.first + index};
                 profile::ModuleSettings valuesRow;
                 if (recording && record.claims()) {
-                    const auto claimed = record.claim(*connection, deviceAddress);
+                    const auto claimed = record.claim(deviceAddress);
                     if (const auto* refusal = std::get_if<Refusal>(&claimed))
                         return *refusal;
                     const auto& taken = std::get<production_record::UnitClaim>(claimed);
@@ -250,8 +246,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
             outcome = RunModuleJob(job, trace.get(),
                                    [&](const QString& step) { progress.show(index, step); });
             if (recording) {
-                const RunRecord::Kept kept =
-                    record.keep(*connection, invocation.verb, outcome, unit);
+                const RunRecord::Kept kept = record.keep(invocation.verb, outcome, unit);
                 if (!kept.safe) {
                     outcome.status = ExitStatus::RecordFailed;
                     outcome.message = kept.warning;

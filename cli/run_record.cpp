@@ -70,19 +70,23 @@ std::optional<QString> RunRecord::open(const Invocation& invocation, bool wantsU
     m_values = values;
     m_spool = std::make_unique<production_record::RecordSpool>(
         production_record::SpoolPath(invocation.logPath));
-    production_record::RecordConnection connection(*m_target);
-    if (const auto error = production_record::PrepareSchema(connection))
-        return error;
-    const auto replayed = m_spool->replay(connection);
-    if (const auto* error = std::get_if<QString>(&replayed))
-        return QStringLiteral("cannot write the rows kept in %1: %2").arg(m_spool->path(), *error);
-    m_replayed = std::get<int>(replayed);
-    return std::nullopt;
+    m_worker = std::make_unique<RecordWorker>(*m_target);
+    std::optional<QString> refusal;
+    m_worker->run([&](production_record::RecordConnection& connection) {
+        refusal = production_record::PrepareSchema(connection);
+        if (refusal)
+            return;
+        const auto replayed = m_spool->replay(connection);
+        if (const auto* error = std::get_if<QString>(&replayed))
+            refusal =
+                QStringLiteral("cannot write the rows kept in %1: %2").arg(m_spool->path(), *error);
+        else
+            m_replayed = std::get<int>(replayed);
+    });
+    return refusal;
 }
 
-std::variant<production_record::UnitClaim, Refusal>
-RunRecord::claim(production_record::RecordConnection& connection,
-                 const QString& deviceAddress) const {
+std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(const QString& deviceAddress) {
     if (deviceAddress.isEmpty())
         return Refusal{ExitStatus::Usage,
                        QStringLiteral("the module reported no device address to keep its unit "
@@ -95,17 +99,16 @@ RunRecord::claim(production_record::RecordConnection& connection,
         request.valuesList = m_values->name();
         request.valuesRows = m_values->size();
     }
-    const auto claimed = production_record::ClaimUnit(connection, request);
+    const production_record::ClaimResult claimed = m_worker->claim(request);
     if (const auto* refusal = std::get_if<production_record::ClaimRefusal>(&claimed))
         return Refusal{refusal->valuesUsedUp ? ExitStatus::Usage : ExitStatus::RecordFailed,
                        refusal->message};
     return std::get<production_record::UnitClaim>(claimed);
 }
 
-RunRecord::Kept RunRecord::keep(production_record::RecordConnection& connection, Verb verb,
-                                const ModuleOutcome& outcome, std::optional<int> unit) {
+RunRecord::Kept RunRecord::keep(Verb verb, const ModuleOutcome& outcome, std::optional<int> unit) {
     const production_record::RecordRow row = RowOfOutcome(verb, outcome, m_bench, unit);
-    const auto error = production_record::InsertRow(connection, row);
+    const std::optional<QString> error = m_worker->add(row);
     if (!error)
         return {};
     if (const auto spoolError = m_spool->keep(m_target->key, row))

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "module_job.h"
+#include "record_worker.h"
 #include "values_list.h"
 
 #include "production_record/record_connection.h"
@@ -29,9 +30,8 @@ public:
     // True when each module needs a number or a values row before it is written.
     bool claims() const { return m_wantsUnit || m_values != nullptr; }
 
-    // On the module's thread, with that thread's connection.
-    std::variant<production_record::UnitClaim, Refusal>
-    claim(production_record::RecordConnection& connection, const QString& deviceAddress) const;
+    // From the module's thread; each waits for the record's answer.
+    std::variant<production_record::UnitClaim, Refusal> claim(const QString& deviceAddress);
 
     struct Kept {
         // False when the row is neither in the record nor in the spool.
@@ -39,8 +39,7 @@ public:
         // What went wrong, for stderr; empty when the record took the row.
         QString warning;
     };
-    Kept keep(production_record::RecordConnection& connection, Verb verb,
-              const ModuleOutcome& outcome, std::optional<int> unit);
+    Kept keep(Verb verb, const ModuleOutcome& outcome, std::optional<int> unit);
 
 private:
     std::optional<production_record::RecordTarget> m_target;
@@ -48,6 +47,7 @@ private:
     bool m_wantsUnit = false;
     const ValuesList* m_values = nullptr;
     std::unique_ptr<production_record::RecordSpool> m_spool;
+    std::unique_ptr<RecordWorker> m_worker;
     int m_replayed = 0;
 };
 

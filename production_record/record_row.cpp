@@ -40,18 +40,7 @@ QVariant Stored(const QString& text) {
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
-} // namespace
-
-RecordRow NewRow() {
-    RecordRow row;
-    row.rowId = QUuid::createUuid().toString(QUuid::WithoutBraces);
-    row.time = QDateTime::currentDateTimeUtc();
-    return row;
-}
-
 std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
-    if (const auto error = connection.open())
-        return error;
     QSqlQuery query(connection.database());
     query.prepare(QStringLiteral(
         "INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
@@ -79,6 +68,31 @@ std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& 
         query.addBindValue(value);
     if (!query.exec())
         return connection.errorText(query.lastError().text());
+    return std::nullopt;
+}
+
+} // namespace
+
+RecordRow NewRow() {
+    RecordRow row;
+    row.rowId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    row.time = QDateTime::currentDateTimeUtc();
+    return row;
+}
+
+std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows) {
+    if (const auto error = connection.open())
+        return error;
+    if (!connection.beginWriting())
+        return connection.errorText();
+    for (const RecordRow& row : rows) {
+        if (const auto error = InsertRow(connection, row)) {
+            connection.rollback();
+            return error;
+        }
+    }
+    if (!connection.commit())
+        return connection.errorText();
     return std::nullopt;
 }
 

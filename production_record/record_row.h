@@ -42,8 +42,9 @@ struct RecordRow {
 // A row for now, with a fresh id.
 RecordRow NewRow();
 
-// Adds the row (nothing when a row of its id is there already); why it could not, or nothing.
-std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row);
+// Adds the rows in one transaction, leaving out those whose id is there already; why they
+// could not be added (then none was), or nothing.
+std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows);
 
 // The row as --json and the spool give it, and back; nothing when the object is no row.
 QJsonObject RowJson(const RecordRow& row);

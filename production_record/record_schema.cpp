@@ -78,6 +78,13 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
 std::optional<QString> PrepareSchema(RecordConnection& connection) {
     if (const auto error = connection.open())
         return error;
+    // Every run but the first finds the layout current, and needs no write lock for that.
+    QString error;
+    const std::optional<int> current = StoredVersion(connection, error);
+    if (current == kSchemaVersion)
+        return std::nullopt;
+    if (current > kSchemaVersion)
+        return NewerSchema(connection, *current);
     if (!connection.beginWriting())
         return connection.errorText();
     QSqlQuery lock(connection.database());
@@ -86,7 +93,6 @@ std::optional<QString> PrepareSchema(RecordConnection& connection) {
         connection.rollback();
         return connection.errorText(lock.lastError().text());
     }
-    QString error;
     const std::optional<int> version = StoredVersion(connection, error);
     std::optional<QString> refusal;
     if (!version)

@@ -68,16 +68,8 @@ std::variant<int, QString> RecordSpool::replay(RecordConnection& connection) {
     file.close();
     if (rows.isEmpty())
         return 0;
-    if (!connection.beginWriting())
-        return connection.errorText();
-    for (const RecordRow& row : rows) {
-        if (const auto error = InsertRow(connection, row)) {
-            connection.rollback();
-            return *error;
-        }
-    }
-    if (!connection.commit())
-        return connection.errorText();
+    if (const auto error = InsertRows(connection, rows))
+        return *error;
     // A row written again next time (when the file cannot be rewritten) is stored once.
     if (others.isEmpty()) {
         QFile::remove(m_path);

@@ -7,28 +7,12 @@
 namespace production_record {
 namespace {
 
-class Claim {
+// The claims of one transaction, after the counter row is locked.
+class Claims {
 public:
-    Claim(RecordConnection& connection, const ClaimRequest& request)
-        : m_connection(connection), m_request(request), m_query(connection.database()),
+    explicit Claims(RecordConnection& connection)
+        : m_connection(connection), m_query(connection.database()),
           m_now(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)) {}
-
-    // Inside the transaction, after the counter row is locked.
-    std::optional<ClaimRefusal> take(UnitClaim& claim) {
-        if (m_request.wantsUnit && !takeUnit(claim))
-            return failure();
-        if (!m_request.valuesList.isEmpty()) {
-            if (!takeValuesRow(claim))
-                return failure();
-            if (*claim.valuesRow > m_request.valuesRows) {
-                return ClaimRefusal{
-                    true, QStringLiteral("the values list %1 is used up: its %2 rows are taken")
-                              .arg(m_request.valuesList)
-                              .arg(m_request.valuesRows)};
-            }
-        }
-        return std::nullopt;
-    }
 
     // The counter row is the one every claim locks first, so claims run one after another.
     bool lockCounter() {
@@ -41,71 +25,88 @@ public:
         return true;
     }
 
+    // Nothing is written for a module whose values list is used up.
+    std::optional<ClaimRefusal> take(const ClaimRequest& request, UnitClaim& claim) {
+        if (!request.valuesList.isEmpty()) {
+            if (!takeValuesRow(request, claim))
+                return failure();
+            if (*claim.valuesRow > request.valuesRows) {
+                return ClaimRefusal{
+                    true, QStringLiteral("the values list %1 is used up: its %2 rows are taken")
+                              .arg(request.valuesList)
+                              .arg(request.valuesRows)};
+            }
+        }
+        if (request.wantsUnit && !takeUnit(request, claim))
+            return failure();
+        return std::nullopt;
+    }
+
+    bool storeCounter() {
+        return run(QStringLiteral("UPDATE unit_counter SET next_unit = ?"), {m_next});
+    }
+
     ClaimRefusal failure() const {
         return {false, m_connection.errorText(m_query.lastError().text())};
     }
 
 private:
-    std::optional<int> existing(const QString& statement, const QVariantList& values) {
-        m_query.prepare(statement);
-        for (const QVariant& value : values)
-            m_query.addBindValue(value);
-        if (!m_query.exec())
-            return std::nullopt;
-        m_found = m_query.next();
-        return m_found ? m_query.value(0).toInt() : 0;
-    }
-
-    bool insert(const QString& statement, const QVariantList& values) {
+    bool run(const QString& statement, const QVariantList& values) {
         m_query.prepare(statement);
         for (const QVariant& value : values)
             m_query.addBindValue(value);
         return m_query.exec();
     }
 
-    bool takeUnit(UnitClaim& claim) {
+    // The first column of the first row, 0 when there is none; nothing on failure.
+    std::optional<int> first(const QString& statement, const QVariantList& values) {
+        if (!run(statement, values))
+            return std::nullopt;
+        m_found = m_query.next();
+        return m_found ? m_query.value(0).toInt() : 0;
+    }
+
+    bool takeUnit(const ClaimRequest& request, UnitClaim& claim) {
         const auto kept =
-            existing(QStringLiteral("SELECT unit FROM unit_numbers WHERE device_address = ?"),
-                     {m_request.deviceAddress});
+            first(QStringLiteral("SELECT unit FROM unit_numbers WHERE device_address = ?"),
+                  {request.deviceAddress});
         if (!kept)
             return false;
         if (m_found) {
             claim.unit = *kept;
             return true;
         }
-        claim.unit = m_next;
-        return insert(QStringLiteral("UPDATE unit_counter SET next_unit = ?"), {m_next + 1}) &&
-               insert(QStringLiteral("INSERT INTO unit_numbers (device_address, unit, bench, "
-                                     "taken_at) VALUES (?, ?, ?, ?)"),
-                      {m_request.deviceAddress, m_next, m_request.bench, m_now});
+        claim.unit = m_next++;
+        return run(QStringLiteral("INSERT INTO unit_numbers (device_address, unit, bench, "
+                                  "taken_at) VALUES (?, ?, ?, ?)"),
+                   {request.deviceAddress, *claim.unit, request.bench, m_now});
     }
 
-    bool takeValuesRow(UnitClaim& claim) {
-        const auto kept = existing(QStringLiteral("SELECT list_row FROM values_rows WHERE list "
-                                                  "= ? AND device_address = ?"),
-                                   {m_request.valuesList, m_request.deviceAddress});
+    bool takeValuesRow(const ClaimRequest& request, UnitClaim& claim) {
+        const auto kept = first(QStringLiteral("SELECT list_row FROM values_rows WHERE list = ? "
+                                               "AND device_address = ?"),
+                                {request.valuesList, request.deviceAddress});
         if (!kept)
             return false;
         if (m_found) {
             claim.valuesRow = *kept;
             return true;
         }
-        const auto last = existing(
+        const auto last = first(
             QStringLiteral("SELECT coalesce(max(list_row), 0) FROM values_rows WHERE list = ?"),
-            {m_request.valuesList});
+            {request.valuesList});
         if (!last)
             return false;
         claim.valuesRow = *last + 1;
-        if (*claim.valuesRow > m_request.valuesRows)
+        if (*claim.valuesRow > request.valuesRows)
             return true;
-        return insert(QStringLiteral("INSERT INTO values_rows (list, list_row, device_address, "
-                                     "bench, taken_at) VALUES (?, ?, ?, ?, ?)"),
-                      {m_request.valuesList, *claim.valuesRow, m_request.deviceAddress,
-                       m_request.bench, m_now});
+        return run(
+            QStringLiteral("INSERT INTO values_rows (list, list_row, device_address, "
+                           "bench, taken_at) VALUES (?, ?, ?, ?, ?)"),
+            {request.valuesList, *claim.valuesRow, request.deviceAddress, request.bench, m_now});
     }
 
     RecordConnection& m_connection;
-    const ClaimRequest& m_request;
     QSqlQuery m_query;
     QString m_now;
     bool m_found = false;
@@ -114,26 +115,38 @@ private:
 
 } // namespace
 
-std::variant<UnitClaim, ClaimRefusal> ClaimUnit(RecordConnection& connection,
-                                                const ClaimRequest& request) {
+QList<ClaimResult> ClaimUnits(RecordConnection& connection, const QList<ClaimRequest>& requests) {
+    const auto everyOne = [&requests](const ClaimRefusal& refusal) {
+        return QList<ClaimResult>(requests.size(), refusal);
+    };
     if (const auto error = connection.open())
-        return ClaimRefusal{false, *error};
+        return everyOne({false, *error});
     if (!connection.beginWriting())
-        return ClaimRefusal{false, connection.errorText()};
-    Claim claim(connection, request);
-    UnitClaim taken;
-    std::optional<ClaimRefusal> refusal;
-    if (!claim.lockCounter())
-        refusal = claim.failure();
-    else
-        refusal = claim.take(taken);
-    if (refusal) {
+        return everyOne({false, connection.errorText()});
+    Claims claims(connection);
+    if (!claims.lockCounter()) {
+        const ClaimRefusal failure = claims.failure();
         connection.rollback();
-        return *refusal;
+        return everyOne(failure);
+    }
+    QList<ClaimResult> results;
+    for (const ClaimRequest& request : requests) {
+        UnitClaim taken;
+        const std::optional<ClaimRefusal> refusal = claims.take(request, taken);
+        if (refusal && !refusal->valuesUsedUp) {
+            connection.rollback();
+            return everyOne(*refusal);
+        }
+        results << (refusal ? ClaimResult(*refusal) : ClaimResult(taken));
+    }
+    if (!claims.storeCounter()) {
+        const ClaimRefusal failure = claims.failure();
+        connection.rollback();
+        return everyOne(failure);
     }
     if (!connection.commit())
-        return ClaimRefusal{false, connection.errorText()};
-    return taken;
+        return everyOne({false, connection.errorText()});
+    return results;
 }
 
 } // namespace production_record

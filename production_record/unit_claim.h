@@ -5,6 +5,8 @@
 
 #include "record_connection.h"
 
+#include <QList>
+
 #include <optional>
 #include <variant>
 
@@ -31,7 +33,10 @@ struct ClaimRefusal {
     QString message;
 };
 
-std::variant<UnitClaim, ClaimRefusal> ClaimUnit(RecordConnection& connection,
-                                                const ClaimRequest& request);
+using ClaimResult = std::variant<UnitClaim, ClaimRefusal>;
+
+// The claims of several modules in one transaction, one result each in the same order; a
+// list that is used up refuses its module alone, a database failure every one of them.
+QList<ClaimResult> ClaimUnits(RecordConnection& connection, const QList<ClaimRequest>& requests);
 
 } // namespace production_record

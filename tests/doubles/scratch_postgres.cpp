@@ -64,9 +64,8 @@ bool ScratchPostgres::start() {
 }
 
 bool ScratchPostgres::restart() {
-    const QString options = QStringLiteral("-k %1 -p %2 -c listen_addresses='' -c fsync=off")
-                                .arg(m_dir.path())
-                                .arg(kPort);
+    const QString options =
+        QStringLiteral("-k %1 -p %2 -c listen_addresses=''").arg(m_dir.path()).arg(kPort);
     m_running = run(QStringLiteral("pg_ctl"),
                     {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")),
                      QStringLiteral("-l"), m_dir.filePath(QStringLiteral("server.log")),

@@ -121,7 +121,8 @@ void ProductionRecordTest::moduleKeepsItsNumberAndValuesRow() {
     RecordConnection connection(target);
     QCOMPARE(PrepareSchema(connection), std::nullopt);
     const auto claim = [&connection](const QString& address, bool values) {
-        return ClaimUnit(connection, {address, "bench-1", true, values ? "units.csv" : "", 2});
+        return ClaimUnits(connection, {{address, "bench-1", true, values ? "units.csv" : "", 2}})
+            .constFirst();
     };
     const auto taken = [](const std::variant<UnitClaim, ClaimRefusal>& claimed) {
         const UnitClaim& unit = std::get<UnitClaim>(claimed);
@@ -131,11 +132,14 @@ void ProductionRecordTest::moduleKeepsItsNumberAndValuesRow() {
     QCOMPARE(taken(claim("0012 6f 3a 0001", true)), std::pair(1, 1));
     QCOMPARE(taken(claim("0012 6f 3a 0002", true)), std::pair(2, 2));
     QCOMPARE(taken(claim("0012 6f 3a 0001", true)), std::pair(1, 1));
-    const auto usedUp = claim("0012 6f 3a 0003", true);
-    QVERIFY(std::get<ClaimRefusal>(usedUp).valuesUsedUp);
-    QVERIFY(std::get<ClaimRefusal>(usedUp).message.contains("units.csv"));
-    // The refused module took no number: the next one gets 3.
-    QCOMPARE(taken(claim("0012 6f 3a 0004", false)), std::pair(3, 0));
+    // In one transaction with a module that runs out of values, another takes its number.
+    const QList<ClaimResult> both =
+        ClaimUnits(connection, {{"0012 6f 3a 0003", "bench-2", true, "units.csv", 2},
+                                {"0012 6f 3a 0004", "bench-2", true, "", 0}});
+    QVERIFY(std::get<ClaimRefusal>(both[0]).valuesUsedUp);
+    QVERIFY(std::get<ClaimRefusal>(both[0]).message.contains("units.csv"));
+    QCOMPARE(taken(both[1]), std::pair(3, 0));
+    QCOMPARE(taken(claim("0012 6f 3a 0005", false)), std::pair(4, 0));
 }
 
 void ProductionRecordTest::newerLayoutIsRefusedAndLeftAlone() {
@@ -171,7 +175,7 @@ void ProductionRecordTest::spooledRowsReachTheRecordOnce() {
     QCOMPARE(spool.keep(target.key, written), std::nullopt);
     QCOMPARE(spool.keep(QStringLiteral("/another/record.db"), elsewhere), std::nullopt);
     // Already in the record once, as when the spool could not be rewritten after a replay.
-    QCOMPARE(InsertRow(connection, written), std::nullopt);
+    QCOMPARE(InsertRows(connection, {written}), std::nullopt);
 
     QCOMPARE(std::get<int>(spool.replay(connection)), 1);
     QCOMPARE(std::get<int>(spool.replay(connection)), 0);
