@@ -44,18 +44,6 @@ int Refuse(Console& console, const Invocation& invocation, const QString& messag
     return static_cast<int>(ExitStatus::Usage);
 }
 
-int RefuseRecord(Console& console, const Invocation& invocation, const QString& message) {
-    console.err << "cordelo-cli: " << message << "\nNothing was sent to any module.\n";
-    if (invocation.json) {
-        ModuleOutcome outcome;
-        outcome.port = invocation.ports.value(0);
-        outcome.status = ExitStatus::RecordFailed;
-        outcome.message = message;
-        PrintJson(console, OutcomeJson(outcome));
-    }
-    return static_cast<int>(ExitStatus::RecordFailed);
-}
-
 // The result on stdout, the failure on stderr; several profiles read at once are told
 // apart by a comment naming the port. With --json, stdout holds the objects alone.
 void PrintResult(Console& console, const Invocation& invocation, bool several,
@@ -183,13 +171,9 @@ int RunOnModules(const Invocation& invocation, Console& console) {
 
     RunRecord record;
     if (recording) {
-        if (const auto error = record.open(invocation, overlays.usesUnit(),
-                                           invocation.valuesPath.isEmpty() ? nullptr : &values))
-            return RefuseRecord(console, invocation, *error);
-        if (record.replayed() > 0)
-            console.err << "cordelo-cli: wrote " << record.replayed()
-                        << (record.replayed() == 1 ? " row" : " rows")
-                        << " kept from an earlier run to the record\n";
+        if (const auto refusal = record.open(invocation, overlays.usesUnit(),
+                                             invocation.valuesPath.isEmpty() ? nullptr : &values))
+            return Refuse(console, invocation, *refusal);
     }
 
     ProgressDisplay progress(console.err, console.showSteps, ports);
@@ -222,6 +206,13 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         threads.emplace_back(QThread::create([&, index, port] {
             std::optional<int> unit;
             ModuleJob job{invocation.verb, port, {}, invocation.verify, console.interrupted};
+            if (recording) {
+                job.beforeChange = [&record]() -> std::optional<Refusal> {
+                    if (const auto failure = record.ready())
+                        return Refusal{ExitStatus::RecordFailed, *failure};
+                    return std::nullopt;
+                };
+            }
             job.overlay = [&](const QString& deviceAddress)
                 -> std::variant<profile::ModuleSettings, Refusal> {
                 UnitValues filled{PortNumberOf(port), LastFourHexDigits(deviceAddress),
@@ -247,9 +238,9 @@ int RunOnModules(const Invocation& invocation, Console& console) {
                                    [&](const QString& step) { progress.show(index, step); });
             if (recording) {
                 const RunRecord::Kept kept = record.keep(invocation.verb, outcome, unit);
-                if (!kept.safe) {
+                if (!kept.safe && outcome.status != ExitStatus::RecordFailed) {
                     outcome.status = ExitStatus::RecordFailed;
-                    outcome.message = kept.warning;
+                    outcome.message += (outcome.message.isEmpty() ? "" : "; ") + kept.warning;
                 } else if (!kept.warning.isEmpty()) {
                     warn(port, kept.warning);
                 }
@@ -262,6 +253,11 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         thread->wait();
     trace.reset();
 
+    if (recording && record.replayed() > 0) {
+        console.err << "cordelo-cli: wrote " << record.replayed()
+                    << (record.replayed() == 1 ? " row" : " rows")
+                    << " kept from an earlier run to the record\n";
+    }
     int status = 0;
     for (const ModuleOutcome& outcome : outcomes) {
         if (progress.isLive())

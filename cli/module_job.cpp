@@ -33,6 +33,8 @@ public:
         if (stopped() || !checkModule() || stopped())
             return;
         if (job.verb == Verb::Reset) {
+            if (!mayChange(job))
+                return;
             m_step(QStringLiteral("resetting the module"));
             modComm::SendCommand(m_link, modProg::ComposeCommand(modProg::Command::Reset));
             return;
@@ -57,7 +59,8 @@ public:
             profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
         m_outcome.settings = current->module;
         m_outcome.sent = profile::SettingsFromWrite(wanted);
-        if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify || stopped())
+        if (!checkWritable(wanted) || !mayChange(job) || stopped() || !write(wanted) ||
+            !job.verify || stopped())
             return;
         m_step(QStringLiteral("verifying"));
         if (const std::optional<profile::Profile> after = query()) {
@@ -73,6 +76,11 @@ private:
         if (m_interrupted == nullptr || !m_interrupted->load())
             return false;
         return !fail(ExitStatus::Interrupted, QStringLiteral("interrupted"));
+    }
+
+    bool mayChange(const ModuleJob& job) {
+        const std::optional<Refusal> refusal = job.beforeChange ? job.beforeChange() : std::nullopt;
+        return !refusal || fail(refusal->status, refusal->message);
     }
 
     bool fail(ExitStatus status, const QString& message) {

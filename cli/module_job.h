@@ -72,6 +72,9 @@ struct ModuleJob {
     bool verify = true;
     // Set from outside to stop the job at its next step.
     const std::atomic<bool>* interrupted = nullptr;
+    // Asked before the first command that changes the module (the write or the reset):
+    // why it must not be sent, or nothing.
+    std::function<std::optional<Refusal>()> beforeChange = nullptr;
 };
 
 // Says what the job is doing now, such as "checking the module".

@@ -14,17 +14,12 @@ RecordWorker::~RecordWorker() {
     m_thread.join();
 }
 
-void RecordWorker::run(const std::function<void(production_record::RecordConnection&)>& job) {
-    std::promise<void> done;
+void RecordWorker::post(std::function<void(production_record::RecordConnection&)> job) {
     {
         std::lock_guard lock(m_mutex);
-        m_jobs.append([&](production_record::RecordConnection& connection) {
-            job(connection);
-            done.set_value();
-        });
+        m_jobs.append(std::move(job));
     }
     m_wake.notify_one();
-    done.get_future().wait();
 }
 
 production_record::ClaimResult RecordWorker::claim(const production_record::ClaimRequest& request) {

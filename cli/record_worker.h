@@ -26,8 +26,9 @@ public:
     RecordWorker(const RecordWorker&) = delete;
     RecordWorker& operator=(const RecordWorker&) = delete;
 
-    // Runs the job on the worker's thread with its connection, and waits for it.
-    void run(const std::function<void(production_record::RecordConnection&)>& job);
+    // Runs the job on the worker's thread with its connection, before the claims and rows
+    // handed in after it.
+    void post(std::function<void(production_record::RecordConnection&)> job);
     // From any thread; each waits for its own result.
     production_record::ClaimResult claim(const production_record::ClaimRequest& request);
     std::optional<QString> add(const production_record::RecordRow& row);

@@ -71,19 +71,23 @@ std::optional<QString> RunRecord::open(const Invocation& invocation, bool wantsU
     m_spool = std::make_unique<production_record::RecordSpool>(
         production_record::SpoolPath(invocation.logPath));
     m_worker = std::make_unique<RecordWorker>(*m_target);
-    std::optional<QString> refusal;
-    m_worker->run([&](production_record::RecordConnection& connection) {
-        refusal = production_record::PrepareSchema(connection);
-        if (refusal)
+    auto ready = std::make_shared<std::promise<std::optional<QString>>>();
+    m_ready = ready->get_future().share();
+    m_worker->post([this, ready](production_record::RecordConnection& connection) {
+        if (const auto refusal = production_record::PrepareSchema(connection)) {
+            ready->set_value(refusal);
             return;
+        }
         const auto replayed = m_spool->replay(connection);
-        if (const auto* error = std::get_if<QString>(&replayed))
-            refusal =
-                QStringLiteral("cannot write the rows kept in %1: %2").arg(m_spool->path(), *error);
-        else
-            m_replayed = std::get<int>(replayed);
+        if (const auto* error = std::get_if<QString>(&replayed)) {
+            ready->set_value(QStringLiteral("cannot write the rows kept in %1: %2")
+                                 .arg(m_spool->path(), *error));
+            return;
+        }
+        m_replayed = std::get<int>(replayed);
+        ready->set_value(std::nullopt);
     });
-    return refusal;
+    return std::nullopt;
 }
 
 std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(const QString& deviceAddress) {
@@ -91,6 +95,8 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(const QStri
         return Refusal{ExitStatus::Usage,
                        QStringLiteral("the module reported no device address to keep its unit "
                                       "number and values by")};
+    if (const auto failure = ready())
+        return Refusal{ExitStatus::RecordFailed, *failure};
     production_record::ClaimRequest request;
     request.deviceAddress = deviceAddress;
     request.bench = m_bench;
@@ -107,6 +113,9 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(const QStri
 }
 
 RunRecord::Kept RunRecord::keep(Verb verb, const ModuleOutcome& outcome, std::optional<int> unit) {
+    // A record that could not be made ready refused the run: nothing to keep for it.
+    if (const auto failure = ready())
+        return {false, *failure};
     const production_record::RecordRow row = RowOfOutcome(verb, outcome, m_bench, unit);
     const std::optional<QString> error = m_worker->add(row);
     if (!error)

@@ -1,6 +1,6 @@
 // The production record as one run of read, write or reset uses it: opened and brought up
-// to date before any port, a unit number and values row claimed for each module before its
-// first write command, and one row for each module once it is done.
+// to date while the modules are checked and read, a unit number and values row claimed for
+// each module before its first write command, and one row for each module once it is done.
 #pragma once
 
 #include "module_job.h"
@@ -12,6 +12,8 @@
 #include "production_record/record_spool.h"
 #include "production_record/unit_claim.h"
 
+#include <atomic>
+#include <future>
 #include <memory>
 #include <optional>
 #include <variant>
@@ -20,13 +22,16 @@ namespace cli {
 
 class RunRecord {
 public:
-    // Opens the record, prepares its tables and writes the rows the spool kept for it; why
-    // the run cannot use it, or nothing. `values` may be null; it must outlive the run.
+    // Checks TARGET and starts opening the record, preparing its tables and writing the
+    // rows the spool kept for it; why TARGET is refused, or nothing. `values` may be null;
+    // it must outlive the run.
     std::optional<QString> open(const Invocation& invocation, bool wantsUnit,
                                 const ValuesList* values);
-    // How many kept rows open() wrote to the record.
+    // Waits until the record is ready: why it cannot be used, or nothing. Every module asks
+    // before its first command that changes it.
+    std::optional<QString> ready() const { return m_ready.get(); }
+    // How many kept rows were written to the record once it was ready.
     int replayed() const { return m_replayed; }
-    const production_record::RecordTarget& target() const { return *m_target; }
     // True when each module needs a number or a values row before it is written.
     bool claims() const { return m_wantsUnit || m_values != nullptr; }
 
@@ -48,7 +53,8 @@ private:
     const ValuesList* m_values = nullptr;
     std::unique_ptr<production_record::RecordSpool> m_spool;
     std::unique_ptr<RecordWorker> m_worker;
-    int m_replayed = 0;
+    std::atomic<int> m_replayed{0};
+    std::shared_future<std::optional<QString>> m_ready;
 };
 
 // The module's row as the record stores it.
