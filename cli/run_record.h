@@ -52,9 +52,10 @@ private:
     bool m_wantsUnit = false;
     const ValuesList* m_values = nullptr;
     std::unique_ptr<production_record::RecordSpool> m_spool;
-    std::unique_ptr<RecordWorker> m_worker;
     std::atomic<int> m_replayed{0};
     std::shared_future<std::optional<QString>> m_ready;
+    // Last, so that its thread ends before what its jobs use.
+    std::unique_ptr<RecordWorker> m_worker;
 };
 
 // The module's row as the record stores it.
