@@ -3,19 +3,22 @@
 # installer with a Start-menu entry, the program icon and an uninstaller.
 
 # At install time Qt's deployment (windeployqt) copies the Qt DLLs, platforms/qwindows.dll, the
-# style plugin and, for MinGW, the compiler's runtime DLLs next to the program.
-if(Qt6_VERSION VERSION_LESS 6.5)
-  qt_generate_deploy_app_script(TARGET cordelo-setup FILENAME_VARIABLE cordelo_deploy_script)
-else()
-  set(cordelo_runtime_option)
-  if(MSVC)
-    # InstallRequiredSystemLibraries below puts MSVC's runtime DLLs beside the program instead.
-    set(cordelo_runtime_option NO_COMPILER_RUNTIME)
+# style plugin and, for MinGW, the compiler's runtime DLLs next to the program; for cordelo-cli
+# also Qt SQL and its database drivers, which the window does not load.
+foreach(program cordelo-setup cordelo-cli)
+  if(Qt6_VERSION VERSION_LESS 6.5)
+    qt_generate_deploy_app_script(TARGET ${program} FILENAME_VARIABLE cordelo_deploy_script)
+  else()
+    set(cordelo_runtime_option)
+    if(MSVC)
+      # InstallRequiredSystemLibraries below puts MSVC's runtime DLLs beside the program instead.
+      set(cordelo_runtime_option NO_COMPILER_RUNTIME)
+    endif()
+    qt_generate_deploy_app_script(TARGET ${program} OUTPUT_SCRIPT cordelo_deploy_script
+      NO_TRANSLATIONS ${cordelo_runtime_option})
   endif()
-  qt_generate_deploy_app_script(TARGET cordelo-setup OUTPUT_SCRIPT cordelo_deploy_script
-    NO_TRANSLATIONS ${cordelo_runtime_option})
-endif()
-install(SCRIPT ${cordelo_deploy_script})
+  install(SCRIPT ${cordelo_deploy_script})
+endforeach()
 
 if(MSVC)
   set(CMAKE_INSTALL_SYSTEM_RUNTIME_DESTINATION ${CMAKE_INSTALL_BINDIR})

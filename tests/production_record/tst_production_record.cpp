@@ -63,14 +63,13 @@ void ProductionRecordTest::databases() {
 RecordTarget ProductionRecordTest::freshTarget() {
     QFETCH(bool, postgres);
     const QString name = QStringLiteral("record%1").arg(++m_databases);
-    QString text = m_dir.filePath(name + QStringLiteral(".db"));
+    if (!postgres)
+        return std::get<RecordTarget>(ParseRecordTarget(m_dir.filePath(name + ".db")));
 #ifdef CORDELO_SCRATCH_POSTGRES
-    if (postgres && (!m_serverRuns || !m_server.createDatabase(name)))
-        return {};
-    if (postgres)
-        text = m_server.url(name);
+    if (m_serverRuns && m_server.createDatabase(name))
+        return std::get<RecordTarget>(ParseRecordTarget(m_server.url(name)));
 #endif
-    return std::get<RecordTarget>(ParseRecordTarget(text));
+    return {};
 }
 
 void ProductionRecordTest::targetsAreParsed_data() {
