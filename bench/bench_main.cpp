@@ -4,8 +4,13 @@
 #include "cli_timings.h"
 #include "instruction_count.h"
 #include "reader_throughput.h"
+#include "record_cost.h"
 #include "startup_cost.h"
 #include "workflow_timings.h"
+
+#ifdef CORDELO_SCRATCH_POSTGRES
+#include "scratch_postgres.h"
+#endif
 
 #include <QApplication>
 #include <QDir>
@@ -24,6 +29,8 @@ constexpr int kReaderRuns = 5;
 constexpr int kScaleModules = 8;
 constexpr int kScaleRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
+constexpr int kRecordRows = 2000;
+constexpr int kRecordRuns = 9;
 // One character at 9600 baud: a start bit, eight data bits and a stop bit.
 constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
@@ -115,6 +122,52 @@ void ReportCliScale(const QString& directory) {
     Row("cordelo-cli processor time, 8 modules against one", Ms(allCpu),
         QStringLiteral("one module %1").arg(Ms(oneCpu)), growth, "<= 8 (linear)",
         growth <= kScaleModules);
+}
+
+// Rows per second into a record, and what the record adds to a write to 8 modules, each of
+// which takes a unit number and leaves a row.
+void ReportRecord(const char* database, const QString& directory,
+                  const std::function<QString(int)>& fresh) {
+    const std::optional<double> rate = bench::MeasureRowsPerSecond(fresh(-1), kRecordRows);
+    Row(qPrintable(QStringLiteral("Record rows added one at a time, %1").arg(database)),
+        rate ? QStringLiteral("%1 rows/s").arg(*rate, 0, 'f', 0)
+             : QStringLiteral("could not be measured"),
+        QStringLiteral("%1 rows").arg(kRecordRows), 1.0, "stated", rate.has_value());
+    const bench::RecordCostRuns cost =
+        bench::MeasureRecordCost(directory, kScaleModules, kRecordRuns, fresh);
+    if (cost.with.empty() || cost.without.empty()) {
+        std::printf("| cordelo-cli write with --record, %s | could not be measured | | | | "
+                    "MISSED |\n",
+                    database);
+        return;
+    }
+    const Milliseconds with = Median(cost.with);
+    const Milliseconds without = Median(cost.without);
+    Row(qPrintable(QStringLiteral("cordelo-cli write, verified, to 8 modules with --record "
+                                  "and {unit}, %1 (process start to end)")
+                       .arg(database)),
+        QStringLiteral("median %1 of %2 runs").arg(Ms(with)).arg(cost.with.size()),
+        QStringLiteral("without the record %1").arg(Ms(without)), with / without, "<= 1.05",
+        with / without <= 1.05);
+}
+
+void ReportRecords(const QString& directory) {
+    QTemporaryDir files;
+    ReportRecord("SQLite file", directory, [&files](int run) {
+        return files.filePath(QStringLiteral("record%1.db").arg(run + 1));
+    });
+#ifdef CORDELO_SCRATCH_POSTGRES
+    doubles::ScratchPostgres server;
+    if (!server.start()) {
+        std::printf("| PostgreSQL record | no server: %s | | | | MISSED |\n",
+                    qPrintable(server.errorText()));
+        return;
+    }
+    ReportRecord("PostgreSQL, local socket", directory, [&server](int run) {
+        const QString name = QStringLiteral("record%1").arg(run + 1);
+        return server.createDatabase(name) ? server.url(name) : QString();
+    });
+#endif
 }
 
 void ReportIdleCpu() {
@@ -242,6 +295,8 @@ int main(int argc, char** argv) {
     }
     if (wanted("scale"))
         ReportCliScale(QCoreApplication::applicationDirPath());
+    if (wanted("record"))
+        ReportRecords(QCoreApplication::applicationDirPath());
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;

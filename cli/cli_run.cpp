@@ -7,6 +7,9 @@
 #include "port_listing.h"
 #include "production_log.h"
 #include "progress_display.h"
+#include "record_command.h"
+#include "run_record.h"
+#include "values_list.h"
 
 #include "platform/qt_pacing.h"
 #include "platform/serial_trace.h"
@@ -147,6 +150,17 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         return Refuse(console, invocation, *refusal);
     if (const auto refusal = overlays.checkBeforeAnyPort(invocation.first))
         return Refuse(console, invocation, *refusal);
+    const bool recording = !invocation.recordTarget.isEmpty();
+    if (overlays.usesUnit() && !recording) {
+        return Refuse(console, invocation,
+                      QStringLiteral("{unit} needs --record: unit numbers come from the "
+                                     "production record's counter"));
+    }
+    ValuesList values;
+    if (!invocation.valuesPath.isEmpty()) {
+        if (const auto refusal = values.load(invocation.valuesPath))
+            return Refuse(console, invocation, *refusal);
+    }
 
     platform::QtPacing clock;
     QFile traceFile;
@@ -165,6 +179,13 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         return Refuse(console, invocation,
                       QStringLiteral("cannot append to the log %1: %2")
                           .arg(invocation.logPath, log.errorString()));
+    }
+
+    RunRecord record;
+    if (recording) {
+        if (const auto refusal = record.open(invocation, overlays.usesUnit(),
+                                             invocation.valuesPath.isEmpty() ? nullptr : &values))
+            return Refuse(console, invocation, *refusal);
     }
 
     ProgressDisplay progress(console.err, console.showSteps, ports, console.columns);
@@ -195,27 +216,65 @@ int RunOnModules(const Invocation& invocation, Console& console) {
             PrintResult(console, invocation, ports.size() > 1, outcome);
     };
 
+    // What the record could not keep, told once the module is done.
+    const auto warn = [&](const QString& port, const QString& warning) {
+        std::lock_guard lock(outputMutex);
+        console.err << "cordelo-cli: " << port << ": " << warning << '\n' << Qt::flush;
+    };
+
     // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
     std::vector<std::unique_ptr<QThread>> threads;
     for (int index = 0; index < ports.size(); ++index) {
         const QString port = ports[index];
-        const UnitValues unit{PortNumberOf(port), {}, invocation.first + index};
-        ModuleJob job{invocation.verb,
-                      port,
-                      {},
-                      invocation.verify,
-                      console.interrupted,
-                      console.tree,
-                      SimulatedModuleFor(invocation)};
-        job.overlay = [&overlays, unit](const QString& deviceAddress) {
-            UnitValues filled = unit;
-            filled.addr4 = LastFourHexDigits(deviceAddress);
-            return overlays.forUnit(filled);
-        };
-        threads.emplace_back(QThread::create([&, index, job] {
-            outcomes[index] = RunModuleJob(
-                job, trace.get(), [&](const QString& step) { progress.show(index, step); });
-            finish(index, outcomes[index]);
+        threads.emplace_back(QThread::create([&, index, port] {
+            std::optional<int> unit;
+            ModuleJob job{invocation.verb,
+                          port,
+                          {},
+                          invocation.verify,
+                          console.interrupted,
+                          console.tree,
+                          SimulatedModuleFor(invocation)};
+            if (recording) {
+                job.beforeChange = [&record]() -> std::optional<Refusal> {
+                    if (const auto failure = record.ready())
+                        return Refusal{ExitStatus::RecordFailed, *failure};
+                    return std::nullopt;
+                };
+            }
+            job.overlay = [&](const QString& deviceAddress)
+                -> std::variant<profile::ModuleSettings, Refusal> {
+                UnitValues filled{PortNumberOf(port), LastFourHexDigits(deviceAddress),
+                                  invocation.first + index};
+                profile::ModuleSettings valuesRow;
+                if (recording && record.claims()) {
+                    const auto claimed = record.claim(deviceAddress);
+                    if (const auto* refusal = std::get_if<Refusal>(&claimed))
+                        return *refusal;
+                    const auto& taken = std::get<production_record::UnitClaim>(claimed);
+                    unit = taken.unit;
+                    filled.unit = taken.unit.value_or(0);
+                    if (taken.valuesRow)
+                        valuesRow = values.row(*taken.valuesRow);
+                }
+                const auto overlay = overlays.forUnit(filled, valuesRow);
+                if (const auto* refusal = std::get_if<QString>(&overlay))
+                    return Refusal{ExitStatus::Usage, *refusal};
+                return std::get<profile::ModuleSettings>(overlay);
+            };
+            ModuleOutcome& outcome = outcomes[index];
+            outcome = RunModuleJob(job, trace.get(),
+                                   [&](const QString& step) { progress.show(index, step); });
+            if (recording) {
+                const RunRecord::Kept kept = record.keep(invocation.verb, outcome, unit);
+                if (!kept.safe && outcome.status != ExitStatus::RecordFailed) {
+                    outcome.status = ExitStatus::RecordFailed;
+                    outcome.message += (outcome.message.isEmpty() ? "" : "; ") + kept.warning;
+                } else if (!kept.warning.isEmpty()) {
+                    warn(port, kept.warning);
+                }
+            }
+            finish(index, outcome);
         }));
         threads.back()->start();
     }
@@ -223,6 +282,11 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         thread->wait();
     trace.reset();
 
+    if (recording && record.replayed() > 0) {
+        console.err << "cordelo-cli: wrote " << record.replayed()
+                    << (record.replayed() == 1 ? " row" : " rows")
+                    << " kept from an earlier run to the record\n";
+    }
     int status = 0;
     int answered = 0;
     for (const ModuleOutcome& outcome : outcomes) {
@@ -260,6 +324,8 @@ int RunCli(const QStringList& arguments, Console& console) {
     }
     if (parsed.invocation->verb == Verb::Ports)
         return RunPorts(*parsed.invocation, console);
+    if (parsed.invocation->verb == Verb::Record)
+        return RunRecordListing(*parsed.invocation, console);
     return RunOnModules(*parsed.invocation, console);
 }
 

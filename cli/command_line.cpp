@@ -1,9 +1,12 @@
 #include "command_line.h"
 
+#include "exit_status.h"
+
 #include "platform/port_discovery.h"
 
 #include <QCommandLineParser>
 #include <QRegularExpression>
+#include <QSysInfo>
 
 namespace cli {
 namespace {
@@ -20,16 +23,17 @@ const VerbRule kVerbs[] = {
     {QStringLiteral("read"),
      Verb::Read,
      true,
-     {"port", "all", "expect", "json", "trace", "log", "virtual-module"}},
+     {"port", "all", "expect", "json", "trace", "log", "record", "bench", "virtual-module"}},
     {QStringLiteral("write"),
      Verb::Write,
      true,
-     {"port", "all", "expect", "set", "first", "no-verify", "json", "trace", "log",
-      "virtual-module"}},
+     {"port", "all", "expect", "set", "first", "no-verify", "json", "trace", "log", "record",
+      "bench", "values", "virtual-module"}},
     {QStringLiteral("reset"),
      Verb::Reset,
      true,
-     {"port", "all", "expect", "json", "trace", "log", "virtual-module"}},
+     {"port", "all", "expect", "json", "trace", "log", "record", "bench", "virtual-module"}},
+    {QStringLiteral("record"), Verb::Record, false, {"since", "address", "result", "json", "csv"}},
 };
 
 // The longest {n} a PIN can hold; it also keeps {n} of the last module far from the
@@ -65,6 +69,23 @@ std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error
     return ports;
 }
 
+// A date (midnight UTC) or a date and time, UTC unless the text gives its offset.
+QDateTime ParseSince(const QString& text) {
+    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
+    if (!time.isValid())
+        time = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0), Qt::UTC);
+    if (time.isValid() && time.timeSpec() == Qt::LocalTime)
+        time.setTimeSpec(Qt::UTC);
+    return time;
+}
+
+const QStringList kResultNames = {
+    ResultName(ExitStatus::Done),        ResultName(ExitStatus::Usage),
+    ResultName(ExitStatus::OpenFailed),  ResultName(ExitStatus::NoReply),
+    ResultName(ExitStatus::BadFirmware), ResultName(ExitStatus::NotAcknowledged),
+    ResultName(ExitStatus::Mismatch),    ResultName(ExitStatus::RecordFailed),
+    ResultName(ExitStatus::Interrupted)};
+
 } // namespace
 
 QString UsageText() {
@@ -72,12 +93,15 @@ QString UsageText() {
         "Usage:\n"
         "  cordelo-cli ports   [--probe] [--json]\n"
         "  cordelo-cli read    (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
-        "                      [--log FILE]\n"
+        "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
         "  cordelo-cli write   (--port PORT... | --all [--expect N]) [PROFILE]\n"
         "                      [--set KEY=VALUE]... [--first N] [--no-verify] [--json]\n"
         "                      [--trace FILE] [--log FILE]\n"
+        "                      [--record TARGET [--bench NAME] [--values FILE.csv]]\n"
         "  cordelo-cli reset   (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
-        "                      [--log FILE]\n"
+        "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
+        "  cordelo-cli record  TARGET [--since TIME] [--address ADDR] [--result RESULT]\n"
+        "                      [--json | --csv]\n"
         "\n"
         "Reads, writes and resets a Cordelo serial-to-Bluetooth adapter module from\n"
         "scripts, with the same serial link and module code as Cordelo Setup.\n"
@@ -94,6 +118,8 @@ QString UsageText() {
         "          every written setting. Nothing is sent when the profile or a --set is\n"
         "          invalid:  cordelo-cli write --port COM2 unit.ini\n"
         "  reset   Check the module and send it the reset command.\n"
+        "  record  List what the production record TARGET holds, one row per module and\n"
+        "          command: for people, or with --json or --csv for scripts and spreadsheets.\n"
         "\n"
         "Several --port, or --all (every port that `ports` lists), work on all those\n"
         "modules at the same time; the exit status is the highest of theirs.\n"
@@ -110,7 +136,8 @@ QString UsageText() {
         "                    stop_bits parity role address discoverable. A value (and a\n"
         "                    profile value) may hold {com} (the COM number), {addr4} (the\n"
         "                    last four hex digits of the module's own address) and {n}\n"
-        "                    (counting the modules in COM-number order from --first).\n"
+        "                    (counting the modules in COM-number order from --first),\n"
+        "                    and with --record {unit} (the module's unit number).\n"
         "  --first N         The {n} of the first module, 0 to 99999999; 1 unless given.\n"
         "  --no-verify       Skip the query that checks what the module took.\n"
         "  --json            One JSON object per module on stdout, with port, device,\n"
@@ -122,6 +149,18 @@ QString UsageText() {
         "  --log FILE        Append one CSV line per module: time, port, device, device\n"
         "                    address, firmware, result, exit, settings written, and the\n"
         "                    keys that failed or differ.\n"
+        "  --record TARGET   Keep one row per module in the production record: an SQLite\n"
+        "                    file (made on first use) or postgresql://user@host:port/db\n"
+        "                    (password from PGPASSFILE or ~/.pgpass). {unit} takes the\n"
+        "                    record's next unit number; a module already in it keeps its own.\n"
+        "  --bench NAME      The bench in the record; the host name unless given.\n"
+        "  --values FILE     A CSV list of per-unit values: a header of [Module] keys, one\n"
+        "                    row per unit. Each new module takes the next row no module has\n"
+        "                    taken, and keeps it; when the list is used up, status 1.\n"
+        "  --since TIME      (record) Rows from this UTC date or time on (2026-12-01).\n"
+        "  --address ADDR    (record) Rows of the module with this device address.\n"
+        "  --result RESULT   (record) Rows with this result, such as ok or mismatch.\n"
+        "  --csv             (record) A CSV table with a header line.\n"
         "  --probe           (ports) Ask each port whether a module answers.\n"
         "  --virtual-module  Talk to a module simulated inside the program, on COM1,\n"
         "                    instead of serial ports: to try it without an adapter.\n"
@@ -138,6 +177,7 @@ QString UsageText() {
         "  4  unsupported firmware\n"
         "  5  a setting was not acknowledged (nothing after it was sent)\n"
         "  6  verification found a setting that differs\n"
+        "  7  the production record could not be used (no module was written or reset)\n"
         "  130  interrupted (Ctrl-C) before it finished\n");
 }
 
@@ -158,8 +198,16 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
     const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N"));
     const QCommandLineOption simulated(QStringLiteral("virtual-module"), {});
-    parser.addOptions({help, version, port, set, noVerify, json, trace, probe, all, first, log,
-                       expect, simulated});
+    const QCommandLineOption record(QStringLiteral("record"), {}, QStringLiteral("TARGET"));
+    const QCommandLineOption bench(QStringLiteral("bench"), {}, QStringLiteral("NAME"));
+    const QCommandLineOption values(QStringLiteral("values"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("TIME"));
+    const QCommandLineOption address(QStringLiteral("address"), {}, QStringLiteral("ADDR"));
+    const QCommandLineOption result(QStringLiteral("result"), {}, QStringLiteral("RESULT"));
+    const QCommandLineOption csv(QStringLiteral("csv"), {});
+    parser.addOptions({help,  version, port,  set,     noVerify, json,      trace,
+                       probe, all,     first, log,     expect,   simulated, record,
+                       bench, values,  since, address, result,   csv});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -195,11 +243,17 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("%1 needs --port or --all, not both").arg(verbName);
         return parsed;
     }
-    if (positional.size() > (rule->verb == Verb::Write ? 1 : 0)) {
+    const bool listing = rule->verb == Verb::Record;
+    if (listing && positional.isEmpty()) {
+        parsed.error = QStringLiteral("record needs the TARGET to list");
+        return parsed;
+    }
+    if (positional.size() > (rule->verb == Verb::Write || listing ? 1 : 0)) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once : {trace, log, first, expect}) {
+    for (const QCommandLineOption& once :
+         {trace, log, first, expect, record, bench, values, since, address, result}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -221,13 +275,44 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
 
+    for (const QCommandLineOption& needsRecord : {bench, values}) {
+        if (parser.isSet(needsRecord) && !parser.isSet(record)) {
+            parsed.error = QStringLiteral("--%1 needs --record: the record is where each "
+                                          "module's values row and bench are kept")
+                               .arg(needsRecord.names().constFirst());
+            return parsed;
+        }
+    }
+    if (parser.isSet(json) && parser.isSet(csv)) {
+        parsed.error = QStringLiteral("give --json or --csv, not both");
+        return parsed;
+    }
+    const QDateTime sinceTime = ParseSince(parser.value(since));
+    if (parser.isSet(since) && !sinceTime.isValid()) {
+        parsed.error = QStringLiteral("--since needs a date or a date and time such as "
+                                      "2026-12-01 or 2026-12-01T08:00:00Z");
+        return parsed;
+    }
+    if (parser.isSet(result) && !kResultNames.contains(parser.value(result))) {
+        parsed.error =
+            QStringLiteral("--result needs one of %1").arg(kResultNames.join(QStringLiteral(", ")));
+        return parsed;
+    }
+
     Invocation invocation;
     invocation.verb = rule->verb;
+    invocation.recordTarget = listing ? positional.value(0) : parser.value(record);
+    invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
+    invocation.valuesPath = parser.value(values);
+    invocation.since = sinceTime;
+    invocation.address = parser.value(address);
+    invocation.result = parser.value(result);
+    invocation.csv = parser.isSet(csv);
     invocation.all = parser.isSet(all);
     invocation.expect = expected;
     invocation.first = firstNumber;
     invocation.logPath = parser.value(log);
-    invocation.profilePath = positional.value(0);
+    invocation.profilePath = listing ? QString() : positional.value(0);
     invocation.sets = parser.values(set);
     invocation.probe = parser.isSet(probe);
     invocation.json = parser.isSet(json);

@@ -2,6 +2,7 @@
 // port and no file.
 #pragma once
 
+#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -9,7 +10,7 @@
 
 namespace cli {
 
-enum class Verb { Ports, Read, Write, Reset };
+enum class Verb { Ports, Read, Write, Reset, Record };
 
 struct Invocation {
     Verb verb = Verb::Ports;
@@ -30,6 +31,16 @@ struct Invocation {
     QString tracePath;
     // Talk to the module simulated inside the program, on COM1, instead of serial ports.
     bool simulatedModule = false;
+    // --record TARGET on read, write and reset; the TARGET of `record`.
+    QString recordTarget;
+    // The bench as the record names it; the host name unless --bench is given.
+    QString bench;
+    QString valuesPath;
+    // `record`: what to list, and how.
+    QDateTime since;
+    QString address;
+    QString result;
+    bool csv = false;
 };
 
 struct ParsedCommandLine {

@@ -18,6 +18,8 @@ QString ResultName(ExitStatus status) {
         return QStringLiteral("not_acknowledged");
     case ExitStatus::Mismatch:
         return QStringLiteral("mismatch");
+    case ExitStatus::RecordFailed:
+        return QStringLiteral("record_failed");
     case ExitStatus::Interrupted:
         return QStringLiteral("interrupted");
     }

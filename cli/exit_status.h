@@ -13,12 +13,15 @@ enum class ExitStatus {
     BadFirmware = 4,
     NotAcknowledged = 5,
     Mismatch = 6,
+    // The production record could not be opened, read or written; no module was written
+    // after it failed.
+    RecordFailed = 7,
     // Stopped by Ctrl-C before it finished; the shell's status for a SIGINT.
     Interrupted = 130,
 };
 
 // "ok", "usage", "open_failed", "no_reply", "bad_firmware", "not_acknowledged", "mismatch",
-// "interrupted".
+// "record_failed", "interrupted".
 QString ResultName(ExitStatus status);
 
 } // namespace cli

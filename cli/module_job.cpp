@@ -34,6 +34,8 @@ public:
         if (stopped() || !checkModule())
             return;
         if (job.verb == Verb::Reset) {
+            if (!mayChange(job))
+                return;
             m_step(QStringLiteral("resetting the module"));
             modComm::SendCommand(m_link, modProg::ComposeCommand(modProg::Command::Reset));
             return;
@@ -43,20 +45,22 @@ public:
         if (!current)
             return;
         m_outcome.deviceAddress = current->device.address;
+        m_outcome.before = current->module;
         if (job.verb == Verb::Read) {
             m_outcome.settings = current->module;
             return;
         }
         const auto overlay =
             job.overlay ? job.overlay(current->device.address) : profile::ModuleSettings{};
-        if (const auto* refusal = std::get_if<QString>(&overlay)) {
-            fail(ExitStatus::Usage, *refusal);
+        if (const auto* refusal = std::get_if<Refusal>(&overlay)) {
+            fail(refusal->status, refusal->message);
             return;
         }
         const modProg::SettingsToWrite wanted = profile::LayOver(
             profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
         m_outcome.settings = current->module;
-        if (!checkWritable(wanted) || stopped() || !write(wanted) || !job.verify)
+        m_outcome.sent = profile::SettingsFromWrite(wanted);
+        if (!checkWritable(wanted) || !mayChange(job) || stopped() || !write(wanted) || !job.verify)
             return;
         // The write is complete: Ctrl-C from here on only skips the check of it.
         if (m_interrupted != nullptr && m_interrupted->load()) {
@@ -65,6 +69,7 @@ public:
         }
         m_step(QStringLiteral("verifying"));
         if (const std::optional<profile::Profile> after = query()) {
+            m_outcome.found = after->module;
             m_outcome.settings = after->module;
             compare(profile::SettingsFromWrite(wanted), after->module);
         } else if (m_outcome.status == ExitStatus::Interrupted) {
@@ -79,6 +84,11 @@ private:
         if (m_interrupted == nullptr || !m_interrupted->load())
             return false;
         return !fail(ExitStatus::Interrupted, QStringLiteral("interrupted"));
+    }
+
+    bool mayChange(const ModuleJob& job) {
+        const std::optional<Refusal> refusal = job.beforeChange ? job.beforeChange() : std::nullopt;
+        return !refusal || fail(refusal->status, refusal->message);
     }
 
     bool fail(ExitStatus status, const QString& message) {

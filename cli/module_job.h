@@ -41,6 +41,11 @@ struct ModuleOutcome {
     // What the module holds as last read from it (for a write, by the verifying query
     // when there was one); absent when it was never read.
     std::optional<profile::ModuleSettings> settings;
+    // What the module held before the command, what a write meant to send, and what the
+    // query after the write found.
+    std::optional<profile::ModuleSettings> before;
+    std::optional<profile::ModuleSettings> sent;
+    std::optional<profile::ModuleSettings> found;
     QString deviceAddress;
     QString firmware;
     // The [Module] key of the command that was not acknowledged.
@@ -55,10 +60,16 @@ struct ModuleOutcome {
     double seconds = 0;
 };
 
+// Why a module is not written, decided before its first write command.
+struct Refusal {
+    ExitStatus status = ExitStatus::Usage;
+    QString message;
+};
+
 // What a write lays over the module's own settings, made once the module's device
 // address is known; or why the values are refused for this module.
 using OverlayFor =
-    std::function<std::variant<profile::ModuleSettings, QString>(const QString& deviceAddress)>;
+    std::function<std::variant<profile::ModuleSettings, Refusal>(const QString& deviceAddress)>;
 
 struct ModuleJob {
     Verb verb = Verb::Read;
@@ -71,6 +82,9 @@ struct ModuleJob {
     platform::PortTree tree{};
     // When set, the job talks to this simulated module instead of a serial port.
     virtual_module::SimulatedModule* simulated = nullptr;
+    // Asked before the first command that changes the module (the write or the reset):
+    // why it must not be sent, or nothing.
+    std::function<std::optional<Refusal>()> beforeChange = nullptr;
 };
 
 // Says what the job is doing now, such as "checking the module".

@@ -65,6 +65,7 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
     case Verb::Reset:
         return QStringLiteral("%1: reset sent\n").arg(outcome.port);
     case Verb::Ports:
+    case Verb::Record:
         break;
     }
     return {};

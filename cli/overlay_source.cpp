@@ -15,7 +15,7 @@ std::optional<QString> OverlaySource::load(const QString& profilePath, const QSt
 }
 
 std::variant<profile::ModuleSettings, QString>
-OverlaySource::forUnit(const UnitValues& unit) const {
+OverlaySource::forUnit(const UnitValues& unit, const profile::ModuleSettings& valuesRow) const {
     profile::ModuleSettings overlay;
     if (m_profileText) {
         if (const auto missing = PlaceholderWithoutValue(*m_profileText, unit))
@@ -24,6 +24,10 @@ OverlaySource::forUnit(const UnitValues& unit) const {
         if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
             return m_profilePath + QStringLiteral(": ") + profile::DescribeProfileError(*error);
         overlay = std::get<profile::Profile>(parsed).module;
+    }
+    for (const QString& key : profile::kModuleKeys) {
+        if (const auto text = profile::ModuleKeyText(valuesRow, key))
+            profile::SetModuleKey(overlay, key, *text);
     }
     for (const QString& set : m_sets) {
         const qsizetype equals = set.indexOf(QLatin1Char('='));
@@ -39,10 +43,15 @@ OverlaySource::forUnit(const UnitValues& unit) const {
 }
 
 std::optional<QString> OverlaySource::checkBeforeAnyPort(int first) const {
-    const auto overlay = forUnit({1, QStringLiteral("0000"), first});
+    const auto overlay = forUnit({1, QStringLiteral("0000"), first, 1});
     if (const auto* refusal = std::get_if<QString>(&overlay))
         return *refusal;
     return std::nullopt;
+}
+
+bool OverlaySource::usesUnit() const {
+    return m_profileText.value_or(QString()).contains(kUnitPlaceholder) ||
+           m_sets.join(QLatin1Char('\n')).contains(kUnitPlaceholder);
 }
 
 } // namespace cli

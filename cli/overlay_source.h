@@ -19,8 +19,13 @@ public:
     // Reads the profile (when a path is given); why it cannot, otherwise nothing.
     std::optional<QString> load(const QString& profilePath, const QStringList& sets);
 
-    // The overlay for one module, or why its values are refused.
-    std::variant<profile::ModuleSettings, QString> forUnit(const UnitValues& unit) const;
+    // The overlay for one module, with its row of a values list laid between the profile
+    // and the --set values; or why its values are refused.
+    std::variant<profile::ModuleSettings, QString>
+    forUnit(const UnitValues& unit, const profile::ModuleSettings& valuesRow = {}) const;
+
+    // True when a value holds {unit}, which only the record can fill.
+    bool usesUnit() const;
 
     // The shortest filling any module can get: what fails with it fails for every
     // module, and is refused before a port is opened.

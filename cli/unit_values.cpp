@@ -7,6 +7,7 @@ QString FillPlaceholders(const QString& text, const UnitValues& unit) {
     filled.replace(QLatin1String("{com}"), QString::number(unit.com));
     filled.replace(QLatin1String("{addr4}"), unit.addr4);
     filled.replace(QLatin1String("{n}"), QString::number(unit.n));
+    filled.replace(kUnitPlaceholder, unit.unit > 0 ? QString::number(unit.unit) : QString());
     return filled;
 }
 

@@ -1,5 +1,6 @@
 // Placeholders that give each module of a run its own values: {com} its COM number,
-// {addr4} the last four hex digits of its own device address, {n} its place in the run.
+// {addr4} the last four hex digits of its own device address, {n} its place in the run,
+// {unit} its number in the production record.
 #pragma once
 
 #include <QString>
@@ -13,7 +14,11 @@ struct UnitValues {
     int com = 0;
     QString addr4;
     int n = 1;
+    // 0 until the record has given one.
+    int unit = 0;
 };
+
+inline const QString kUnitPlaceholder = QStringLiteral("{unit}");
 
 // The text with every placeholder filled; any other text, braces included, stays.
 QString FillPlaceholders(const QString& text, const UnitValues& unit);

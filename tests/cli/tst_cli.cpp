@@ -233,6 +233,8 @@ void CliTest::refusedInputSendsNothing_data() {
     QTest::newRow("Latin-1 in a comment")
         << QByteArray("; caf\xe9\n[Module]\n") << QStringList() << "line 1: not UTF-8 text";
     QTest::newRow("endless") << QByteArray("/dev/zero") << QStringList() << "It is too large";
+    QTest::newRow("unit number without a record")
+        << QByteArray("[Module]\nname=Unit-{unit}\n") << QStringList() << "{unit} needs --record";
 }
 
 void CliTest::refusedInputSendsNothing() {

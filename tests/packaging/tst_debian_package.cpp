@@ -237,8 +237,9 @@ void TestDebianPackage::descriptionHasASummaryAndAnExtendedText() {
 
 void TestDebianPackage::dependsListsTheLibrariesTheProgramsLink_data() {
     QTest::addColumn<QString>("library");
-    for (const char* package : {"libc6", "libstdc++6", "libqt6core6", "libqt6gui6",
-                                "libqt6widgets6", "libqt6serialport6"})
+    for (const char* package :
+         {"libc6", "libstdc++6", "libqt6core6", "libqt6gui6", "libqt6widgets6", "libqt6serialport6",
+          "libqt6sql6", "libqt6sql6-sqlite"})
         QTest::newRow(package) << QString::fromLatin1(package);
 }
 

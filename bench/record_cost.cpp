@@ -1,0 +1,90 @@
+#include "record_cost.h"
+
+#include "production_record/record_row.h"
+#include "production_record/record_schema.h"
+#include "virtual_module/virtual_module.h"
+
+#include <QProcess>
+
+#include <memory>
+
+namespace bench {
+namespace {
+
+using Milliseconds = std::chrono::duration<double, std::milli>;
+constexpr int kRunTimeoutMs = 60000;
+
+std::optional<Milliseconds> TimeWrite(const QString& program, const QStringList& arguments) {
+    QProcess cli;
+    const auto start = std::chrono::steady_clock::now();
+    cli.start(program, arguments);
+    if (!cli.waitForFinished(kRunTimeoutMs) || cli.exitCode() != 0)
+        return std::nullopt;
+    return std::chrono::steady_clock::now() - start;
+}
+
+// A record with its tables made, as every run after the first finds it; false when it failed.
+bool Prepared(const QString& target) {
+    const auto parsed = production_record::ParseRecordTarget(target);
+    if (!std::holds_alternative<production_record::RecordTarget>(parsed))
+        return false;
+    production_record::RecordConnection connection(
+        std::get<production_record::RecordTarget>(parsed));
+    return !production_record::PrepareSchema(connection);
+}
+
+} // namespace
+
+std::optional<double> MeasureRowsPerSecond(const QString& target, int rows) {
+    if (!Prepared(target))
+        return std::nullopt;
+    production_record::RecordConnection connection(
+        std::get<production_record::RecordTarget>(production_record::ParseRecordTarget(target)));
+    production_record::RecordRow row = production_record::NewRow();
+    row.result = QStringLiteral("ok");
+    row.acknowledged = production_record::SettingsText{{QStringLiteral("name"), "Bench-1"}};
+    const auto start = std::chrono::steady_clock::now();
+    for (int index = 0; index < rows; ++index) {
+        row.rowId = production_record::NewRow().rowId;
+        row.deviceAddress = QStringLiteral("0012 6f 3a %1").arg(index);
+        if (production_record::InsertRows(connection, {row}))
+            return std::nullopt;
+    }
+    const std::chrono::duration<double> spent = std::chrono::steady_clock::now() - start;
+    return rows / spent.count();
+}
+
+RecordCostRuns MeasureRecordCost(const QString& directory, int modules, int runs,
+                                 const std::function<QString(int run)>& fresh) {
+    std::vector<std::unique_ptr<virtual_module::VirtualModule>> simulated;
+    QStringList ports;
+    for (int index = 0; index < modules; ++index) {
+        virtual_module::VirtualModule::Options options;
+        options.settings.ownAddress = QStringLiteral("0012 6f 3a %1").arg(index).toStdString();
+        simulated.push_back(std::make_unique<virtual_module::VirtualModule>(options));
+        if (!simulated.back()->start())
+            return {};
+        ports << QStringLiteral("--port") << QString::fromStdString(simulated.back()->devicePath());
+    }
+    const QString cli = directory + QStringLiteral("/cordelo-cli");
+    RecordCostRuns cost;
+    for (int run = 0; run < runs; ++run) {
+        if (const auto time =
+                TimeWrite(cli, QStringList{QStringLiteral("write"), QStringLiteral("--set"),
+                                           QStringLiteral("name=Bench-{n}")} +
+                                   ports))
+            cost.without.push_back(*time);
+        const QString target = fresh(run);
+        if (target.isEmpty() || !Prepared(target))
+            continue;
+        if (const auto time =
+                TimeWrite(cli, QStringList{QStringLiteral("write"), QStringLiteral("--set"),
+                                           QStringLiteral("name=Bench-{unit}"),
+                                           QStringLiteral("--record"), target} +
+                                   ports))
+            cost.with.push_back(*time);
+    }
+    return cost;
+}
+
+} // namespace bench

@@ -1,0 +1,51 @@
+// The one thread that talks to the record for a run, with the run's one connection (a Qt SQL
+// connection belongs to its thread). Claims and rows that modules hand in while it is busy
+// go together into its next transaction: a commit costs a disk flush, so 8 modules take two
+// or three of them, not 8.
+#pragma once
+
+#include "production_record/record_connection.h"
+#include "production_record/record_row.h"
+#include "production_record/unit_claim.h"
+
+#include <QList>
+
+#include <condition_variable>
+#include <functional>
+#include <future>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace cli {
+
+class RecordWorker {
+public:
+    explicit RecordWorker(production_record::RecordTarget target);
+    ~RecordWorker();
+    RecordWorker(const RecordWorker&) = delete;
+    RecordWorker& operator=(const RecordWorker&) = delete;
+
+    // Runs the job on the worker's thread with its connection, before the claims and rows
+    // handed in after it.
+    void post(std::function<void(production_record::RecordConnection&)> job);
+    // From any thread; each waits for its own result.
+    production_record::ClaimResult claim(const production_record::ClaimRequest& request);
+    std::optional<QString> add(const production_record::RecordRow& row);
+
+private:
+    void serve();
+
+    production_record::RecordTarget m_target;
+    std::mutex m_mutex;
+    std::condition_variable m_wake;
+    QList<std::function<void(production_record::RecordConnection&)>> m_jobs;
+    QList<production_record::ClaimRequest> m_claims;
+    std::vector<std::promise<production_record::ClaimResult>> m_claimed;
+    QList<production_record::RecordRow> m_rows;
+    std::vector<std::promise<std::optional<QString>>> m_added;
+    bool m_stopping = false;
+    std::thread m_thread;
+};
+
+} // namespace cli

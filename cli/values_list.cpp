@@ -1,0 +1,80 @@
+#include "values_list.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+namespace cli {
+
+std::optional<QStringList> SplitCsvLine(const QString& line) {
+    QStringList fields;
+    QString field;
+    bool quoted = false;
+    for (qsizetype at = 0; at < line.size(); ++at) {
+        const QChar c = line[at];
+        if (quoted && c == QLatin1Char('"') && at + 1 < line.size() &&
+            line[at + 1] == QLatin1Char('"')) {
+            field += c;
+            ++at;
+        } else if (c == QLatin1Char('"')) {
+            quoted = !quoted;
+        } else if (c == QLatin1Char(',') && !quoted) {
+            fields << field;
+            field.clear();
+        } else {
+            field += c;
+        }
+    }
+    if (quoted)
+        return std::nullopt;
+    fields << field;
+    return fields;
+}
+
+std::optional<QString> ValuesList::load(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
+        return QStringLiteral("cannot read the values list %1: %2").arg(path, file.errorString());
+    m_name = QFileInfo(path).fileName();
+    const auto refuse = [&path](int line, const QString& why) {
+        return QStringLiteral("values list %1: line %2: %3").arg(path).arg(line).arg(why);
+    };
+    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    QStringList keys;
+    for (int index = 0; index < lines.size(); ++index) {
+        QString line = lines[index];
+        if (line.endsWith(QLatin1Char('\r')))
+            line.chop(1);
+        if (line.isEmpty())
+            continue;
+        const std::optional<QStringList> fields = SplitCsvLine(line);
+        if (!fields)
+            return refuse(index + 1, QStringLiteral("a quoted field is not closed"));
+        if (keys.isEmpty()) {
+            keys = *fields;
+            for (const QString& key : keys) {
+                if (!profile::kModuleKeys.contains(key) || keys.count(key) > 1)
+                    return refuse(index + 1, QStringLiteral("the header must name [Module] keys, "
+                                                            "each once, not \"%1\"")
+                                                 .arg(key));
+            }
+            continue;
+        }
+        if (fields->size() != keys.size())
+            return refuse(index + 1, QStringLiteral("%1 fields where the header names %2")
+                                         .arg(fields->size())
+                                         .arg(keys.size()));
+        profile::ModuleSettings row;
+        for (int field = 0; field < keys.size(); ++field) {
+            if (fields->at(field).isEmpty())
+                continue;
+            if (const auto error = profile::SetModuleKey(row, keys[field], fields->at(field)))
+                return refuse(index + 1, profile::DescribeProfileError(*error));
+        }
+        m_rows << row;
+    }
+    if (keys.isEmpty())
+        return QStringLiteral("values list %1: no header line naming [Module] keys").arg(path);
+    return std::nullopt;
+}
+
+} // namespace cli

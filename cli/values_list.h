@@ -1,0 +1,33 @@
+// A list of per-unit values prepared in advance: a CSV file whose header names [Module]
+// keys and whose every row holds one unit's values, given to one module only.
+#pragma once
+
+#include "module_profile/profile.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+namespace cli {
+
+class ValuesList {
+public:
+    // Reads and checks every row by the profile's rules; why the file is refused, or nothing.
+    std::optional<QString> load(const QString& path);
+
+    // The list as the record knows it: its file name, so each bench may keep its own copy.
+    QString name() const { return m_name; }
+    int size() const { return static_cast<int>(m_rows.size()); }
+    // Counted from 1; an empty field leaves that key as the profile or the module has it.
+    const profile::ModuleSettings& row(int number) const { return m_rows.at(number - 1); }
+
+private:
+    QString m_name;
+    QList<profile::ModuleSettings> m_rows;
+};
+
+// The fields of one CSV line (RFC 4180 quoting), or nothing when a quote is left open.
+std::optional<QStringList> SplitCsvLine(const QString& line);
+
+} // namespace cli

@@ -1,0 +1,159 @@
+#include "record_row.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QUuid>
+
+namespace production_record {
+namespace {
+
+QJsonValue SettingsJson(const std::optional<SettingsText>& settings) {
+    if (!settings)
+        return QJsonValue();
+    QJsonObject object;
+    for (auto entry = settings->cbegin(); entry != settings->cend(); ++entry)
+        object.insert(entry.key(), entry.value());
+    return object;
+}
+
+std::optional<SettingsText> SettingsFromJson(const QJsonValue& value) {
+    if (!value.isObject())
+        return std::nullopt;
+    SettingsText settings;
+    const QJsonObject object = value.toObject();
+    for (auto entry = object.begin(); entry != object.end(); ++entry)
+        settings.insert(entry.key(), entry.value().toString());
+    return settings;
+}
+
+QVariant StoredSettings(const std::optional<SettingsText>& settings) {
+    if (!settings)
+        return QVariant(QMetaType::fromType<QString>());
+    return QString::fromUtf8(
+        QJsonDocument(SettingsJson(settings).toObject()).toJson(QJsonDocument::Compact));
+}
+
+// An empty text is stored as one, not as NULL.
+QVariant Stored(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+}
+
+std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
+    QSqlQuery query(connection.database());
+    query.prepare(QStringLiteral(
+        "INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
+        "device_address, firmware, result, exit_status, settings_before, "
+        "settings_acknowledged, settings_verified, problem_keys, unit) VALUES (?, ?, ?, ?, ?, "
+        "?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO NOTHING"));
+    const QVariantList values = {
+        row.rowId,
+        row.time.toUTC().toString(Qt::ISODateWithMs),
+        Stored(row.bench),
+        Stored(row.command),
+        Stored(row.port),
+        Stored(row.device),
+        Stored(row.deviceAddress),
+        Stored(row.firmware),
+        Stored(row.result),
+        row.exitStatus,
+        StoredSettings(row.before),
+        StoredSettings(row.acknowledged),
+        StoredSettings(row.verified),
+        Stored(row.problemKeys.join(QLatin1Char(';'))),
+        row.unit ? QVariant(*row.unit) : QVariant(QMetaType::fromType<int>()),
+    };
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    if (!query.exec())
+        return connection.errorText(query.lastError().text());
+    return std::nullopt;
+}
+
+} // namespace
+
+RecordRow NewRow() {
+    RecordRow row;
+    row.rowId = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    row.time = QDateTime::currentDateTimeUtc();
+    return row;
+}
+
+std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows) {
+    if (const auto error = connection.open())
+        return error;
+    if (!connection.beginWriting())
+        return connection.errorText();
+    for (const RecordRow& row : rows) {
+        if (const auto error = InsertRow(connection, row)) {
+            connection.rollback();
+            return error;
+        }
+    }
+    if (!connection.commit())
+        return connection.errorText();
+    return std::nullopt;
+}
+
+QJsonObject RowJson(const RecordRow& row) {
+    return QJsonObject{
+        {QStringLiteral("row_id"), row.rowId},
+        {QStringLiteral("time"), row.time.toUTC().toString(Qt::ISODateWithMs)},
+        {QStringLiteral("bench"), row.bench},
+        {QStringLiteral("command"), row.command},
+        {QStringLiteral("port"), row.port},
+        {QStringLiteral("device"), row.device},
+        {QStringLiteral("device_address"), row.deviceAddress},
+        {QStringLiteral("firmware"), row.firmware},
+        {QStringLiteral("result"), row.result},
+        {QStringLiteral("exit"), row.exitStatus},
+        {QStringLiteral("settings_before"), SettingsJson(row.before)},
+        {QStringLiteral("settings_acknowledged"), SettingsJson(row.acknowledged)},
+        {QStringLiteral("settings_verified"), SettingsJson(row.verified)},
+        {QStringLiteral("problem_keys"), QJsonArray::fromStringList(row.problemKeys)},
+        {QStringLiteral("unit"), row.unit ? QJsonValue(*row.unit) : QJsonValue()},
+    };
+}
+
+std::optional<RecordRow> RowFromJson(const QJsonObject& object) {
+    RecordRow row;
+    row.rowId = object.value(QStringLiteral("row_id")).toString();
+    row.time =
+        QDateTime::fromString(object.value(QStringLiteral("time")).toString(), Qt::ISODateWithMs);
+    if (row.rowId.isEmpty() || !row.time.isValid())
+        return std::nullopt;
+    row.bench = object.value(QStringLiteral("bench")).toString();
+    row.command = object.value(QStringLiteral("command")).toString();
+    row.port = object.value(QStringLiteral("port")).toString();
+    row.device = object.value(QStringLiteral("device")).toString();
+    row.deviceAddress = object.value(QStringLiteral("device_address")).toString();
+    row.firmware = object.value(QStringLiteral("firmware")).toString();
+    row.result = object.value(QStringLiteral("result")).toString();
+    row.exitStatus = object.value(QStringLiteral("exit")).toInt();
+    row.before = SettingsFromJson(object.value(QStringLiteral("settings_before")));
+    row.acknowledged = SettingsFromJson(object.value(QStringLiteral("settings_acknowledged")));
+    row.verified = SettingsFromJson(object.value(QStringLiteral("settings_verified")));
+    for (const QJsonValue& key : object.value(QStringLiteral("problem_keys")).toArray())
+        row.problemKeys << key.toString();
+    const QJsonValue unit = object.value(QStringLiteral("unit"));
+    if (unit.isDouble())
+        row.unit = unit.toInt();
+    return row;
+}
+
+std::optional<SettingsText> StoredSettingsText(const QVariant& stored) {
+    if (stored.isNull())
+        return std::nullopt;
+    return SettingsFromJson(QJsonDocument::fromJson(stored.toString().toUtf8()).object());
+}
+
+QString SettingsLine(const std::optional<SettingsText>& settings) {
+    QStringList pairs;
+    const SettingsText all = settings.value_or(SettingsText{});
+    for (auto entry = all.cbegin(); entry != all.cend(); ++entry)
+        pairs << entry.key() + QLatin1Char('=') + entry.value();
+    return pairs.join(QLatin1Char(';'));
+}
+
+} // namespace production_record

@@ -1,0 +1,59 @@
+// One row of the record: one module and one command, as a bench saw it.
+#pragma once
+
+#include "record_connection.h"
+
+#include <QDateTime>
+#include <QJsonObject>
+#include <QMap>
+#include <QString>
+#include <QStringList>
+
+#include <optional>
+
+namespace production_record {
+
+// Settings as [Module] keys and their texts.
+using SettingsText = QMap<QString, QString>;
+
+struct RecordRow {
+    // Tells a row apart from every other, so that a row written twice (from the spool)
+    // is stored once.
+    QString rowId;
+    QDateTime time;
+    QString bench;
+    QString command;
+    QString port;
+    QString device;
+    QString deviceAddress;
+    QString firmware;
+    QString result;
+    int exitStatus = 0;
+    std::optional<SettingsText> before;
+    std::optional<SettingsText> acknowledged;
+    std::optional<SettingsText> verified;
+    // The keys that failed or differ.
+    QStringList problemKeys;
+    std::optional<int> unit;
+
+    bool operator==(const RecordRow&) const = default;
+};
+
+// A row for now, with a fresh id.
+RecordRow NewRow();
+
+// Adds the rows in one transaction, leaving out those whose id is there already; why they
+// could not be added (then none was), or nothing.
+std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows);
+
+// The row as --json and the spool give it, and back; nothing when the object is no row.
+QJsonObject RowJson(const RecordRow& row);
+std::optional<RecordRow> RowFromJson(const QJsonObject& object);
+
+// The settings a column holds (NULL gives nothing).
+std::optional<SettingsText> StoredSettingsText(const QVariant& stored);
+
+// "name=Unit-7;pin=1234", as the CSV log writes settings.
+QString SettingsLine(const std::optional<SettingsText>& settings);
+
+} // namespace production_record

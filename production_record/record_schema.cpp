@@ -1,0 +1,127 @@
+#include "record_schema.h"
+
+#include <QSqlError>
+#include <QSqlQuery>
+#include <QStringList>
+
+namespace production_record {
+namespace {
+
+// Any fixed number: the benches serialise their schema work on this PostgreSQL lock.
+constexpr int kSchemaLock = 1719;
+
+QStringList VersionOneTables(bool postgres) {
+    const QString key = postgres ? QStringLiteral("BIGINT GENERATED ALWAYS AS IDENTITY")
+                                 : QStringLiteral("INTEGER");
+    return {
+        QStringLiteral("CREATE TABLE record_schema (version INTEGER NOT NULL)"),
+        // The next unit number: one row, locked by whoever takes a number.
+        QStringLiteral("CREATE TABLE unit_counter (next_unit INTEGER NOT NULL)"),
+        QStringLiteral("INSERT INTO unit_counter (next_unit) VALUES (1)"),
+        QStringLiteral("CREATE TABLE unit_numbers (device_address TEXT PRIMARY KEY, "
+                       "unit INTEGER NOT NULL UNIQUE, bench TEXT NOT NULL, "
+                       "taken_at TEXT NOT NULL)"),
+        QStringLiteral("CREATE TABLE values_rows (list TEXT NOT NULL, list_row INTEGER NOT "
+                       "NULL, device_address TEXT NOT NULL, bench TEXT NOT NULL, taken_at TEXT "
+                       "NOT NULL, PRIMARY KEY (list, list_row), UNIQUE (list, device_address))"),
+        QStringLiteral("CREATE TABLE module_records (id %1 PRIMARY KEY, row_id TEXT NOT NULL "
+                       "UNIQUE, recorded_at TEXT NOT NULL, bench TEXT NOT NULL, command TEXT "
+                       "NOT NULL, port TEXT NOT NULL, device TEXT NOT NULL, device_address "
+                       "TEXT NOT NULL, firmware TEXT NOT NULL, result TEXT NOT NULL, "
+                       "exit_status INTEGER NOT NULL, settings_before TEXT, "
+                       "settings_acknowledged TEXT, settings_verified TEXT, problem_keys TEXT "
+                       "NOT NULL, unit INTEGER)")
+            .arg(key),
+        QStringLiteral("CREATE INDEX module_records_address ON module_records (device_address)"),
+        QStringLiteral("CREATE INDEX module_records_time ON module_records (recorded_at)"),
+    };
+}
+
+// The version the database holds: 0 when it holds no record yet, nothing on failure.
+std::optional<int> StoredVersion(RecordConnection& connection, QString& error) {
+    if (!connection.database().tables().contains(QStringLiteral("record_schema")))
+        return 0;
+    QSqlQuery query(connection.database());
+    if (!query.exec(QStringLiteral("SELECT max(version) FROM record_schema")) || !query.next()) {
+        error = connection.errorText(query.lastError().text());
+        return std::nullopt;
+    }
+    return query.value(0).toInt();
+}
+
+QString NewerSchema(const RecordConnection& connection, int version) {
+    return QStringLiteral("the record %1 has the layout of version %2, newer than this "
+                          "cordelo-cli knows (%3); use a newer cordelo-cli. The record was left "
+                          "as it is.")
+        .arg(connection.target().key)
+        .arg(version)
+        .arg(kSchemaVersion);
+}
+
+std::optional<QString> Upgrade(RecordConnection& connection, int from) {
+    QStringList statements;
+    if (from == 0)
+        statements = VersionOneTables(connection.isPostgres());
+    statements << QStringLiteral("DELETE FROM record_schema");
+    statements
+        << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);
+    QSqlQuery query(connection.database());
+    for (const QString& statement : statements) {
+        if (!query.exec(statement))
+            return connection.errorText(query.lastError().text());
+    }
+    return std::nullopt;
+}
+
+} // namespace
+
+std::optional<QString> PrepareSchema(RecordConnection& connection) {
+    if (const auto error = connection.open())
+        return error;
+    // Every run but the first finds the layout current, and needs no write lock for that.
+    QString error;
+    const std::optional<int> current = StoredVersion(connection, error);
+    if (current == kSchemaVersion)
+        return std::nullopt;
+    if (current > kSchemaVersion)
+        return NewerSchema(connection, *current);
+    if (!connection.beginWriting())
+        return connection.errorText();
+    QSqlQuery lock(connection.database());
+    if (connection.isPostgres() &&
+        !lock.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock))) {
+        connection.rollback();
+        return connection.errorText(lock.lastError().text());
+    }
+    const std::optional<int> version = StoredVersion(connection, error);
+    std::optional<QString> refusal;
+    if (!version)
+        refusal = error;
+    else if (*version > kSchemaVersion)
+        refusal = NewerSchema(connection, *version);
+    else if (*version < kSchemaVersion)
+        refusal = Upgrade(connection, *version);
+    if (refusal) {
+        connection.rollback();
+        return refusal;
+    }
+    if (!connection.commit())
+        return connection.errorText();
+    return std::nullopt;
+}
+
+std::optional<QString> CheckSchema(RecordConnection& connection) {
+    if (const auto error = connection.open())
+        return error;
+    QString error;
+    const std::optional<int> version = StoredVersion(connection, error);
+    if (!version)
+        return error;
+    if (*version == 0)
+        return QStringLiteral("%1 holds no production record").arg(connection.target().key);
+    if (*version > kSchemaVersion)
+        return NewerSchema(connection, *version);
+    return std::nullopt;
+}
+
+} // namespace production_record

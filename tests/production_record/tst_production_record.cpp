@@ -1,0 +1,192 @@
+// The record itself on each database: a module keeps its number and values row, the values
+// list runs out without burning a number, a newer layout is left alone, and spooled rows
+// reach the record once.
+#include "production_record/record_listing.h"
+#include "production_record/record_schema.h"
+#include "production_record/record_spool.h"
+#include "production_record/unit_claim.h"
+
+#ifdef CORDELO_SCRATCH_POSTGRES
+#include "scratch_postgres.h"
+#endif
+
+#include <QSqlQuery>
+#include <QTemporaryDir>
+#include <QTest>
+
+using namespace production_record;
+
+class ProductionRecordTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void targetsAreParsed_data();
+    void targetsAreParsed();
+    void moduleKeepsItsNumberAndValuesRow_data() { databases(); }
+    void moduleKeepsItsNumberAndValuesRow();
+    void newerLayoutIsRefusedAndLeftAlone_data() { databases(); }
+    void newerLayoutIsRefusedAndLeftAlone();
+    void spooledRowsReachTheRecordOnce_data() { databases(); }
+    void spooledRowsReachTheRecordOnce();
+
+private:
+    void databases();
+    // A fresh, prepared record of the row's database.
+    RecordTarget freshTarget();
+
+    QTemporaryDir m_dir;
+    int m_databases = 0;
+#ifdef CORDELO_SCRATCH_POSTGRES
+    doubles::ScratchPostgres m_server;
+    bool m_serverRuns = false;
+#endif
+};
+
+void ProductionRecordTest::initTestCase() {
+    QVERIFY(m_dir.isValid());
+#ifdef CORDELO_SCRATCH_POSTGRES
+    m_serverRuns = m_server.start();
+    if (!m_serverRuns)
+        qWarning("PostgreSQL cases skipped: %s", qPrintable(m_server.errorText()));
+#endif
+}
+
+void ProductionRecordTest::databases() {
+    QTest::addColumn<bool>("postgres");
+    QTest::newRow("sqlite") << false;
+#ifdef CORDELO_SCRATCH_POSTGRES
+    QTest::newRow("postgresql") << true;
+#endif
+}
+
+RecordTarget ProductionRecordTest::freshTarget() {
+    QFETCH(bool, postgres);
+    const QString name = QStringLiteral("record%1").arg(++m_databases);
+    if (!postgres)
+        return std::get<RecordTarget>(ParseRecordTarget(m_dir.filePath(name + ".db")));
+#ifdef CORDELO_SCRATCH_POSTGRES
+    if (m_serverRuns && m_server.createDatabase(name))
+        return std::get<RecordTarget>(ParseRecordTarget(m_server.url(name)));
+#endif
+    return {};
+}
+
+void ProductionRecordTest::targetsAreParsed_data() {
+    QTest::addColumn<QString>("text");
+    QTest::addColumn<QString>("refusal");
+    QTest::addColumn<QString>("host");
+    QTest::addColumn<int>("port");
+    QTest::newRow("file") << "bench.db"
+                          << ""
+                          << "" << 5432;
+    QTest::newRow("server") << "postgresql://line@db.example:6543/factory"
+                            << ""
+                            << "db.example" << 6543;
+    QTest::newRow("socket") << "postgresql://line@localhost/factory?host=/run/pg&port=5433"
+                            << ""
+                            << "/run/pg" << 5433;
+    QTest::newRow("password") << "postgresql://line:secret@db/factory"
+                              << "never in the URL"
+                              << "" << 0;
+    QTest::newRow("no database") << "postgresql://line@db"
+                                 << "dbname"
+                                 << "" << 0;
+    QTest::newRow("other scheme") << "mysql://line@db/factory"
+                                  << "postgresql:// URL"
+                                  << "" << 0;
+}
+
+void ProductionRecordTest::targetsAreParsed() {
+    QFETCH(QString, text);
+    QFETCH(QString, refusal);
+    const auto parsed = ParseRecordTarget(text);
+    if (!refusal.isEmpty()) {
+        QVERIFY2(std::get<QString>(parsed).contains(refusal),
+                 qPrintable(std::get<QString>(parsed)));
+        return;
+    }
+    const RecordTarget& target = std::get<RecordTarget>(parsed);
+    QTEST(target.host, "host");
+    QCOMPARE(target.kind == RecordTarget::Kind::Postgres, !target.host.isEmpty());
+    if (!target.host.isEmpty())
+        QTEST(target.port, "port");
+}
+
+void ProductionRecordTest::moduleKeepsItsNumberAndValuesRow() {
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target);
+    QCOMPARE(PrepareSchema(connection), std::nullopt);
+    const auto claim = [&connection](const QString& address, bool values) {
+        return ClaimUnits(connection, {{address, "bench-1", true, values ? "units.csv" : "", 2}})
+            .constFirst();
+    };
+    const auto taken = [](const std::variant<UnitClaim, ClaimRefusal>& claimed) {
+        const UnitClaim& unit = std::get<UnitClaim>(claimed);
+        return std::pair{unit.unit.value_or(0), unit.valuesRow.value_or(0)};
+    };
+
+    QCOMPARE(taken(claim("0012 6f 3a 0001", true)), std::pair(1, 1));
+    QCOMPARE(taken(claim("0012 6f 3a 0002", true)), std::pair(2, 2));
+    QCOMPARE(taken(claim("0012 6f 3a 0001", true)), std::pair(1, 1));
+    // In one transaction with a module that runs out of values, another takes its number.
+    const QList<ClaimResult> both =
+        ClaimUnits(connection, {{"0012 6f 3a 0003", "bench-2", true, "units.csv", 2},
+                                {"0012 6f 3a 0004", "bench-2", true, "", 0}});
+    QVERIFY(std::get<ClaimRefusal>(both[0]).valuesUsedUp);
+    QVERIFY(std::get<ClaimRefusal>(both[0]).message.contains("units.csv"));
+    QCOMPARE(taken(both[1]), std::pair(3, 0));
+    QCOMPARE(taken(claim("0012 6f 3a 0005", false)), std::pair(4, 0));
+}
+
+void ProductionRecordTest::newerLayoutIsRefusedAndLeftAlone() {
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target);
+    QCOMPARE(PrepareSchema(connection), std::nullopt);
+    QVERIFY(QSqlQuery(connection.database()).exec("UPDATE record_schema SET version = 99"));
+
+    const std::optional<QString> refusal = PrepareSchema(connection);
+
+    QVERIFY(refusal && refusal->contains("version 99"));
+    QVERIFY(CheckSchema(connection));
+    QSqlQuery version(connection.database());
+    QVERIFY(version.exec("SELECT version FROM record_schema") && version.next());
+    QCOMPARE(version.value(0).toInt(), 99);
+}
+
+void ProductionRecordTest::spooledRowsReachTheRecordOnce() {
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target);
+    QCOMPARE(PrepareSchema(connection), std::nullopt);
+    RecordSpool spool(m_dir.filePath(QStringLiteral("spool%1").arg(m_databases)));
+    RecordRow written = NewRow();
+    written.deviceAddress = "0012 6f 3a 0001";
+    written.result = "ok";
+    written.acknowledged = SettingsText{{"name", "Unit, \"7\""}, {"pin", "0420"}};
+    written.unit = 7;
+    RecordRow elsewhere = NewRow();
+    QCOMPARE(spool.keep(target.key, written), std::nullopt);
+    QCOMPARE(spool.keep(QStringLiteral("/another/record.db"), elsewhere), std::nullopt);
+    // Already in the record once, as when the spool could not be rewritten after a replay.
+    QCOMPARE(InsertRows(connection, {written}), std::nullopt);
+
+    QCOMPARE(std::get<int>(spool.replay(connection)), 1);
+    QCOMPARE(std::get<int>(spool.replay(connection)), 0);
+
+    const auto rows = std::get<QList<RecordRow>>(ListRows(connection, {}));
+    QCOMPARE(rows.size(), 1);
+    written.time = rows.first().time;
+    QCOMPARE(rows.first(), written);
+    QFile rest(spool.path());
+    QVERIFY(rest.open(QIODevice::ReadOnly));
+    QVERIFY(rest.readAll().contains(elsewhere.rowId.toUtf8()));
+}
+
+QTEST_GUILESS_MAIN(ProductionRecordTest)
+#include "tst_production_record.moc"
