@@ -13,6 +13,7 @@ packages=(
   valgrind
   dpkg-dev file desktop-file-utils appstream xdotool lintian
   gcc-mingw-w64-x86-64 binutils-mingw-w64-x86-64
+  g++-mingw-w64-x86-64-posix wine64 nsis xz-utils
 )
 
 missing=()

@@ -1,8 +1,9 @@
 #!/usr/bin/env bash
 # Installs what is missing, then builds and runs the whole test suite: once as a
-# normal build, whose Windows version resource is compiled with MinGW's windres and
-# whose Debian package is installed and smoke-tested (as root or in CI only), and
-# once under AddressSanitizer and UndefinedBehaviorSanitizer.
+# normal build, whose Debian package is installed and smoke-tested (as root or in CI
+# only), once under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a
+# minute each, and last the Windows stage: the MinGW build, its tests under Wine, and
+# its installer tried in a fresh Wine prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -19,10 +20,6 @@ build_and_test() {
 }
 
 build_and_test default
-
-echo "== Windows version resource, compiled with the MinGW resource compiler"
-x86_64-w64-mingw32-windres -O coff -i build/default/resources/version.rc \
-  -o build/default/resources/version.res.o
 
 echo "== Debian package, installed and run against the virtual module"
 bash scripts/package.sh
@@ -46,3 +43,5 @@ for fuzzer in token_reader:corpus profile:profile_corpus; do
   build/fuzz/bin/fuzz_$name -max_total_time=60 -max_len=4000 -print_final_stats=1 \
     -artifact_prefix=build/fuzz/findings/ "$work" 2>&1 | tail -n 12
 done
+
+bash scripts/test-windows.sh

@@ -22,8 +22,12 @@ echo "-- the installed Cordelo Setup.exe connects on $port"
 tool=$!
 window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Cordelo Setup v1.1$' | head -n 1) ||
   fail "The installed tool showed no window."
-# The middle of the Connect button at 96 dpi (the design's twips over 15), inside the client area.
-xdotool mousemove --window "$window" 64 104 click 1
+# The middle of the Connect button at 96 dpi (the design's twips over 15) in the 567 x 311
+# client area, which Wine draws its own frame and caption around when no window manager runs.
+eval "$(xdotool getwindowgeometry --shell "$window")"
+border=$(( (WIDTH - 567) / 2 ))
+caption=$(( HEIGHT - 311 - 2 * border ))
+xdotool mousemove --window "$window" $(( border + 64 )) $(( border + caption + 104 )) click 1
 for _ in $(seq 100); do
   grep -q 'QUERY' "$trace" && grep -q 'v2.0\]' "$trace" && break
   sleep 0.1

@@ -40,6 +40,8 @@ fi
 
 # Wine makes its COM ports from this key whenever its server starts.
 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v "COM$number" /d "$device" /f >/dev/null
-"$WINESERVER" -k
+"$WINESERVER" -k 2>/dev/null || true
 "$WINESERVER" -w
+# A server of its own for the command, which would otherwise share the command's output with it.
+"$WINESERVER" -p3 >/dev/null 2>&1
 CORDELO_TEST_COM=$number "${command[@]}"

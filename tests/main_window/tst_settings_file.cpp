@@ -17,6 +17,8 @@ class SettingsFileTest : public QObject {
     Q_OBJECT
 
 private slots:
+    // Windows' own file dialogs are no Qt widgets a test can find and answer; Qt's are.
+    void initTestCase() { QApplication::setAttribute(Qt::AA_DontUseNativeDialogs); }
     void init() {
         m_under = ShowWindow();
         QVERIFY2(m_under, "the window did not become active");
