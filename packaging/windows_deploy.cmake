@@ -12,7 +12,9 @@ foreach(plugin QWindowsIntegrationPlugin QWindowsVistaStylePlugin QModernWindows
     list(APPEND cordelo_plugin_targets Qt6::${plugin})
   endif()
 endforeach()
-if(TARGET Qt6::Sql AND TARGET Qt6::QSQLiteDriverPlugin)
+# cordelo-cli's production record keeps an SQLite file on Windows.
+if(TARGET cordelo_production_record)
+  find_package(Qt6 REQUIRED COMPONENTS Sql)
   list(APPEND cordelo_plugin_targets Qt6::QSQLiteDriverPlugin)
 endif()
 if(NOT TARGET Qt6::QWindowsIntegrationPlugin)
@@ -23,7 +25,7 @@ set(cordelo_plugin_files)
 foreach(plugin IN LISTS cordelo_plugin_targets)
   get_target_property(kind ${plugin} QT_PLUGIN_TYPE)
   install(FILES $<TARGET_FILE:${plugin}> DESTINATION ${CMAKE_INSTALL_BINDIR}/${kind})
-  string(APPEND cordelo_plugin_files " [[$<TARGET_FILE:${plugin}>]]")
+  list(APPEND cordelo_plugin_files $<TARGET_FILE:${plugin}>)
 endforeach()
 
 # Where the imported DLLs are: Qt's bin folder and, for MinGW, the folders of its runtime.
@@ -52,29 +54,16 @@ if(CMAKE_CROSSCOMPILING)
     set(CMAKE_GET_RUNTIME_DEPENDENCIES_COMMAND [[${CMAKE_OBJDUMP}]])")
 endif()
 
-# Each path in brackets of its own: program and Qt folders may hold blanks.
-set(cordelo_program_files)
+set(cordelo_deployed_files)
 foreach(program IN LISTS cordelo_deployed_programs)
-  string(APPEND cordelo_program_files " [[$<TARGET_FILE:${program}>]]")
+  list(APPEND cordelo_deployed_files "$<TARGET_FILE:${program}>")
 endforeach()
-list(TRANSFORM cordelo_dll_folders REPLACE "(.+)" "[[\\1]]")
-list(JOIN cordelo_dll_folders " " cordelo_dll_folders)
+list(APPEND cordelo_deployed_files ${cordelo_plugin_files})
 
 install(CODE "
   ${cordelo_dependency_tool}
-  file(GET_RUNTIME_DEPENDENCIES
-    EXECUTABLES ${cordelo_program_files}
-    MODULES ${cordelo_plugin_files}
-    DIRECTORIES ${cordelo_dll_folders}
-    RESOLVED_DEPENDENCIES_VAR deployed
-    UNRESOLVED_DEPENDENCIES_VAR unresolved
-    PRE_EXCLUDE_REGEXES [[^api-ms-]] [[^ext-ms-]]
-    POST_EXCLUDE_REGEXES [[[/\\\\][Ss][Yy][Ss][Tt][Ee][Mm]32[/\\\\]]])
-  # Whatever stays unresolved must be Windows' own; a Qt or compiler library never is.
-  list(FILTER unresolved INCLUDE REGEX [[^([Qq]t6|lib|vcruntime|msvcp)]])
-  if(unresolved)
-    message(FATAL_ERROR \"Cannot find these DLLs to install beside the programs: \${unresolved}\")
-  endif()
-  file(INSTALL DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\"
-    TYPE SHARED_LIBRARY FOLLOW_SYMLINK_CHAIN FILES \${deployed})
+  set(FILES [=[${cordelo_deployed_files}]=])
+  set(FOLDERS [=[${cordelo_dll_folders}]=])
+  set(DESTINATION \"\${CMAKE_INSTALL_PREFIX}/${CMAKE_INSTALL_BINDIR}\")
+  include([=[${CMAKE_CURRENT_LIST_DIR}/deploy_dlls.cmake]=])
 ")

