@@ -38,8 +38,10 @@ saved=$("$WINE" reg query 'HKCU\Software\VB and VBA Program Settings\Cordelo Set
   /v CommPort 2>/dev/null | tr -d '\r' | awk '$1 == "CommPort" { print $3 }')
 [ "$saved" = "$CORDELO_TEST_COM" ] || fail "CommPort in the registry is '$saved', not $CORDELO_TEST_COM."
 kill "$tool" 2>/dev/null || true
-"$WINESERVER" -k
+"$WINESERVER" -k 2>/dev/null || true
 wait "$tool" 2>/dev/null || true
+"$WINESERVER" -w
+start_wineserver
 
 echo "-- the installed cordelo-cli.exe writes and verifies on $port"
 "$WINE" "$bin\\cordelo-cli.exe" write --port "$port" --set name=Wine-Bench-1 ||

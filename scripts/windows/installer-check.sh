@@ -20,7 +20,6 @@ unset WINEPATH QT_PLUGIN_PATH
 
 echo "-- installing $(basename "$installer") silently"
 "$WINE" "$installer" /S
-"$WINESERVER" -w
 installed="$WINEPREFIX/drive_c/Program Files/Cordelo Setup"
 for file in "bin/Cordelo Setup.exe" bin/cordelo-cli.exe bin/Qt6Core.dll bin/Qt6Widgets.dll \
   bin/Qt6SerialPort.dll bin/platforms/qwindows.dll bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll \
@@ -34,10 +33,16 @@ done
 "$here/with-virtual-module.sh" 1 bash "$here/installed-programs-check.sh"
 
 echo "-- uninstalling silently"
-"$WINE" 'C:\Program Files\Cordelo Setup\Uninstall.exe' /S
-# The uninstaller runs on from a copy of itself; the server ends when it has finished.
-"$WINESERVER" -w
-left=$(find "$installed" -type f 2>/dev/null | head -n 5)
+# The uninstaller runs on from a copy of itself and its own exit status tells nothing; the
+# files tell, once it has had the time to remove them.
+"$WINE" 'C:\Program Files\Cordelo Setup\Uninstall.exe' /S || true
+left=
+for _ in $(seq 100); do
+  left=
+  [ -d "$installed" ] && left=$(find "$installed" -type f | head -n 5)
+  [ -z "$left" ] && break
+  sleep 0.2
+done
 if [ -n "$left" ]; then
   echo "The uninstaller left files behind:" >&2
   echo "$left" >&2

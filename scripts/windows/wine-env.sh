@@ -36,3 +36,11 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
     fi
   ) 9>"$WINEPREFIX.lock"
 fi
+
+# The prefix's server, started here with its output thrown away: a server that a program starts
+# shares that program's output, and this Wine's server prints a dump of its objects when it ends.
+# It stays 30 s after its last program, so every program of a run finds it there.
+start_wineserver() {
+  "$WINESERVER" -p30 >/dev/null 2>&1 || true
+}
+start_wineserver

@@ -42,6 +42,5 @@ fi
 "$WINE" reg add 'HKLM\Software\Wine\Ports' /v "COM$number" /d "$device" /f >/dev/null
 "$WINESERVER" -k 2>/dev/null || true
 "$WINESERVER" -w
-# A server of its own for the command, which would otherwise share the command's output with it.
-"$WINESERVER" -p3 >/dev/null 2>&1
+start_wineserver
 CORDELO_TEST_COM=$number "${command[@]}"
