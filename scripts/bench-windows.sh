@@ -29,9 +29,11 @@ kill "$module"
 wait "$module" 2>/dev/null || true
 
 echo "== Wine: COM5 pointed at the virtual module's pseudo-terminal"
-export port=5 runs
-export -f cli_median
+# xvfb-run is a POSIX shell script, which does not pass bash functions on.
+export runs
 xvfb-run -a -s "-screen 0 1280x1024x24" scripts/windows/with-virtual-module.sh 5 bash -c '
+  port=5
+  '"$(declare -f cli_median)"'
   run=scripts/windows/wine-run.sh
   "$run" build/windows/bin/cordelo-bench-connect.exe 5 "$runs" | tr -d "\r"
   echo "cordelo-cli.exe read, port open to closed: median $(cli_median "$run" build/windows/bin/cordelo-cli.exe) ms of $runs runs"

@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Run by installer-check.sh with the virtual module on COM$CORDELO_TEST_COM: starts the installed
 # "Cordelo Setup.exe", clicks Connect and waits for the module's settings in its trace, finds the
-# saved port in the registry, then has the installed cordelo-cli.exe write and verify a name and
-# read the simulated module.
+# saved port in the registry, has the installed cordelo-cli.exe write and verify a name, and then
+# connects the window and the command line to the simulated module (--virtual-module).
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh"
@@ -17,32 +17,40 @@ fail() {
   exit 1
 }
 
+# Starts the installed tool with the given options, clicks Connect and waits until its trace
+# shows the module's settings arriving, then ends it.
+connect_window() {
+  : >"$trace"
+  "$WINE" "$bin\\Cordelo Setup.exe" --trace "$(winepath_of "$trace")" "$@" &
+  local tool=$!
+  local window
+  window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Cordelo Setup v1.1$' | head -n 1) ||
+    fail "The installed tool showed no window."
+  # The middle of the Connect button at 96 dpi (the design's twips over 15) in the 567 x 311
+  # client area, which Wine draws its own frame and caption around when no window manager runs.
+  eval "$(xdotool getwindowgeometry --shell "$window")"
+  local border=$(( (WIDTH - 567) / 2 ))
+  local caption=$(( HEIGHT - 311 - 2 * border ))
+  xdotool mousemove --window "$window" $(( border + 64 )) $(( border + caption + 104 )) click 1
+  # The firmware comes twice: as the answer to "<VERS>" and as the last field of the query.
+  for _ in $(seq 100); do
+    [ "$(grep -o 'v2\.0\]' "$trace" | wc -l)" -ge 2 ] && break
+    sleep 0.1
+  done
+  [ "$(grep -o 'v2\.0\]' "$trace" | wc -l)" -ge 2 ] || fail "Connect did not read the module's settings."
+  kill "$tool" 2>/dev/null || true
+  "$WINESERVER" -k 2>/dev/null || true
+  wait "$tool" 2>/dev/null || true
+  "$WINESERVER" -w
+  start_wineserver
+}
+
 echo "-- the installed Cordelo Setup.exe connects on $port"
-"$WINE" "$bin\\Cordelo Setup.exe" --trace "$(winepath_of "$trace")" &
-tool=$!
-window=$(timeout 60 xdotool search --sync --onlyvisible --name '^Cordelo Setup v1.1$' | head -n 1) ||
-  fail "The installed tool showed no window."
-# The middle of the Connect button at 96 dpi (the design's twips over 15) in the 567 x 311
-# client area, which Wine draws its own frame and caption around when no window manager runs.
-eval "$(xdotool getwindowgeometry --shell "$window")"
-border=$(( (WIDTH - 567) / 2 ))
-caption=$(( HEIGHT - 311 - 2 * border ))
-xdotool mousemove --window "$window" $(( border + 64 )) $(( border + caption + 104 )) click 1
-for _ in $(seq 100); do
-  grep -q 'QUERY' "$trace" && grep -q 'v2.0\]' "$trace" && break
-  sleep 0.1
-done
-grep -q '<QUERY>' "$trace" || fail "Connect did not query the module."
-# The query reply is read 400 ms after it was asked for; the saved port is written before.
+connect_window
+# The port is saved as soon as it opens.
 saved=$("$WINE" reg query 'HKCU\Software\VB and VBA Program Settings\Cordelo Setup\Properties' \
   /v CommPort 2>/dev/null | tr -d '\r' | awk '$1 == "CommPort" { print $3 }')
 [ "$saved" = "$CORDELO_TEST_COM" ] || fail "CommPort in the registry is '$saved', not $CORDELO_TEST_COM."
-kill "$tool" 2>/dev/null || true
-"$WINESERVER" -k 2>/dev/null || true
-wait "$tool" 2>/dev/null || true
-"$WINESERVER" -w
-start_wineserver
-
 echo "-- the installed cordelo-cli.exe writes and verifies on $port"
 "$WINE" "$bin\\cordelo-cli.exe" write --port "$port" --set name=Wine-Bench-1 ||
   fail "cordelo-cli.exe write failed."
@@ -50,5 +58,7 @@ echo "-- the installed cordelo-cli.exe writes and verifies on $port"
   fail "cordelo-cli.exe read does not show the name written."
 
 echo "-- no adapter: the installed programs on the simulated module"
-"$WINE" "$bin\\cordelo-cli.exe" read --virtual-module --port COM1 | tr -d '\r' | tee /dev/stderr |
-  grep -q '^name=' || fail "cordelo-cli.exe --virtual-module read printed no profile."
+connect_window --virtual-module
+profile=$("$WINE" "$bin\\cordelo-cli.exe" read --virtual-module --port COM1 | tr -d '\r')
+echo "$profile"
+grep -q '^name=' <<<"$profile" || fail "cordelo-cli.exe --virtual-module read printed no profile."
