@@ -17,7 +17,7 @@ set(portable cordelo-bench-connect cordelo-cli cordelo-setup cordelo_cli cordelo
   cordelo_profile_harness cordelo_test_doubles cordelo_token_reader_harness tst_artwork tst_connection_workflow tst_data_waits
   tst_main_window tst_module_check tst_module_profile tst_port_session tst_port_texts
   tst_production_record tst_program_identity tst_reply_waits tst_serial_trace tst_settings_query
-  tst_settings_write tst_token_reader tst_fuzz_corpora)
+  tst_settings_write tst_simulated_serial_port tst_token_reader tst_fuzz_corpora)
 
 # Built for Windows only: the COM port through Windows' own serial backend.
 set(windows_only tst_com_port)

@@ -86,6 +86,7 @@ class CliTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void init();
     void initTestCase();
     void cloneCopiesEverySetting();
     void failuresExitWithTheirStatus_data();
@@ -114,6 +115,12 @@ private:
 
     QTemporaryDir m_dir;
 };
+
+void CliTest::init() {
+    // No test may find the [Ports] lines of another, whose devices may belong to someone else
+    // by now: pseudo-terminal numbers are handed out again.
+    QFile::remove(platform::QtSettingsStore::location());
+}
 
 void CliTest::initTestCase() {
     QVERIFY(m_dir.isValid());
