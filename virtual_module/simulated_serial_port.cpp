@@ -74,9 +74,15 @@ bool SimulatedSerialPort::waitForInput(std::chrono::milliseconds timeout) {
     if (!m_open)
         return false;
     const auto deadline = SimulatedModule::Clock::now() + timeout;
-    const auto until = m_incoming.empty() ? deadline : std::min(deadline, m_incoming.front().first);
-    std::this_thread::sleep_until(until);
-    return !m_incoming.empty() && m_incoming.front().first <= SimulatedModule::Clock::now();
+    // A sleep may end a little early (Windows' timer is coarse): wait on until the byte is due.
+    for (auto now = SimulatedModule::Clock::now();; now = SimulatedModule::Clock::now()) {
+        if (!m_incoming.empty() && m_incoming.front().first <= now)
+            return true;
+        if (now >= deadline)
+            return false;
+        std::this_thread::sleep_until(
+            m_incoming.empty() ? deadline : std::min(deadline, m_incoming.front().first));
+    }
 }
 
 QString SimulatedSerialPort::deviceFor(int portNumber) const {
