@@ -14,10 +14,9 @@ namespace cli {
 
 QList<PortEntry> ListPorts(const platform::PortTree& tree, bool simulatedModule) {
     const platform::QtSettingsStore settings;
-    virtual_module::SimulatedModule unused;
-    const QList<platform::PortAssignment> ports =
-        simulatedModule ? virtual_module::SimulatedSerialPort(unused).discoverPorts()
-                        : platform::DiscoverPorts(settings, tree);
+    const QList<platform::PortAssignment> ports = simulatedModule
+                                                      ? virtual_module::SimulatedPorts()
+                                                      : platform::DiscoverPorts(settings, tree);
     QList<PortEntry> entries;
     for (const platform::PortAssignment& port : ports) {
         if (port.present)

@@ -14,12 +14,13 @@ void PrepareApplication() {
 
 namespace {
 
-std::unique_ptr<platform::SerialPort> MakePort(Application::Module module,
-                                               platform::SettingsStore& settings,
-                                               virtual_module::SimulatedModule& simulated) {
-    if (module == Application::Module::Simulated)
-        return std::make_unique<virtual_module::SimulatedSerialPort>(simulated);
-    return std::make_unique<platform::QtSerialPort>(settings);
+std::unique_ptr<platform::SerialPort>
+MakePort(Application::Module module, platform::SettingsStore& settings,
+         std::unique_ptr<virtual_module::SimulatedModule>& simulated) {
+    if (module != Application::Module::Simulated)
+        return std::make_unique<platform::QtSerialPort>(settings);
+    simulated = std::make_unique<virtual_module::SimulatedModule>();
+    return std::make_unique<virtual_module::SimulatedSerialPort>(*simulated);
 }
 
 } // namespace

@@ -34,7 +34,8 @@ public:
 
 private:
     platform::QtSettingsStore m_settings;
-    virtual_module::SimulatedModule m_simulatedModule;
+    // Made only when asked for, so that an ordinary start pays nothing for it.
+    std::unique_ptr<virtual_module::SimulatedModule> m_simulatedModule;
     std::unique_ptr<platform::SerialPort> m_port;
     platform::QtMessageBox m_messages;
     platform::QtPacing m_pacing;

@@ -29,6 +29,21 @@ std::vector<SimulatedModule::TimedByte> SimulatedModule::receive(std::string_vie
     return reply;
 }
 
+QList<platform::PortAssignment> SimulatedPorts() {
+    QList<platform::PortAssignment> ports;
+    for (int number = 1; number <= platform::kPortCount; ++number) {
+        platform::PortAssignment port;
+        port.portNumber = number;
+        port.present = number == kSimulatedPortNumber;
+        if (port.present) {
+            port.device = kDeviceName;
+            port.description = QStringLiteral("an adapter module simulated by this program");
+        }
+        ports.append(port);
+    }
+    return ports;
+}
+
 bool SimulatedSerialPort::open() {
     m_errorDescription.clear();
     if (m_portNumber != kSimulatedPortNumber) {
@@ -90,18 +105,7 @@ QString SimulatedSerialPort::deviceFor(int portNumber) const {
 }
 
 QList<platform::PortAssignment> SimulatedSerialPort::discoverPorts() const {
-    QList<platform::PortAssignment> ports;
-    for (int number = 1; number <= platform::kPortCount; ++number) {
-        platform::PortAssignment port;
-        port.portNumber = number;
-        port.present = number == kSimulatedPortNumber;
-        if (port.present) {
-            port.device = kDeviceName;
-            port.description = QStringLiteral("an adapter module simulated by this program");
-        }
-        ports.append(port);
-    }
-    return ports;
+    return SimulatedPorts();
 }
 
 QString SimulatedSerialPort::openedDevice() const {

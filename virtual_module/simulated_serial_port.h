@@ -18,6 +18,9 @@ namespace virtual_module {
 
 inline constexpr int kSimulatedPortNumber = 1;
 
+// COM1 to COM16 as the simulated module's programs see them: the module on COM1, nothing else.
+QList<platform::PortAssignment> SimulatedPorts();
+
 // One module on one line, shared by every port object that opens COM1 (the command line runs
 // each module on a thread of its own). It keeps its settings for as long as the program runs.
 class SimulatedModule {
