@@ -6,12 +6,14 @@
 
 #include <atomic>
 #include <chrono>
+#include <thread>
 
 namespace production_record {
 namespace {
 
 // Long enough for every other bench's claim or row; a database busier than that has failed.
 constexpr std::chrono::milliseconds kBusyTimeout{20000};
+constexpr std::chrono::milliseconds kWriteAheadRetry{10};
 constexpr std::chrono::seconds kConnectTimeout{5};
 
 QString NextConnectionName() {
@@ -61,8 +63,7 @@ std::optional<QString> RecordConnection::open() {
     // stays durable (synchronous=FULL), since a unit number lost to a power cut could be
     // given again.
     if (!isPostgres() && !readOnly &&
-        !(run(QStringLiteral("PRAGMA journal_mode=WAL")) &&
-          run(QStringLiteral("PRAGMA synchronous=FULL"))))
+        !(switchToWriteAheadLog() && run(QStringLiteral("PRAGMA synchronous=FULL"))))
         return errorText();
     m_opened = true;
     return std::nullopt;
@@ -70,7 +71,23 @@ std::optional<QString> RecordConnection::open() {
 
 bool RecordConnection::run(const QString& statement) {
     QSqlQuery query(m_database);
-    return query.exec(statement);
+    if (query.exec(statement))
+        return true;
+    m_statementError = query.lastError().text();
+    return false;
+}
+
+bool RecordConnection::switchToWriteAheadLog() {
+    // Benches that open a new file at the same moment race to switch it, and SQLite answers
+    // the losers "database is locked" at once instead of waiting: try again while others
+    // would wait for the lock.
+    const auto deadline = std::chrono::steady_clock::now() + kBusyTimeout;
+    while (!run(QStringLiteral("PRAGMA journal_mode=WAL"))) {
+        if (std::chrono::steady_clock::now() >= deadline)
+            return false;
+        std::this_thread::sleep_for(kWriteAheadRetry);
+    }
+    return true;
 }
 
 bool RecordConnection::beginWriting() {
@@ -89,7 +106,9 @@ void RecordConnection::rollback() {
 }
 
 QString RecordConnection::errorText(const QString& failed) const {
-    const QString text = failed.isEmpty() ? m_database.lastError().text() : failed;
+    QString text = failed.isEmpty() ? m_database.lastError().text() : failed;
+    if (text.trimmed().isEmpty())
+        text = m_statementError;
     return QStringLiteral("the record %1: %2").arg(m_target.key, text);
 }
 

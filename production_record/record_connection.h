@@ -38,12 +38,15 @@ public:
 
 private:
     bool run(const QString& statement);
+    bool switchToWriteAheadLog();
 
     RecordTarget m_target;
     Mode m_mode;
     QString m_name;
     QSqlDatabase m_database;
     bool m_opened = false;
+    // Why the last statement of run() failed; the database's own error does not tell.
+    QString m_statementError;
 };
 
 } // namespace production_record
