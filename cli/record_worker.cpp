@@ -3,7 +3,9 @@
 namespace cli {
 
 RecordWorker::RecordWorker(production_record::RecordTarget target)
-    : m_target(std::move(target)), m_thread([this] { serve(); }) {}
+    : m_target(std::move(target)), m_thread(QThread::create([this] { serve(); })) {
+    m_thread->start();
+}
 
 RecordWorker::~RecordWorker() {
     {
@@ -11,7 +13,7 @@ RecordWorker::~RecordWorker() {
         m_stopping = true;
     }
     m_wake.notify_one();
-    m_thread.join();
+    m_thread->wait();
 }
 
 void RecordWorker::post(std::function<void(production_record::RecordConnection&)> job) {

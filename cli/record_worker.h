@@ -9,12 +9,13 @@
 #include "production_record/unit_claim.h"
 
 #include <QList>
+#include <QThread>
 
 #include <condition_variable>
 #include <functional>
 #include <future>
+#include <memory>
 #include <mutex>
-#include <thread>
 #include <vector>
 
 namespace cli {
@@ -45,7 +46,9 @@ private:
     QList<production_record::RecordRow> m_rows;
     std::vector<std::promise<std::optional<QString>>> m_added;
     bool m_stopping = false;
-    std::thread m_thread;
+    // A QThread, not a std::thread: Qt on Windows watches a foreign thread that touches Qt
+    // objects from a thread of its own, which outlives the program's end and crashes it.
+    std::unique_ptr<QThread> m_thread;
 };
 
 } // namespace cli
