@@ -1,5 +1,6 @@
 #include "cli_run.h"
 
+#include "address_owners.h"
 #include "command_line.h"
 #include "module_job.h"
 #include "outcome_report.h"
@@ -184,7 +185,8 @@ int RunOnModules(const Invocation& invocation, Console& console) {
     RunRecord record;
     if (recording) {
         if (const auto refusal = record.open(invocation, overlays.usesUnit(),
-                                             invocation.valuesPath.isEmpty() ? nullptr : &values))
+                                             invocation.valuesPath.isEmpty() ? nullptr : &values,
+                                             static_cast<int>(ports.size()), console.interrupted))
             return Refuse(console, invocation, *refusal);
     }
 
@@ -192,12 +194,6 @@ int RunOnModules(const Invocation& invocation, Console& console) {
     std::mutex outputMutex;
     std::vector<ModuleOutcome> outcomes(ports.size());
     const auto finish = [&](int index, ModuleOutcome& outcome) {
-        // Every port on the machine is not every port with a module: an onboard UART with
-        // nothing on it is no failure of the run.
-        if (invocation.all && outcome.silent) {
-            outcome.status = ExitStatus::Done;
-            outcome.message = QStringLiteral("empty: nothing answered");
-        }
         if (log.isOpen())
             log.append(outcome);
         progress.show(index, outcome.message.isEmpty()
@@ -216,6 +212,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
             PrintResult(console, invocation, ports.size() > 1, outcome);
     };
 
+    AddressOwners addresses;
     // What the record could not keep, told once the module is done.
     const auto warn = [&](const QString& port, const QString& warning) {
         std::lock_guard lock(outputMutex);
@@ -227,7 +224,6 @@ int RunOnModules(const Invocation& invocation, Console& console) {
     for (int index = 0; index < ports.size(); ++index) {
         const QString port = ports[index];
         threads.emplace_back(QThread::create([&, index, port] {
-            std::optional<int> unit;
             ModuleJob job{invocation.verb,
                           port,
                           {},
@@ -236,23 +232,26 @@ int RunOnModules(const Invocation& invocation, Console& console) {
                           console.tree,
                           SimulatedModuleFor(invocation)};
             if (recording) {
-                job.beforeChange = [&record]() -> std::optional<Refusal> {
-                    if (const auto failure = record.ready())
-                        return Refusal{ExitStatus::RecordFailed, *failure};
-                    return std::nullopt;
-                };
+                job.beforeChange = [&record] { return record.ready(); };
             }
-            job.overlay = [&](const QString& deviceAddress)
-                -> std::variant<profile::ModuleSettings, Refusal> {
-                UnitValues filled{PortNumberOf(port), LastFourHexDigits(deviceAddress),
+            job.overlay =
+                [&](const ModuleOutcome& sofar) -> std::variant<profile::ModuleSettings, Refusal> {
+                UnitValues filled{PortNumberOf(port), LastFourHexDigits(sofar.deviceAddress),
                                   invocation.first + index};
                 profile::ModuleSettings valuesRow;
-                if (recording && record.claims()) {
-                    const auto claimed = record.claim(deviceAddress);
+                if (recording) {
+                    if (const auto other = addresses.take(sofar.deviceAddress, port)) {
+                        return Refusal{ExitStatus::Usage,
+                                       QStringLiteral("the module answers with the device "
+                                                      "address %1, as the module on %2 does; the "
+                                                      "record knows a unit by its address, so "
+                                                      "this one was not written")
+                                           .arg(Printable(sofar.deviceAddress), *other)};
+                    }
+                    const auto claimed = record.claim(index, sofar);
                     if (const auto* refusal = std::get_if<Refusal>(&claimed))
                         return *refusal;
                     const auto& taken = std::get<production_record::UnitClaim>(claimed);
-                    unit = taken.unit;
                     filled.unit = taken.unit.value_or(0);
                     if (taken.valuesRow)
                         valuesRow = values.row(*taken.valuesRow);
@@ -265,14 +264,15 @@ int RunOnModules(const Invocation& invocation, Console& console) {
             ModuleOutcome& outcome = outcomes[index];
             outcome = RunModuleJob(job, trace.get(),
                                    [&](const QString& step) { progress.show(index, step); });
+            // Every port on the machine is not every port with a module: an onboard UART with
+            // nothing on it is no failure of the run, nor of the record.
+            if (invocation.all && outcome.silent) {
+                outcome.status = ExitStatus::Done;
+                outcome.message = QStringLiteral("empty: nothing answered");
+            }
             if (recording) {
-                const RunRecord::Kept kept = record.keep(invocation.verb, outcome, unit);
-                if (!kept.safe && outcome.status != ExitStatus::RecordFailed) {
-                    outcome.status = ExitStatus::RecordFailed;
-                    outcome.message += (outcome.message.isEmpty() ? "" : "; ") + kept.warning;
-                } else if (!kept.warning.isEmpty()) {
-                    warn(port, kept.warning);
-                }
+                if (const auto warning = record.keep(index, invocation.verb, outcome))
+                    warn(port, *warning);
             }
             finish(index, outcome);
         }));
@@ -282,10 +282,9 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         thread->wait();
     trace.reset();
 
-    if (recording && record.replayed() > 0) {
-        console.err << "cordelo-cli: wrote " << record.replayed()
-                    << (record.replayed() == 1 ? " row" : " rows")
-                    << " kept from an earlier run to the record\n";
+    if (recording) {
+        for (const QString& note : record.spoolNotes())
+            console.err << "cordelo-cli: " << note << '\n';
     }
     int status = 0;
     int answered = 0;

@@ -23,22 +23,27 @@ const VerbRule kVerbs[] = {
     {QStringLiteral("read"),
      Verb::Read,
      true,
-     {"port", "all", "expect", "json", "trace", "log", "record", "bench", "virtual-module"}},
+     {"port", "all", "expect", "json", "trace", "log", "record", "bench", "record-timeout",
+      "virtual-module"}},
     {QStringLiteral("write"),
      Verb::Write,
      true,
      {"port", "all", "expect", "set", "first", "no-verify", "json", "trace", "log", "record",
-      "bench", "values", "virtual-module"}},
+      "bench", "values", "record-timeout", "virtual-module"}},
     {QStringLiteral("reset"),
      Verb::Reset,
      true,
-     {"port", "all", "expect", "json", "trace", "log", "record", "bench", "virtual-module"}},
+     {"port", "all", "expect", "json", "trace", "log", "record", "bench", "record-timeout",
+      "virtual-module"}},
     {QStringLiteral("record"), Verb::Record, false, {"since", "address", "result", "json", "csv"}},
 };
 
 // The longest {n} a PIN can hold; it also keeps {n} of the last module far from the
 // integer limit.
 constexpr int kFirstLimit = 99'999'999;
+
+// The longest --record-timeout: an hour is longer than any lock worth waiting for.
+constexpr int kRecordTimeoutLimit = 3600;
 
 // A --port that names a COM port at all: COM and digits, in any case.
 const QRegularExpression kComName(QStringLiteral("^COM[0-9]*$"),
@@ -84,7 +89,7 @@ const QStringList kResultNames = {
     ResultName(ExitStatus::OpenFailed),  ResultName(ExitStatus::NoReply),
     ResultName(ExitStatus::BadFirmware), ResultName(ExitStatus::NotAcknowledged),
     ResultName(ExitStatus::Mismatch),    ResultName(ExitStatus::RecordFailed),
-    ResultName(ExitStatus::Interrupted)};
+    ResultName(ExitStatus::Interrupted), QStringLiteral("empty")};
 
 } // namespace
 
@@ -97,7 +102,8 @@ QString UsageText() {
         "  cordelo-cli write   (--port PORT... | --all [--expect N]) [PROFILE]\n"
         "                      [--set KEY=VALUE]... [--first N] [--no-verify] [--json]\n"
         "                      [--trace FILE] [--log FILE]\n"
-        "                      [--record TARGET [--bench NAME] [--values FILE.csv]]\n"
+        "                      [--record TARGET [--bench NAME] [--values FILE.csv]\n"
+        "                      [--record-timeout SECONDS]]\n"
         "  cordelo-cli reset   (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
         "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
         "  cordelo-cli record  TARGET [--since TIME] [--address ADDR] [--result RESULT]\n"
@@ -153,10 +159,23 @@ QString UsageText() {
         "                    file (made on first use) or postgresql://user@host:port/db\n"
         "                    (password from PGPASSFILE or ~/.pgpass). {unit} takes the\n"
         "                    record's next unit number; a module already in it keeps its own.\n"
+        "                    Each written module's row is begun, with its unit number,\n"
+        "                    before its first write command and completed when it is\n"
+        "                    done; a row never completed (a bench killed) reads as\n"
+        "                    interrupted. A row the record cannot take waits in a spool\n"
+        "                    of that record's own and is stored by the next run on it.\n"
+        "                    Two modules with one device address: the second is refused.\n"
         "  --bench NAME      The bench in the record; the host name unless given.\n"
         "  --values FILE     A CSV list of per-unit values: a header of [Module] keys, one\n"
-        "                    row per unit. Each new module takes the next row no module has\n"
-        "                    taken, and keeps it; when the list is used up, status 1.\n"
+        "                    row per unit. A row is known by its values: one given to a\n"
+        "                    module is never given to another, whatever file it comes in.\n"
+        "                    Each new module takes the first row never given, in file\n"
+        "                    order, and keeps it. When the list has too few rows for the\n"
+        "                    run's modules, none is written (status 1).\n"
+        "  --record-timeout SECONDS\n"
+        "                    How long the record may keep the run waiting for a lock\n"
+        "                    another session holds, or for its server to come back;\n"
+        "                    20 unless given. Ctrl-C ends the wait.\n"
         "  --since TIME      (record) Rows from this UTC date or time on (2026-12-01).\n"
         "  --address ADDR    (record) Rows of the module with this device address.\n"
         "  --result RESULT   (record) Rows with this result, such as ok or mismatch.\n"
@@ -178,6 +197,8 @@ QString UsageText() {
         "  5  a setting was not acknowledged (nothing after it was sent)\n"
         "  6  verification found a setting that differs\n"
         "  7  the production record could not be used (no module was written or reset)\n"
+        "  8  the module was written or reset, but its row is neither in the record nor\n"
+        "     in the spool; a module that failed keeps its own status (5, 6, 130)\n"
         "  130  interrupted (Ctrl-C) before it finished\n");
 }
 
@@ -205,9 +226,11 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption address(QStringLiteral("address"), {}, QStringLiteral("ADDR"));
     const QCommandLineOption result(QStringLiteral("result"), {}, QStringLiteral("RESULT"));
     const QCommandLineOption csv(QStringLiteral("csv"), {});
+    const QCommandLineOption recordTimeout(QStringLiteral("record-timeout"), {},
+                                           QStringLiteral("SECONDS"));
     parser.addOptions({help,  version, port,  set,     noVerify, json,      trace,
                        probe, all,     first, log,     expect,   simulated, record,
-                       bench, values,  since, address, result,   csv});
+                       bench, values,  since, address, result,   csv,       recordTimeout});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -252,8 +275,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once :
-         {trace, log, first, expect, record, bench, values, since, address, result}) {
+    for (const QCommandLineOption& once : {trace, log, first, expect, record, bench, values, since,
+                                           address, result, recordTimeout}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -275,7 +298,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
 
-    for (const QCommandLineOption& needsRecord : {bench, values}) {
+    bool timeoutIsNumber = true;
+    const int timeoutSeconds =
+        parser.isSet(recordTimeout) ? parser.value(recordTimeout).toInt(&timeoutIsNumber) : 20;
+    if (!timeoutIsNumber || timeoutSeconds < 1 || timeoutSeconds > kRecordTimeoutLimit) {
+        parsed.error = QStringLiteral("--record-timeout needs a number of seconds from 1 to %1")
+                           .arg(kRecordTimeoutLimit);
+        return parsed;
+    }
+    for (const QCommandLineOption& needsRecord : {bench, values, recordTimeout}) {
         if (parser.isSet(needsRecord) && !parser.isSet(record)) {
             parsed.error = QStringLiteral("--%1 needs --record: the record is where each "
                                           "module's values row and bench are kept")
@@ -304,6 +335,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.recordTarget = listing ? positional.value(0) : parser.value(record);
     invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
     invocation.valuesPath = parser.value(values);
+    invocation.recordTimeout = std::chrono::seconds(timeoutSeconds);
     invocation.since = sinceTime;
     invocation.address = parser.value(address);
     invocation.result = parser.value(result);

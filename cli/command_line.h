@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <optional>
 
 namespace cli {
@@ -36,6 +37,9 @@ struct Invocation {
     // The bench as the record names it; the host name unless --bench is given.
     QString bench;
     QString valuesPath;
+    // How long the record may keep the run waiting (another session's lock, a server
+    // restarting) before the run gives up on it.
+    std::chrono::seconds recordTimeout{20};
     // `record`: what to list, and how.
     QDateTime since;
     QString address;

@@ -20,6 +20,8 @@ QString ResultName(ExitStatus status) {
         return QStringLiteral("mismatch");
     case ExitStatus::RecordFailed:
         return QStringLiteral("record_failed");
+    case ExitStatus::Unrecorded:
+        return QStringLiteral("unrecorded");
     case ExitStatus::Interrupted:
         return QStringLiteral("interrupted");
     }

@@ -2,6 +2,7 @@
 #include "cli_run.h"
 
 #include "platform/terminal_width.h"
+#include "production_record/driver_warnings.h"
 
 #include <QCoreApplication>
 
@@ -32,6 +33,7 @@ extern "C" void OnInterrupt(int) {
 int main(int argc, char** argv) {
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
+    production_record::QuietDriverWarnings();
     QTextStream out(stdout);
     QTextStream err(stderr);
     std::signal(SIGINT, OnInterrupt);

@@ -50,8 +50,7 @@ public:
             m_outcome.settings = current->module;
             return;
         }
-        const auto overlay =
-            job.overlay ? job.overlay(current->device.address) : profile::ModuleSettings{};
+        const auto overlay = job.overlay ? job.overlay(m_outcome) : profile::ModuleSettings{};
         if (const auto* refusal = std::get_if<Refusal>(&overlay)) {
             fail(refusal->status, refusal->message);
             return;
@@ -62,9 +61,12 @@ public:
         m_outcome.sent = profile::SettingsFromWrite(wanted);
         if (!checkWritable(wanted) || !mayChange(job) || stopped() || !write(wanted) || !job.verify)
             return;
-        // The write is complete: Ctrl-C from here on only skips the check of it.
+        // The write is complete: Ctrl-C from here on only skips the check of it, and a write
+        // that was not checked is no success.
         if (m_interrupted != nullptr && m_interrupted->load()) {
-            m_outcome.message = QStringLiteral("interrupted before the verifying query");
+            fail(ExitStatus::Interrupted,
+                 QStringLiteral("interrupted before the verifying query; the write was not "
+                                "verified"));
             return;
         }
         m_step(QStringLiteral("verifying"));
@@ -73,8 +75,8 @@ public:
             m_outcome.settings = after->module;
             compare(profile::SettingsFromWrite(wanted), after->module);
         } else if (m_outcome.status == ExitStatus::Interrupted) {
-            m_outcome.status = ExitStatus::Done;
-            m_outcome.message = QStringLiteral("interrupted during the verifying query");
+            m_outcome.message = QStringLiteral("interrupted during the verifying query; the write "
+                                               "was not verified");
         }
     }
 

@@ -66,10 +66,11 @@ struct Refusal {
     QString message;
 };
 
-// What a write lays over the module's own settings, made once the module's device
-// address is known; or why the values are refused for this module.
+// What a write lays over the module's own settings, made once the module has been checked
+// and read (its device address, firmware and settings are in the outcome so far); or why the
+// values are refused for this module.
 using OverlayFor =
-    std::function<std::variant<profile::ModuleSettings, Refusal>(const QString& deviceAddress)>;
+    std::function<std::variant<profile::ModuleSettings, Refusal>(const ModuleOutcome& sofar)>;
 
 struct ModuleJob {
     Verb verb = Verb::Read;

@@ -1,9 +1,18 @@
 #include "record_worker.h"
 
-namespace cli {
+#include <chrono>
 
-RecordWorker::RecordWorker(production_record::RecordTarget target)
-    : m_target(std::move(target)), m_thread(QThread::create([this] { serve(); })) {
+namespace cli {
+namespace {
+
+// How often a module waiting for the record looks for Ctrl-C.
+constexpr std::chrono::milliseconds kInterruptPoll{100};
+
+} // namespace
+
+RecordWorker::RecordWorker(production_record::RecordTarget target,
+                           production_record::RecordWaits waits)
+    : m_target(std::move(target)), m_waits(waits), m_thread(QThread::create([this] { serve(); })) {
     m_thread->start();
 }
 
@@ -24,19 +33,37 @@ void RecordWorker::post(std::function<void(production_record::RecordConnection&)
     m_wake.notify_one();
 }
 
-production_record::ClaimResult RecordWorker::claim(const production_record::ClaimRequest& request) {
-    std::future<production_record::ClaimResult> result;
-    {
-        std::lock_guard lock(m_mutex);
-        m_claims.append(request);
-        m_claimed.emplace_back();
-        result = m_claimed.back().get_future();
+template <typename T> std::optional<T> RecordWorker::await(std::future<T>& result) const {
+    while (result.wait_for(kInterruptPoll) != std::future_status::ready) {
+        if (m_waits.interrupted != nullptr && m_waits.interrupted->load())
+            return std::nullopt;
     }
-    m_wake.notify_one();
     return result.get();
 }
 
-std::optional<QString> RecordWorker::add(const production_record::RecordRow& row) {
+std::optional<QList<production_record::ClaimResult>>
+RecordWorker::claim(const QList<production_record::ClaimRequest>& requests) {
+    std::vector<std::future<production_record::ClaimResult>> results;
+    {
+        std::lock_guard lock(m_mutex);
+        for (const production_record::ClaimRequest& request : requests) {
+            m_claims.append(request);
+            m_claimed.emplace_back();
+            results.push_back(m_claimed.back().get_future());
+        }
+    }
+    m_wake.notify_one();
+    QList<production_record::ClaimResult> claimed;
+    for (auto& result : results) {
+        const auto one = await(result);
+        if (!one)
+            return std::nullopt;
+        claimed << *one;
+    }
+    return claimed;
+}
+
+std::optional<std::optional<QString>> RecordWorker::add(const production_record::RecordRow& row) {
     std::future<std::optional<QString>> result;
     {
         std::lock_guard lock(m_mutex);
@@ -45,11 +72,12 @@ std::optional<QString> RecordWorker::add(const production_record::RecordRow& row
         result = m_added.back().get_future();
     }
     m_wake.notify_one();
-    return result.get();
+    return await(result);
 }
 
 void RecordWorker::serve() {
-    production_record::RecordConnection connection(m_target);
+    production_record::RecordConnection connection(
+        m_target, production_record::RecordConnection::Mode::ReadWrite, m_waits);
     std::unique_lock lock(m_mutex);
     while (true) {
         m_wake.wait(lock, [this] {

@@ -22,7 +22,7 @@ namespace cli {
 
 class RecordWorker {
 public:
-    explicit RecordWorker(production_record::RecordTarget target);
+    RecordWorker(production_record::RecordTarget target, production_record::RecordWaits waits);
     ~RecordWorker();
     RecordWorker(const RecordWorker&) = delete;
     RecordWorker& operator=(const RecordWorker&) = delete;
@@ -30,14 +30,18 @@ public:
     // Runs the job on the worker's thread with its connection, before the claims and rows
     // handed in after it.
     void post(std::function<void(production_record::RecordConnection&)> job);
-    // From any thread; each waits for its own result.
-    production_record::ClaimResult claim(const production_record::ClaimRequest& request);
-    std::optional<QString> add(const production_record::RecordRow& row);
+    // From any thread; each waits for its own result, or until Ctrl-C (then nothing).
+    std::optional<QList<production_record::ClaimResult>>
+    claim(const QList<production_record::ClaimRequest>& requests);
+    std::optional<std::optional<QString>> add(const production_record::RecordRow& row);
 
 private:
     void serve();
+    // The future's value, or nothing once Ctrl-C is pressed while it is awaited.
+    template <typename T> std::optional<T> await(std::future<T>& result) const;
 
     production_record::RecordTarget m_target;
+    production_record::RecordWaits m_waits;
     std::mutex m_mutex;
     std::condition_variable m_wake;
     QList<std::function<void(production_record::RecordConnection&)>> m_jobs;

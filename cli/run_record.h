@@ -1,6 +1,7 @@
 // The production record as one run of read, write or reset uses it: opened and brought up
-// to date while the modules are checked and read, a unit number and values row claimed for
-// each module before its first write command, and one row for each module once it is done.
+// to date while the modules are checked and read; before its first write command each module
+// claims its unit number and values row and begins its row, in one transaction; once done,
+// its row is completed.
 #pragma once
 
 #include "module_job.h"
@@ -13,10 +14,13 @@
 #include "production_record/unit_claim.h"
 
 #include <atomic>
+#include <condition_variable>
 #include <future>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <variant>
+#include <vector>
 
 namespace cli {
 
@@ -24,36 +28,60 @@ class RunRecord {
 public:
     // Checks TARGET and starts opening the record, preparing its tables and writing the
     // rows the spool kept for it; why TARGET is refused, or nothing. `values` may be null;
-    // it must outlive the run.
+    // it must outlive the run, as must `interrupted`.
     std::optional<QString> open(const Invocation& invocation, bool wantsUnit,
-                                const ValuesList* values);
+                                const ValuesList* values, int modules,
+                                const std::atomic<bool>* interrupted);
     // Waits until the record is ready: why it cannot be used, or nothing. Every module asks
     // before its first command that changes it.
-    std::optional<QString> ready() const { return m_ready.get(); }
-    // How many kept rows were written to the record once it was ready.
-    int replayed() const { return m_replayed; }
-    // True when each module needs a number or a values row before it is written.
-    bool claims() const { return m_wantsUnit || m_values != nullptr; }
+    std::optional<Refusal> ready() const;
 
-    // From the module's thread; each waits for the record's answer.
-    std::variant<production_record::UnitClaim, Refusal> claim(const QString& deviceAddress);
+    // From the module's thread, before its first write command: its unit number and values
+    // row, with its row begun in the record. With a values list, the claims of the whole run
+    // are made at once, when every module has come this far or ended, so that a list too
+    // short for them all is found before any module is written.
+    std::variant<production_record::UnitClaim, Refusal> claim(int module,
+                                                              const ModuleOutcome& sofar);
 
-    struct Kept {
-        // False when the row is neither in the record nor in the spool.
-        bool safe = true;
-        // What went wrong, for stderr; empty when the record took the row.
-        QString warning;
-    };
-    Kept keep(Verb verb, const ModuleOutcome& outcome, std::optional<int> unit);
+    // Once the module is done: completes its row. When the row is lost, the outcome says so,
+    // with a status that tells whether the module was changed. What stderr should add (the
+    // row went to the spool), or nothing. No other call for the module may follow.
+    std::optional<QString> keep(int module, Verb verb, ModuleOutcome& outcome);
+
+    // What the run tells on stderr about the spool: rows stored from it, lines set aside,
+    // rows still waiting.
+    QStringList spoolNotes();
 
 private:
+    enum class Stage { Working, Claiming, Done };
+
+    void prepare(production_record::RecordConnection& connection);
+    std::variant<production_record::UnitClaim, Refusal>
+    refusalOf(const production_record::ClaimRefusal& refusal) const;
+    // With the lock held: claims for every waiting module once none is still working.
+    void claimWhenAllArrived(std::unique_lock<std::mutex>& lock);
+    // With the lock held (and let go while the record answers): the claims of these modules.
+    void claimFor(const std::vector<std::size_t>& modules, std::unique_lock<std::mutex>& lock);
+
     std::optional<production_record::RecordTarget> m_target;
     QString m_bench;
     bool m_wantsUnit = false;
     const ValuesList* m_values = nullptr;
+    const std::atomic<bool>* m_interrupted = nullptr;
     std::unique_ptr<production_record::RecordSpool> m_spool;
+    QString m_formerSpool;
     std::atomic<int> m_replayed{0};
+    std::atomic<int> m_torn{0};
     std::shared_future<std::optional<QString>> m_ready;
+
+    std::mutex m_mutex;
+    std::condition_variable m_claimed;
+    std::vector<Stage> m_stages;
+    std::vector<std::optional<production_record::ClaimRequest>> m_requests;
+    std::vector<std::optional<std::variant<production_record::UnitClaim, Refusal>>> m_results;
+    // The row each module began, which its last row completes.
+    std::vector<std::optional<production_record::RecordRow>> m_started;
+
     // Last, so that its thread ends before what its jobs use.
     std::unique_ptr<RecordWorker> m_worker;
 };

@@ -5,6 +5,16 @@
 
 namespace cli {
 
+QString RowKey(const profile::ModuleSettings& row) {
+    QStringList pairs;
+    for (const QString& key : profile::kModuleKeys) {
+        if (const auto value = profile::ModuleKeyText(row, key))
+            pairs << key + QLatin1Char('=') +
+                         QString::fromLatin1(value->toUtf8().toPercentEncoding(" ,:"));
+    }
+    return pairs.join(QLatin1Char(';'));
+}
+
 std::optional<QStringList> SplitCsvLine(const QString& line) {
     QStringList fields;
     QString field;
@@ -71,6 +81,7 @@ std::optional<QString> ValuesList::load(const QString& path) {
                 return refuse(index + 1, profile::DescribeProfileError(*error));
         }
         m_rows << row;
+        m_keys << RowKey(row);
     }
     if (keys.isEmpty())
         return QStringLiteral("values list %1: no header line naming [Module] keys").arg(path);

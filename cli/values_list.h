@@ -21,11 +21,19 @@ public:
     int size() const { return static_cast<int>(m_rows.size()); }
     // Counted from 1; an empty field leaves that key as the profile or the module has it.
     const profile::ModuleSettings& row(int number) const { return m_rows.at(number - 1); }
+    // Each row as the record knows it, by its values, in file order: a row keeps its key
+    // when the list is sorted, edited or renamed.
+    const QStringList& keys() const { return m_keys; }
 
 private:
     QString m_name;
     QList<profile::ModuleSettings> m_rows;
+    QStringList m_keys;
 };
+
+// "name=Unit-7;pin=1234": the row's values in the order of the [Module] keys, percent-encoded
+// (; = % and the like) so that no two different rows share a key.
+QString RowKey(const profile::ModuleSettings& row);
 
 // The fields of one CSV line (RFC 4180 quoting), or nothing when a quote is left open.
 std::optional<QStringList> SplitCsvLine(const QString& line);

@@ -1,7 +1,6 @@
 #include "record_connection.h"
 
 #include <QFileInfo>
-#include <QSqlError>
 #include <QSqlQuery>
 
 #include <atomic>
@@ -11,20 +10,40 @@
 namespace production_record {
 namespace {
 
-// Long enough for every other bench's claim or row; a database busier than that has failed.
-constexpr std::chrono::milliseconds kBusyTimeout{20000};
-constexpr std::chrono::milliseconds kWriteAheadRetry{10};
+// Another session holding the lock is waited out in slices of this length, so that Ctrl-C
+// and the wait limit are noticed between them.
+constexpr std::chrono::milliseconds kLockSlice{250};
+constexpr std::chrono::milliseconds kReconnectPause{250};
 constexpr std::chrono::seconds kConnectTimeout{5};
+// A server that stops answering on an open connection (a dropped network) is noticed by
+// TCP keepalives after about this long.
+constexpr std::chrono::seconds kKeepaliveIdle{5};
+constexpr std::chrono::seconds kKeepaliveInterval{2};
+constexpr int kKeepaliveCount = 3;
 
 QString NextConnectionName() {
     static std::atomic<int> next{0};
     return QStringLiteral("cordelo-record-%1").arg(++next);
 }
 
+// SQLite's "busy" and "locked", PostgreSQL's lock timeout, deadlock and serialisation
+// failure: another session has the lock, and the same transaction may succeed later.
+bool IsLockWait(const QSqlError& error) {
+    static const QStringList codes = {QStringLiteral("5"), QStringLiteral("6"),
+                                      QStringLiteral("55P03"), QStringLiteral("40P01"),
+                                      QStringLiteral("40001")};
+    return codes.contains(error.nativeErrorCode());
+}
+
+QString Why(const QSqlError& error) {
+    const QString text = error.text().trimmed();
+    return text.isEmpty() ? QStringLiteral("the connection to the database was lost") : text;
+}
+
 } // namespace
 
-RecordConnection::RecordConnection(RecordTarget target, Mode mode)
-    : m_target(std::move(target)), m_mode(mode), m_name(NextConnectionName()) {}
+RecordConnection::RecordConnection(RecordTarget target, Mode mode, RecordWaits waits)
+    : m_target(std::move(target)), m_mode(mode), m_waits(waits), m_name(NextConnectionName()) {}
 
 RecordConnection::~RecordConnection() {
     if (m_database.isValid())
@@ -39,33 +58,57 @@ std::optional<QString> RecordConnection::open() {
         return std::nullopt;
     if (const auto missing = MissingDriver(m_target))
         return missing;
-    const bool readOnly = m_mode == Mode::ReadOnly;
-    if (!isPostgres() && readOnly && !QFileInfo::exists(m_target.database))
+    if (!isPostgres() && m_mode == Mode::ReadOnly && !QFileInfo::exists(m_target.database))
         return QStringLiteral("there is no record %1").arg(m_target.database);
-    m_database = QSqlDatabase::addDatabase(DriverName(m_target), m_name);
+    if (const auto error = connect())
+        return error;
+    m_opened = true;
+    return std::nullopt;
+}
+
+std::optional<QString> RecordConnection::connect() {
+    if (!m_database.isValid())
+        m_database = QSqlDatabase::addDatabase(DriverName(m_target), m_name);
     m_database.setDatabaseName(m_target.database);
+    const bool readOnly = m_mode == Mode::ReadOnly;
     if (isPostgres()) {
         m_database.setHostName(m_target.host);
         m_database.setPort(m_target.port);
         m_database.setUserName(m_target.user);
         m_database.setConnectOptions(
-            QStringLiteral("connect_timeout=%1").arg(kConnectTimeout.count()));
+            QStringLiteral("connect_timeout=%1;keepalives_idle=%2;keepalives_interval=%3;"
+                           "keepalives_count=%4")
+                .arg(kConnectTimeout.count())
+                .arg(kKeepaliveIdle.count())
+                .arg(kKeepaliveInterval.count())
+                .arg(kKeepaliveCount));
     } else {
         m_database.setConnectOptions(
-            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout.count()) +
+            QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLockSlice.count()) +
             (readOnly ? QStringLiteral(";QSQLITE_OPEN_READONLY") : QString()));
     }
+    const QString folder = QFileInfo(m_target.database).absolutePath();
+    const QString unwritable =
+        !isPostgres() && !readOnly && !QFileInfo(folder).isWritable()
+            ? QStringLiteral(" (the folder %1 is not writable, and the record keeps files of "
+                             "its own beside the database)")
+                  .arg(folder)
+            : QString();
     if (!m_database.open())
-        return QStringLiteral("cannot open the record %1: %2")
-            .arg(m_target.key, m_database.lastError().text());
+        return QStringLiteral("cannot open the record %1: %2%3")
+            .arg(m_target.key, Why(m_database.lastError()), unwritable);
+    if (isPostgres() && !run(QStringLiteral("SET lock_timeout = %1").arg(kLockSlice.count())))
+        return failure(m_statementError);
     // A write-ahead log flushes the disk once per commit where a rollback journal flushes it
     // four times; it needs every writer on this machine, as one bench's file is. The commit
     // stays durable (synchronous=FULL), since a unit number lost to a power cut could be
     // given again.
-    if (!isPostgres() && !readOnly &&
-        !(switchToWriteAheadLog() && run(QStringLiteral("PRAGMA synchronous=FULL"))))
-        return errorText();
-    m_opened = true;
+    if (!isPostgres() && !readOnly) {
+        if (const auto error = switchToWriteAheadLog())
+            return *error + unwritable;
+        if (!run(QStringLiteral("PRAGMA synchronous=FULL")))
+            return failure(m_statementError) + unwritable;
+    }
     return std::nullopt;
 }
 
@@ -73,43 +116,102 @@ bool RecordConnection::run(const QString& statement) {
     QSqlQuery query(m_database);
     if (query.exec(statement))
         return true;
-    m_statementError = query.lastError().text();
+    m_statementError = query.lastError();
     return false;
 }
 
-bool RecordConnection::switchToWriteAheadLog() {
+std::optional<QString> RecordConnection::switchToWriteAheadLog() {
     // Benches that open a new file at the same moment race to switch it, and SQLite answers
     // the losers "database is locked" at once instead of waiting: try again while others
-    // would wait for the lock.
-    const auto deadline = std::chrono::steady_clock::now() + kBusyTimeout;
+    // would wait for the lock. Any other failure (a file that is no database) is final.
+    const auto deadline = std::chrono::steady_clock::now() + m_waits.limit;
     while (!run(QStringLiteral("PRAGMA journal_mode=WAL"))) {
-        if (std::chrono::steady_clock::now() >= deadline)
-            return false;
-        std::this_thread::sleep_for(kWriteAheadRetry);
+        const QString why = failure(m_statementError);
+        if (!m_retryable || stopWaiting(deadline))
+            return why;
+        std::this_thread::sleep_for(kLockSlice / 10);
     }
-    return true;
+    return std::nullopt;
 }
 
 bool RecordConnection::beginWriting() {
-    return isPostgres() ? m_database.transaction() : run(QStringLiteral("BEGIN IMMEDIATE"));
+    return isPostgres() ? run(QStringLiteral("BEGIN")) : run(QStringLiteral("BEGIN IMMEDIATE"));
 }
 
 bool RecordConnection::commit() {
-    return isPostgres() ? m_database.commit() : run(QStringLiteral("COMMIT"));
+    return run(QStringLiteral("COMMIT"));
 }
 
 void RecordConnection::rollback() {
-    if (isPostgres())
-        m_database.rollback();
-    else
-        run(QStringLiteral("ROLLBACK"));
+    run(QStringLiteral("ROLLBACK"));
 }
 
-QString RecordConnection::errorText(const QString& failed) const {
-    QString text = failed.isEmpty() ? m_database.lastError().text() : failed;
-    if (text.trimmed().isEmpty())
-        text = m_statementError;
-    return QStringLiteral("the record %1: %2").arg(m_target.key, text);
+bool RecordConnection::stopWaiting(std::chrono::steady_clock::time_point deadline) {
+    if (m_waits.interrupted != nullptr && m_waits.interrupted->load()) {
+        m_interrupted = true;
+        return true;
+    }
+    return std::chrono::steady_clock::now() >= deadline;
+}
+
+std::optional<QString>
+RecordConnection::write(const std::function<std::optional<QString>()>& body) {
+    if (const auto error = open())
+        return error;
+    m_interrupted = false;
+    const auto deadline = std::chrono::steady_clock::now() + m_waits.limit;
+    bool locked = false;
+    while (true) {
+        const std::optional<QString> error = attempt(body);
+        if (!error)
+            return std::nullopt;
+        // The server went away (restarted, say): a new connection may carry the same
+        // transaction once it is back.
+        const bool lost = !m_retryable && !stillConnected();
+        locked = locked || m_retryable;
+        if ((!m_retryable && !lost) || stopWaiting(deadline)) {
+            if (m_interrupted)
+                return QStringLiteral("interrupted while waiting for the record %1")
+                    .arg(m_target.key);
+            if (locked)
+                return QStringLiteral("the record %1 is locked by another session; waited %2 s "
+                                      "(--record-timeout sets how long)")
+                    .arg(m_target.key)
+                    .arg(m_waits.limit.count());
+            return error;
+        }
+        if (lost) {
+            m_database.close();
+            std::this_thread::sleep_for(kReconnectPause);
+        }
+    }
+}
+
+std::optional<QString>
+RecordConnection::attempt(const std::function<std::optional<QString>()>& body) {
+    m_retryable = false;
+    if (!m_database.isOpen()) {
+        if (const auto error = connect())
+            return error;
+    }
+    if (!beginWriting())
+        return failure(m_statementError);
+    if (const auto error = body()) {
+        rollback();
+        return error;
+    }
+    if (!commit())
+        return failure(m_statementError);
+    return std::nullopt;
+}
+
+bool RecordConnection::stillConnected() {
+    return !isPostgres() || (m_database.isOpen() && run(QStringLiteral("SELECT 1")));
+}
+
+QString RecordConnection::failure(const QSqlError& error) {
+    m_retryable = IsLockWait(error);
+    return QStringLiteral("the record %1: %2").arg(m_target.key, Why(error));
 }
 
 } // namespace production_record

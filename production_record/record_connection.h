@@ -5,17 +5,29 @@
 #include "record_target.h"
 
 #include <QSqlDatabase>
+#include <QSqlError>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <functional>
 #include <optional>
 
 namespace production_record {
+
+// How long the record may keep a bench waiting, and what ends the wait early.
+struct RecordWaits {
+    std::chrono::seconds limit{20};
+    // Set (by Ctrl-C) to give up at the next retry.
+    const std::atomic<bool>* interrupted = nullptr;
+};
 
 class RecordConnection {
 public:
     enum class Mode { ReadWrite, ReadOnly };
 
-    explicit RecordConnection(RecordTarget target, Mode mode = Mode::ReadWrite);
+    explicit RecordConnection(RecordTarget target, Mode mode = Mode::ReadWrite,
+                              RecordWaits waits = {});
     ~RecordConnection();
     RecordConnection(const RecordConnection&) = delete;
     RecordConnection& operator=(const RecordConnection&) = delete;
@@ -26,27 +38,41 @@ public:
     const RecordTarget& target() const { return m_target; }
     bool isPostgres() const { return m_target.kind == RecordTarget::Kind::Postgres; }
 
-    // A transaction that holds the record's write lock from its start: SQLite's immediate
-    // transaction (waiting out other writers up to the busy timeout); on PostgreSQL an
-    // ordinary one, whose statements take the row locks they need.
+    // Runs `body` in a transaction that holds the record's write lock from its start
+    // (SQLite's immediate transaction; on PostgreSQL the row locks its statements take).
+    // While another session holds the lock, or after the server dropped the connection,
+    // the transaction is rolled back and run again from its start, until the wait limit or
+    // Ctrl-C. `body` returns why it failed; a failure of a statement it reported through
+    // failure() may be retried, any other is final. Why it failed, or nothing.
+    std::optional<QString> write(const std::function<std::optional<QString>()>& body);
+
+    // Whether the last failure was Ctrl-C ending a wait.
+    bool wasInterrupted() const { return m_interrupted; }
+
+    // A failed statement for people, noting whether it is worth another try.
+    QString failure(const QSqlError& error);
+
+private:
+    std::optional<QString> connect();
+    std::optional<QString> attempt(const std::function<std::optional<QString>()>& body);
+    bool run(const QString& statement);
+    std::optional<QString> switchToWriteAheadLog();
     bool beginWriting();
     bool commit();
     void rollback();
-
-    // The last error of the connection, or of `failed` when given, for people.
-    QString errorText(const QString& failed = {}) const;
-
-private:
-    bool run(const QString& statement);
-    bool switchToWriteAheadLog();
+    bool stillConnected();
+    bool stopWaiting(std::chrono::steady_clock::time_point deadline);
 
     RecordTarget m_target;
     Mode m_mode;
+    RecordWaits m_waits;
     QString m_name;
     QSqlDatabase m_database;
     bool m_opened = false;
-    // Why the last statement of run() failed; the database's own error does not tell.
-    QString m_statementError;
+    // The last failure: another session held the lock, or the connection was lost.
+    bool m_retryable = false;
+    bool m_interrupted = false;
+    QSqlError m_statementError;
 };
 
 } // namespace production_record

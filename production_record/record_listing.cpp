@@ -39,7 +39,7 @@ std::variant<QList<RecordRow>, QString> ListRows(RecordConnection& connection,
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
-        return connection.errorText(query.lastError().text());
+        return connection.failure(query.lastError());
     QList<RecordRow> rows;
     while (query.next()) {
         RecordRow row;

@@ -40,13 +40,41 @@ QVariant Stored(const QString& text) {
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
+const QStringList kUpdatedColumns = {QStringLiteral("recorded_at"),
+                                     QStringLiteral("bench"),
+                                     QStringLiteral("command"),
+                                     QStringLiteral("port"),
+                                     QStringLiteral("device"),
+                                     QStringLiteral("device_address"),
+                                     QStringLiteral("firmware"),
+                                     QStringLiteral("result"),
+                                     QStringLiteral("exit_status"),
+                                     QStringLiteral("settings_before"),
+                                     QStringLiteral("settings_acknowledged"),
+                                     QStringLiteral("settings_verified"),
+                                     QStringLiteral("problem_keys"),
+                                     QStringLiteral("unit")};
+
+// A row already there under its id is the same module's row begun before its write (or the
+// same row from the spool again): the row handed in is its latest state.
+QString UpdateAll() {
+    QStringList assignments;
+    for (const QString& column : kUpdatedColumns)
+        assignments << column + QStringLiteral(" = excluded.") + column;
+    return assignments.join(QStringLiteral(", "));
+}
+
+} // namespace
+
 std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
     QSqlQuery query(connection.database());
-    query.prepare(QStringLiteral(
-        "INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
-        "device_address, firmware, result, exit_status, settings_before, "
-        "settings_acknowledged, settings_verified, problem_keys, unit) VALUES (?, ?, ?, ?, ?, "
-        "?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO NOTHING"));
+    query.prepare(
+        QString(
+            "INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
+            "device_address, firmware, result, exit_status, settings_before, "
+            "settings_acknowledged, settings_verified, problem_keys, unit) VALUES (?, ?, ?, ?, ?, "
+            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO UPDATE SET %1")
+            .arg(UpdateAll()));
     const QVariantList values = {
         row.rowId,
         row.time.toUTC().toString(Qt::ISODateWithMs),
@@ -67,11 +95,9 @@ std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& 
     for (const QVariant& value : values)
         query.addBindValue(value);
     if (!query.exec())
-        return connection.errorText(query.lastError().text());
+        return connection.failure(query.lastError());
     return std::nullopt;
 }
-
-} // namespace
 
 RecordRow NewRow() {
     RecordRow row;
@@ -81,19 +107,13 @@ RecordRow NewRow() {
 }
 
 std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows) {
-    if (const auto error = connection.open())
-        return error;
-    if (!connection.beginWriting())
-        return connection.errorText();
-    for (const RecordRow& row : rows) {
-        if (const auto error = InsertRow(connection, row)) {
-            connection.rollback();
-            return error;
+    return connection.write([&connection, &rows]() -> std::optional<QString> {
+        for (const RecordRow& row : rows) {
+            if (const auto error = InsertRow(connection, row))
+                return error;
         }
-    }
-    if (!connection.commit())
-        return connection.errorText();
-    return std::nullopt;
+        return std::nullopt;
+    });
 }
 
 QJsonObject RowJson(const RecordRow& row) {

@@ -42,8 +42,12 @@ struct RecordRow {
 // A row for now, with a fresh id.
 RecordRow NewRow();
 
-// Adds the rows in one transaction, leaving out those whose id is there already; why they
-// could not be added (then none was), or nothing.
+// Adds the row, or brings the row of its id up to date, inside the caller's transaction.
+std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row);
+
+// Adds the rows in one transaction, bringing up to date those whose id is there already
+// (a row begun before its module's write, or a row kept in the spool and stored before);
+// why they could not be added (then none was), or nothing.
 std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows);
 
 // The row as --json and the spool give it, and back; nothing when the object is no row.

@@ -37,13 +37,46 @@ QStringList VersionOneTables(bool postgres) {
     };
 }
 
-// The version the database holds: 0 when it holds no record yet, nothing on failure.
+// Values rows known by their values, not by a file's name and line: a list sorted or edited
+// and saved again never gives a row twice. The rows the first layout gave by line stay in
+// values_rows until a list of that name is used again, which carries them over.
+QStringList VersionTwoTables() {
+    return {
+        QStringLiteral("CREATE TABLE values_given (row_key TEXT PRIMARY KEY, device_address TEXT "
+                       "NOT NULL, list TEXT NOT NULL, bench TEXT NOT NULL, taken_at TEXT NOT "
+                       "NULL)"),
+        QStringLiteral("CREATE INDEX values_given_address ON values_given (device_address)"),
+    };
+}
+
+// True when the record's version table is where the connection looks for tables: on
+// PostgreSQL that is the search path, so a bench role's own schema counts as well as public.
+std::optional<bool> HasVersionTable(RecordConnection& connection, QString& error) {
+    QSqlQuery query(connection.database());
+    const QString statement =
+        connection.isPostgres()
+            // A scan of the catalogue, not to_regclass(), whose cache may still miss a table
+            // that another bench made while this one waited for the schema lock.
+            ? QStringLiteral("SELECT count(*) > 0 FROM pg_catalog.pg_class c JOIN "
+                             "pg_catalog.pg_namespace n ON n.oid = c.relnamespace WHERE c.relname "
+                             "= 'record_schema' AND n.nspname = ANY (current_schemas(false))")
+            : QStringLiteral("SELECT count(*) > 0 FROM sqlite_master WHERE type = 'table' AND "
+                             "name = 'record_schema'");
+    if (!query.exec(statement) || !query.next()) {
+        error = connection.failure(query.lastError());
+        return std::nullopt;
+    }
+    return query.value(0).toBool();
+}
+
+// The version the database holds: 0 when it holds no record yet, nothing when it cannot be read.
 std::optional<int> StoredVersion(RecordConnection& connection, QString& error) {
-    if (!connection.database().tables().contains(QStringLiteral("record_schema")))
-        return 0;
+    const std::optional<bool> hasTable = HasVersionTable(connection, error);
+    if (!hasTable || !*hasTable)
+        return hasTable ? std::optional<int>(0) : std::nullopt;
     QSqlQuery query(connection.database());
     if (!query.exec(QStringLiteral("SELECT max(version) FROM record_schema")) || !query.next()) {
-        error = connection.errorText(query.lastError().text());
+        error = connection.failure(query.lastError());
         return std::nullopt;
     }
     return query.value(0).toInt();
@@ -62,13 +95,15 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
     QStringList statements;
     if (from == 0)
         statements = VersionOneTables(connection.isPostgres());
+    if (from < 2)
+        statements << VersionTwoTables();
     statements << QStringLiteral("DELETE FROM record_schema");
     statements
         << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);
     QSqlQuery query(connection.database());
     for (const QString& statement : statements) {
         if (!query.exec(statement))
-            return connection.errorText(query.lastError().text());
+            return connection.failure(query.lastError());
     }
     return std::nullopt;
 }
@@ -85,29 +120,21 @@ std::optional<QString> PrepareSchema(RecordConnection& connection) {
         return std::nullopt;
     if (current > kSchemaVersion)
         return NewerSchema(connection, *current);
-    if (!connection.beginWriting())
-        return connection.errorText();
-    QSqlQuery lock(connection.database());
-    if (connection.isPostgres() &&
-        !lock.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock))) {
-        connection.rollback();
-        return connection.errorText(lock.lastError().text());
-    }
-    const std::optional<int> version = StoredVersion(connection, error);
-    std::optional<QString> refusal;
-    if (!version)
-        refusal = error;
-    else if (*version > kSchemaVersion)
-        refusal = NewerSchema(connection, *version);
-    else if (*version < kSchemaVersion)
-        refusal = Upgrade(connection, *version);
-    if (refusal) {
-        connection.rollback();
-        return refusal;
-    }
-    if (!connection.commit())
-        return connection.errorText();
-    return std::nullopt;
+    return connection.write([&connection]() -> std::optional<QString> {
+        QSqlQuery lock(connection.database());
+        if (connection.isPostgres() &&
+            !lock.exec(QStringLiteral("SELECT pg_advisory_xact_lock(%1)").arg(kSchemaLock)))
+            return connection.failure(lock.lastError());
+        QString error;
+        const std::optional<int> version = StoredVersion(connection, error);
+        if (!version)
+            return error;
+        if (*version > kSchemaVersion)
+            return NewerSchema(connection, *version);
+        if (*version < kSchemaVersion)
+            return Upgrade(connection, *version);
+        return std::nullopt;
+    });
 }
 
 std::optional<QString> CheckSchema(RecordConnection& connection) {

@@ -1,10 +1,12 @@
 #include "record_spool.h"
 
+#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QJsonDocument>
 #include <QLockFile>
+#include <QRegularExpression>
 #include <QSaveFile>
 #include <QStandardPaths>
 
@@ -19,13 +21,52 @@ QString LockFailure(const QString& path) {
     return QStringLiteral("the spool %1 is locked by another run").arg(path);
 }
 
+QString DataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
+}
+
+struct SpoolLines {
+    QList<RecordRow> rows;
+    QList<QByteArray> others;
+    QList<QByteArray> torn;
+};
+
+SpoolLines ReadLines(const QByteArray& bytes, const QString& targetKey) {
+    SpoolLines lines;
+    for (const QByteArray& line : bytes.split('\n')) {
+        if (line.trimmed().isEmpty())
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(line).object();
+        const std::optional<RecordRow> row = RowFromJson(object);
+        if (!row)
+            lines.torn << line;
+        else if (object.value(QStringLiteral("target")).toString() == targetKey)
+            lines.rows << *row;
+        else
+            lines.others << line;
+    }
+    return lines;
+}
+
 } // namespace
 
-QString SpoolPath(const QString& logPath) {
+QString SpoolPath(const RecordTarget& target) {
+    const QString readable =
+        target.kind == RecordTarget::Kind::SqliteFile
+            ? QFileInfo(target.database).completeBaseName()
+            : target.host.section(QLatin1Char('/'), -1) + QLatin1Char('-') + target.database;
+    static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
+    const QString hash = QString::fromLatin1(
+        QCryptographicHash::hash(target.key.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
+    return DataFolder() + QStringLiteral("/record-spool/") +
+           QString(readable).replace(unsafe, QStringLiteral("_")) + QLatin1Char('-') + hash +
+           QStringLiteral(".jsonl");
+}
+
+QString FormerSpoolPath(const QString& logPath) {
     if (!logPath.isEmpty())
         return logPath + QStringLiteral(".record-spool");
-    return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation) +
-           QStringLiteral("/record-spool.jsonl");
+    return DataFolder() + QStringLiteral("/record-spool.jsonl");
 }
 
 std::optional<QString> RecordSpool::keep(const QString& targetKey, const RecordRow& row) {
@@ -37,51 +78,64 @@ std::optional<QString> RecordSpool::keep(const QString& targetKey, const RecordR
     QFile file(m_path);
     QJsonObject line = RowJson(row);
     line.insert(QStringLiteral("target"), targetKey);
-    const QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append) || file.write(bytes) != bytes.size() ||
-        !file.flush())
+    QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return QStringLiteral("cannot keep the row in the spool %1: %2")
+            .arg(m_path, file.errorString());
+    // A line cut short by an earlier crash ends here, so that this row starts a line of its
+    // own instead of being glued to it.
+    if (file.size() > 0 && file.seek(file.size() - 1) && file.read(1) != "\n")
+        bytes.prepend('\n');
+    if (file.write(bytes) != bytes.size() || !file.flush())
         return QStringLiteral("cannot keep the row in the spool %1: %2")
             .arg(m_path, file.errorString());
     return std::nullopt;
 }
 
-std::variant<int, QString> RecordSpool::replay(RecordConnection& connection) {
+std::variant<RecordSpool::Replayed, QString> RecordSpool::replay(RecordConnection& connection) {
     std::lock_guard guard(m_mutex);
     if (!QFileInfo::exists(m_path))
-        return 0;
+        return Replayed{};
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWait))
         return LockFailure(m_path);
     QFile file(m_path);
     if (!file.open(QIODevice::ReadOnly))
         return QStringLiteral("cannot read the spool %1: %2").arg(m_path, file.errorString());
-    QList<QByteArray> others;
-    QList<RecordRow> rows;
-    for (const QByteArray& line : file.readAll().split('\n')) {
-        const QJsonObject object = QJsonDocument::fromJson(line).object();
-        const std::optional<RecordRow> row = RowFromJson(object);
-        if (row && object.value(QStringLiteral("target")).toString() == connection.target().key)
-            rows << *row;
-        else if (!line.trimmed().isEmpty())
-            others << line;
-    }
+    const SpoolLines lines = ReadLines(file.readAll(), connection.target().key);
     file.close();
-    if (rows.isEmpty())
-        return 0;
-    if (const auto error = InsertRows(connection, rows))
-        return *error;
+    if (lines.rows.isEmpty() && lines.torn.isEmpty())
+        return Replayed{};
+    if (!lines.rows.isEmpty()) {
+        if (const auto error = InsertRows(connection, lines.rows))
+            return *error;
+    }
+    QFile torn(tornPath());
+    if (!lines.torn.isEmpty() && torn.open(QIODevice::WriteOnly | QIODevice::Append)) {
+        for (const QByteArray& line : lines.torn)
+            torn.write(line + '\n');
+        torn.close();
+    }
     // A row written again next time (when the file cannot be rewritten) is stored once.
-    if (others.isEmpty()) {
+    if (lines.others.isEmpty()) {
         QFile::remove(m_path);
-        return static_cast<int>(rows.size());
+    } else {
+        QSaveFile rest(m_path);
+        if (rest.open(QIODevice::WriteOnly)) {
+            for (const QByteArray& line : lines.others)
+                rest.write(line + '\n');
+            rest.commit();
+        }
     }
-    QSaveFile rest(m_path);
-    if (rest.open(QIODevice::WriteOnly)) {
-        for (const QByteArray& line : others)
-            rest.write(line + '\n');
-        rest.commit();
-    }
-    return static_cast<int>(rows.size());
+    return Replayed{static_cast<int>(lines.rows.size()), static_cast<int>(lines.torn.size())};
+}
+
+int RecordSpool::waiting(const QString& targetKey) {
+    std::lock_guard guard(m_mutex);
+    QFile file(m_path);
+    if (!file.open(QIODevice::ReadOnly))
+        return 0;
+    return static_cast<int>(ReadLines(file.readAll(), targetKey).rows.size());
 }
 
 } // namespace production_record

@@ -1,11 +1,14 @@
 #include "unit_claim.h"
 
 #include <QDateTime>
-#include <QSqlError>
+#include <QSet>
 #include <QSqlQuery>
 
 namespace production_record {
 namespace {
+
+// Keys of a values list asked about at once, in file order.
+constexpr qsizetype kKeysPerQuery = 200;
 
 // The claims of one transaction, after the counter row is locked.
 class Claims {
@@ -15,42 +18,45 @@ public:
           m_now(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)) {}
 
     // The counter row is the one every claim locks first, so claims run one after another.
-    bool lockCounter() {
+    std::optional<QString> lockCounter() {
         const QString select = QStringLiteral("SELECT next_unit FROM unit_counter");
-        if (!m_query.exec(m_connection.isPostgres() ? select + QStringLiteral(" FOR UPDATE")
-                                                    : select) ||
+        if (!run(m_connection.isPostgres() ? select + QStringLiteral(" FOR UPDATE") : select, {}) ||
             !m_query.next())
-            return false;
+            return failure();
         m_next = m_query.value(0).toInt();
-        return true;
+        return std::nullopt;
     }
 
-    // Nothing is written for a module whose values list is used up.
-    std::optional<ClaimRefusal> take(const ClaimRequest& request, UnitClaim& claim) {
+    // Why the claim failed; `usedUp` is set when the values list has no row left for it.
+    std::optional<QString> take(const ClaimRequest& request, UnitClaim& claim, bool& usedUp) {
         if (!request.valuesList.isEmpty()) {
-            if (!takeValuesRow(request, claim))
-                return failure();
-            if (*claim.valuesRow > request.valuesRows) {
-                return ClaimRefusal{
-                    true, QStringLiteral("the values list %1 is used up: its %2 rows are taken")
-                              .arg(request.valuesList)
-                              .arg(request.valuesRows)};
+            if (const auto error = takeValuesRow(request, claim))
+                return error;
+            if (!claim.valuesRow) {
+                usedUp = true;
+                return std::nullopt;
             }
         }
-        if (request.wantsUnit && !takeUnit(request, claim))
+        if (request.wantsUnit) {
+            if (const auto error = takeUnit(request, claim))
+                return error;
+        }
+        if (!request.started)
+            return std::nullopt;
+        RecordRow started = *request.started;
+        started.unit = claim.unit;
+        return InsertRow(m_connection, started);
+    }
+
+    std::optional<QString> storeCounter() {
+        if (!run(QStringLiteral("UPDATE unit_counter SET next_unit = ?"), {m_next}))
             return failure();
         return std::nullopt;
     }
 
-    bool storeCounter() {
-        return run(QStringLiteral("UPDATE unit_counter SET next_unit = ?"), {m_next});
-    }
-
-    ClaimRefusal failure() const {
-        return {false, m_connection.errorText(m_query.lastError().text())};
-    }
-
 private:
+    QString failure() { return m_connection.failure(m_query.lastError()); }
+
     bool run(const QString& statement, const QVariantList& values) {
         m_query.prepare(statement);
         for (const QVariant& value : values)
@@ -58,94 +64,153 @@ private:
         return m_query.exec();
     }
 
-    // The first column of the first row, 0 when there is none; nothing on failure.
-    std::optional<int> first(const QString& statement, const QVariantList& values) {
+    // The first column of every row of the answer.
+    std::optional<QStringList> column(const QString& statement, const QVariantList& values) {
         if (!run(statement, values))
             return std::nullopt;
-        m_found = m_query.next();
-        return m_found ? m_query.value(0).toInt() : 0;
+        QStringList found;
+        while (m_query.next())
+            found << m_query.value(0).toString();
+        return found;
     }
 
-    bool takeUnit(const ClaimRequest& request, UnitClaim& claim) {
+    std::optional<QString> takeUnit(const ClaimRequest& request, UnitClaim& claim) {
         const auto kept =
-            first(QStringLiteral("SELECT unit FROM unit_numbers WHERE device_address = ?"),
-                  {request.deviceAddress});
+            column(QStringLiteral("SELECT unit FROM unit_numbers WHERE device_address = ?"),
+                   {request.deviceAddress});
         if (!kept)
-            return false;
-        if (m_found) {
-            claim.unit = *kept;
-            return true;
+            return failure();
+        if (!kept->isEmpty()) {
+            claim.unit = kept->constFirst().toInt();
+            return std::nullopt;
         }
         claim.unit = m_next++;
-        return run(QStringLiteral("INSERT INTO unit_numbers (device_address, unit, bench, "
-                                  "taken_at) VALUES (?, ?, ?, ?)"),
-                   {request.deviceAddress, *claim.unit, request.bench, m_now});
+        if (!run(QStringLiteral("INSERT INTO unit_numbers (device_address, unit, bench, "
+                                "taken_at) VALUES (?, ?, ?, ?)"),
+                 {request.deviceAddress, *claim.unit, request.bench, m_now}))
+            return failure();
+        return std::nullopt;
     }
 
-    bool takeValuesRow(const ClaimRequest& request, UnitClaim& claim) {
-        const auto kept = first(QStringLiteral("SELECT list_row FROM values_rows WHERE list = ? "
-                                               "AND device_address = ?"),
-                                {request.valuesList, request.deviceAddress});
-        if (!kept)
-            return false;
-        if (m_found) {
-            claim.valuesRow = *kept;
-            return true;
+    // The module keeps the first row of this list it was given; else it takes the first row,
+    // in file order, that no module was ever given.
+    std::optional<QString> takeValuesRow(const ClaimRequest& request, UnitClaim& claim) {
+        if (const auto error = carryOverLineNumbers(request))
+            return error;
+        const auto own =
+            column(QStringLiteral("SELECT row_key FROM values_given WHERE device_address = ?"),
+                   {request.deviceAddress});
+        if (!own)
+            return failure();
+        const QSet<QString> ownKeys(own->cbegin(), own->cend());
+        const QStringList& keys = request.valuesKeys;
+        for (qsizetype index = 0; index < keys.size(); ++index) {
+            if (ownKeys.contains(keys[index])) {
+                claim.valuesRow = static_cast<int>(index) + 1;
+                return std::nullopt;
+            }
         }
-        const auto last = first(
-            QStringLiteral("SELECT coalesce(max(list_row), 0) FROM values_rows WHERE list = ?"),
-            {request.valuesList});
-        if (!last)
-            return false;
-        claim.valuesRow = *last + 1;
-        if (*claim.valuesRow > request.valuesRows)
-            return true;
-        return run(
-            QStringLiteral("INSERT INTO values_rows (list, list_row, device_address, "
-                           "bench, taken_at) VALUES (?, ?, ?, ?, ?)"),
-            {request.valuesList, *claim.valuesRow, request.deviceAddress, request.bench, m_now});
+        for (qsizetype from = 0; from < keys.size(); from += kKeysPerQuery) {
+            const QStringList chunk = keys.mid(from, kKeysPerQuery);
+            const auto given =
+                column(QStringLiteral("SELECT row_key FROM values_given WHERE row_key IN (%1)")
+                           .arg(QStringList(chunk.size(), QStringLiteral("?")).join(',')),
+                       QVariantList(chunk.cbegin(), chunk.cend()));
+            if (!given)
+                return failure();
+            const QSet<QString> taken(given->cbegin(), given->cend());
+            for (qsizetype index = 0; index < chunk.size(); ++index) {
+                if (taken.contains(chunk[index]))
+                    continue;
+                claim.valuesRow = static_cast<int>(from + index) + 1;
+                if (!run(QStringLiteral("INSERT INTO values_given (row_key, device_address, "
+                                        "list, bench, taken_at) VALUES (?, ?, ?, ?, ?)"),
+                         {chunk[index], request.deviceAddress, request.valuesList, request.bench,
+                          m_now}))
+                    return failure();
+                return std::nullopt;
+            }
+        }
+        return std::nullopt;
+    }
+
+    // A record of the first layout knows the rows of a list by its name and line number: the
+    // first time a list of that name comes again, its lines are taken as given by those
+    // numbers (all that layout knew) and are known by their values from then on.
+    std::optional<QString> carryOverLineNumbers(const ClaimRequest& request) {
+        if (m_carriedOver.contains(request.valuesList))
+            return std::nullopt;
+        m_carriedOver.insert(request.valuesList);
+        if (!run(QStringLiteral("SELECT list_row, device_address FROM values_rows WHERE list = ?"),
+                 {request.valuesList}))
+            return failure();
+        QList<std::pair<int, QString>> given;
+        while (m_query.next())
+            given.append({m_query.value(0).toInt(), m_query.value(1).toString()});
+        if (given.isEmpty())
+            return std::nullopt;
+        for (const auto& [line, address] : given) {
+            if (line < 1 || line > request.valuesKeys.size())
+                continue;
+            if (!run(QStringLiteral("INSERT INTO values_given (row_key, device_address, list, "
+                                    "bench, taken_at) VALUES (?, ?, ?, ?, ?) ON CONFLICT "
+                                    "(row_key) DO NOTHING"),
+                     {request.valuesKeys[line - 1], address, request.valuesList, request.bench,
+                      m_now}))
+                return failure();
+        }
+        if (!run(QStringLiteral("DELETE FROM values_rows WHERE list = ?"), {request.valuesList}))
+            return failure();
+        return std::nullopt;
     }
 
     RecordConnection& m_connection;
     QSqlQuery m_query;
     QString m_now;
-    bool m_found = false;
     int m_next = 0;
+    QSet<QString> m_carriedOver;
 };
+
+QString UsedUp(const QList<ClaimRequest>& requests, int missing) {
+    const ClaimRequest& any = requests.constFirst();
+    return QStringLiteral("the values list %1 has no row left that was never given for %2 of "
+                          "this run's %3 modules; no module was written")
+        .arg(any.valuesList)
+        .arg(missing)
+        .arg(requests.size());
+}
 
 } // namespace
 
 QList<ClaimResult> ClaimUnits(RecordConnection& connection, const QList<ClaimRequest>& requests) {
+    QList<ClaimResult> results;
+    int usedUp = 0;
     const auto everyOne = [&requests](const ClaimRefusal& refusal) {
         return QList<ClaimResult>(requests.size(), refusal);
     };
-    if (const auto error = connection.open())
-        return everyOne({false, *error});
-    if (!connection.beginWriting())
-        return everyOne({false, connection.errorText()});
-    Claims claims(connection);
-    if (!claims.lockCounter()) {
-        const ClaimRefusal failure = claims.failure();
-        connection.rollback();
-        return everyOne(failure);
-    }
-    QList<ClaimResult> results;
-    for (const ClaimRequest& request : requests) {
-        UnitClaim taken;
-        const std::optional<ClaimRefusal> refusal = claims.take(request, taken);
-        if (refusal && !refusal->valuesUsedUp) {
-            connection.rollback();
-            return everyOne(*refusal);
+    const std::optional<QString> error = connection.write([&]() -> std::optional<QString> {
+        results.clear();
+        usedUp = 0;
+        Claims claims(connection);
+        if (const auto failed = claims.lockCounter())
+            return failed;
+        for (const ClaimRequest& request : requests) {
+            UnitClaim taken;
+            bool none = false;
+            if (const auto failed = claims.take(request, taken, none))
+                return failed;
+            usedUp += none ? 1 : 0;
+            results << taken;
         }
-        results << (refusal ? ClaimResult(*refusal) : ClaimResult(taken));
-    }
-    if (!claims.storeCounter()) {
-        const ClaimRefusal failure = claims.failure();
-        connection.rollback();
-        return everyOne(failure);
-    }
-    if (!connection.commit())
-        return everyOne({false, connection.errorText()});
+        // Nothing is taken for a run that cannot have all it needs.
+        if (usedUp > 0)
+            return UsedUp(requests, usedUp);
+        return claims.storeCounter();
+    });
+    if (usedUp > 0)
+        return everyOne({true, *error});
+    if (error)
+        return everyOne({false, *error});
     return results;
 }
 

@@ -4,8 +4,10 @@
 #pragma once
 
 #include "record_connection.h"
+#include "record_row.h"
 
 #include <QList>
+#include <QStringList>
 
 #include <optional>
 #include <variant>
@@ -16,9 +18,14 @@ struct ClaimRequest {
     QString deviceAddress;
     QString bench;
     bool wantsUnit = false;
-    // The values list by its file name, and how many rows it holds; empty when none.
+    // The values list by its file name, and each of its rows by its values, in file order;
+    // empty when none. A row is known by its values, so that it is never given twice,
+    // whatever file or line it comes in.
     QString valuesList;
-    int valuesRows = 0;
+    QStringList valuesKeys;
+    // The module's row as it stands before its first write command, stored in the claim's
+    // own transaction with its unit number, so that no unit is written without a trace.
+    std::optional<RecordRow> started;
 };
 
 struct UnitClaim {
@@ -28,15 +35,17 @@ struct UnitClaim {
 };
 
 struct ClaimRefusal {
-    // True when every row of the values list is taken (a module fault, not the record's).
+    // True when the values list has too few rows never given for the modules that need one
+    // (a fault of the list, not of the record).
     bool valuesUsedUp = false;
     QString message;
 };
 
 using ClaimResult = std::variant<UnitClaim, ClaimRefusal>;
 
-// The claims of several modules in one transaction, one result each in the same order; a
-// list that is used up refuses its module alone, a database failure every one of them.
+// The claims of several modules in one transaction, one result each in the same order. They
+// all succeed or all fail: a values list too short for them all refuses every one of them,
+// before any module is written.
 QList<ClaimResult> ClaimUnits(RecordConnection& connection, const QList<ClaimRequest>& requests);
 
 } // namespace production_record

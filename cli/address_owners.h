@@ -1,0 +1,24 @@
+// Which port's module answered with each device address in a run: the record keeps unit
+// numbers and values rows by that address, so two modules with one address (clones, a
+// firmware fault) would be given the same.
+#pragma once
+
+#include <QHash>
+#include <QString>
+
+#include <mutex>
+#include <optional>
+
+namespace cli {
+
+class AddressOwners {
+public:
+    // Takes the address for the port: the port of the module that took it first, or nothing.
+    std::optional<QString> take(const QString& deviceAddress, const QString& port);
+
+private:
+    std::mutex m_mutex;
+    QHash<QString, QString> m_ports;
+};
+
+} // namespace cli
