@@ -31,7 +31,7 @@ using virtual_module::VirtualModule;
 // Long enough that the benches of the round all meet the lock: a fault that needs a duration.
 constexpr std::chrono::seconds kLockHold{3};
 // A bench still running after this has hung: it is killed and reported.
-constexpr std::chrono::seconds kRoundDeadline{120};
+constexpr std::chrono::seconds kRoundDeadline{45};
 constexpr int kListingTimeoutMs = 60000;
 // Fixed, so that a drill that failed can be run again the same way.
 constexpr quint32 kListSeed = 1719;
@@ -110,6 +110,10 @@ private:
     void holdLock();
     void check(const QList<QJsonObject>& rows);
     void checkHolders(const QMap<QString, Holders>& holders, const QString& what);
+    void breach(const QString& text) {
+        ++m_report.broken;
+        m_report.failures << text;
+    }
     void count(DrillFault fault) { ++m_report.faults[static_cast<std::size_t>(fault)]; }
     QString valuesPath() const { return m_plan.folder + QStringLiteral("/serials.csv"); }
     QProcessEnvironment environment() const;
@@ -315,18 +319,19 @@ void Drill::waitForBenches(std::size_t first) {
         loop.exec();
     for (std::size_t index = first; index < m_runs.size(); ++index) {
         Run& run = m_runs[index];
+        ++m_report.checked;
         if (run.process->state() != QProcess::NotRunning) {
             run.process->kill();
             run.process->waitForFinished();
-            m_report.failures << QStringLiteral("run %1 did not end within %2 s and was killed")
-                                     .arg(run.bench)
-                                     .arg(kRoundDeadline.count());
+            breach(QStringLiteral("run %1 did not end within %2 s and was killed")
+                       .arg(run.bench)
+                       .arg(kRoundDeadline.count()));
         } else if (!run.killed && run.process->exitStatus() == QProcess::NormalExit) {
             run.status = run.process->exitCode();
         } else if (!run.killed) {
-            m_report.failures << QStringLiteral("run %1 crashed: %2")
-                                     .arg(run.bench, QString::fromLocal8Bit(
-                                                         run.process->readAllStandardError()));
+            breach(
+                QStringLiteral("run %1 crashed: %2")
+                    .arg(run.bench, QString::fromLocal8Bit(run.process->readAllStandardError())));
         }
         run.written = WrittenModules(run);
     }
@@ -340,10 +345,10 @@ void Drill::checkHolders(const QMap<QString, Holders>& holders, const QString& w
         QStringList on;
         for (auto holder = held->begin(); holder != held->end(); ++holder)
             on << QStringLiteral("%1 (%2)").arg(holder.key(), holder.value());
-        m_report.failures << QStringLiteral("%1 %2 on %3 addresses: %4")
-                                 .arg(what, held.key())
-                                 .arg(held->size())
-                                 .arg(on.join(QStringLiteral(", ")));
+        breach(QStringLiteral("%1 %2 on %3 addresses: %4")
+                   .arg(what, held.key())
+                   .arg(held->size())
+                   .arg(on.join(QStringLiteral(", "))));
     }
 }
 
@@ -401,14 +406,12 @@ void Drill::check(const QList<QJsonObject>& rows) {
                 continue;
             ++m_report.checked;
             if (rowsOfModule > 1 || (expected && rowsOfModule == 0))
-                m_report.failures << QStringLiteral("run %1%2: %3%4 has %5 rows, one expected")
-                                         .arg(run.bench,
-                                              run.killed ? QStringLiteral(" (killed)") : QString(),
-                                              module->address,
-                                              written
-                                                  ? QStringLiteral(" received write commands and")
-                                                  : QString())
-                                         .arg(rowsOfModule);
+                breach(
+                    QStringLiteral("run %1%2: %3%4 has %5 rows, one expected")
+                        .arg(run.bench, run.killed ? QStringLiteral(" (killed)") : QString(),
+                             module->address,
+                             written ? QStringLiteral(" received write commands and") : QString())
+                        .arg(rowsOfModule));
         }
         if (!run.status)
             continue;
@@ -417,15 +420,14 @@ void Drill::check(const QList<QJsonObject>& rows) {
         for (const QJsonObject& row : own)
             highest = std::max(highest, row.value(QStringLiteral("exit")).toInt());
         if (own.isEmpty() && *run.status != kRecordFailed)
-            m_report.failures << QStringLiteral("run %1 ended with status %2 and left no row")
-                                     .arg(run.bench)
-                                     .arg(*run.status);
+            breach(QStringLiteral("run %1 ended with status %2 and left no row")
+                       .arg(run.bench)
+                       .arg(*run.status));
         else if (!own.isEmpty() && highest != *run.status)
-            m_report.failures
-                << QStringLiteral("run %1 ended with status %2, the highest exit of its rows is %3")
+            breach(QStringLiteral("run %1 ended with status %2, the highest exit of its rows is %3")
                        .arg(run.bench)
                        .arg(*run.status)
-                       .arg(highest);
+                       .arg(highest));
     }
 }
 

@@ -46,8 +46,11 @@ struct RecordDrillReport {
     // Distinct unit numbers in the record.
     int units = 0;
     std::array<int, kDrillFaults> faults{};
+    // Invariants checked, and how many of them failed.
     int checked = 0;
-    // One line per invariant that failed, naming the run, the address and what was wrong.
+    int broken = 0;
+    // One line per invariant that failed, naming the run, the address and what was wrong, and
+    // any fault of the drill itself.
     QStringList failures;
 
     int injected(DrillFault fault) const { return faults[static_cast<std::size_t>(fault)]; }
