@@ -34,9 +34,9 @@ constexpr int kScaleRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
 constexpr int kRecordRows = 2000;
 constexpr int kRecordRuns = 9;
-constexpr int kDrillBenches = 6;
+constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
-constexpr int kDrillRounds = 9;
+constexpr int kDrillRounds = 12;
 // One character at 9600 baud: a start bit, eight data bits and a stop bit.
 constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
