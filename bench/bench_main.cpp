@@ -189,9 +189,10 @@ void ReportDrill(const char* database, drills::RecordDrillPlan plan, const QStri
     const drills::RecordDrillReport report = drills::RunRecordDrill(plan);
     QStringList faults;
     for (std::size_t kind = 0; kind < drills::kDrillFaults; ++kind) {
-        faults << QStringLiteral("%1 %2")
-                      .arg(report.faults[kind])
-                      .arg(drills::FaultName(static_cast<drills::DrillFault>(kind)));
+        if (report.faults[kind] > 0)
+            faults << QStringLiteral("%1 %2")
+                          .arg(report.faults[kind])
+                          .arg(QLatin1String(drills::kDrillFaultNames[kind]));
     }
     const int held = report.checked - report.broken;
     Row(qPrintable(QStringLiteral("Record fault drill, %1: %2 benches at once, %3 rounds and a "

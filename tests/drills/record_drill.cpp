@@ -32,7 +32,7 @@ using virtual_module::VirtualModule;
 constexpr std::chrono::seconds kLockHold{3};
 // A bench still running after this has hung: it is killed and reported.
 constexpr std::chrono::seconds kRoundDeadline{45};
-constexpr int kListingTimeoutMs = 60000;
+constexpr std::chrono::milliseconds kListingTimeout{60000};
 // Fixed, so that a drill that failed can be run again the same way.
 constexpr quint32 kListSeed = 1719;
 constexpr int kRecordFailed = 7;
@@ -266,18 +266,10 @@ void Drill::playRound(int round, const QString& name, const RoundFaults& faults)
         Run run;
         // Every run its own bench name, so that each row says which run left it.
         run.bench = QStringLiteral("%1-s%2").arg(name).arg(bench);
-        QStringList arguments{QStringLiteral("write"),
-                              QStringLiteral("--set"),
-                              QStringLiteral("name=U{unit}"),
-                              QStringLiteral("--values"),
-                              valuesPath(),
-                              QStringLiteral("--record"),
-                              m_plan.target,
-                              QStringLiteral("--bench"),
-                              run.bench,
-                              QStringLiteral("--log"),
-                              m_plan.folder + QLatin1Char('/') + run.bench +
-                                  QStringLiteral(".csv")};
+        QStringList arguments = QStringLiteral("write --set name=U{unit} --values").split(' ');
+        arguments << valuesPath() << QStringLiteral("--record") << m_plan.target
+                  << QStringLiteral("--bench") << run.bench << QStringLiteral("--log")
+                  << m_plan.folder + QLatin1Char('/') + run.bench + QStringLiteral(".csv");
         for (Module* module : m_benchModules[static_cast<std::size_t>(bench)]) {
             run.modules.push_back(module);
             run.commandsBefore.push_back(module->simulated->receivedCount());
@@ -459,7 +451,8 @@ RecordDrillReport Drill::run() {
     listing.setProcessEnvironment(environment());
     listing.start(m_plan.cliProgram,
                   {QStringLiteral("record"), m_plan.target, QStringLiteral("--json")});
-    if (!listing.waitForFinished(kListingTimeoutMs) || listing.exitCode() != 0) {
+    if (!listing.waitForFinished(static_cast<int>(kListingTimeout.count())) ||
+        listing.exitCode() != 0) {
         m_report.failures << QStringLiteral("cannot list the record: %1")
                                  .arg(QString::fromLocal8Bit(listing.readAllStandardError()));
         return m_report;
@@ -475,24 +468,6 @@ RecordDrillReport Drill::run() {
 }
 
 } // namespace
-
-QString FaultName(DrillFault fault) {
-    switch (fault) {
-    case DrillFault::ServerRestarted:
-        return QStringLiteral("server restarted");
-    case DrillFault::LockHeld:
-        return QStringLiteral("lock held");
-    case DrillFault::BenchKilled:
-        return QStringLiteral("bench killed");
-    case DrillFault::BenchInterrupted:
-        return QStringLiteral("bench interrupted");
-    case DrillFault::ModuleSilenced:
-        return QStringLiteral("module silent mid-write");
-    case DrillFault::ValuesRewritten:
-        return QStringLiteral("values list rewritten");
-    }
-    return {};
-}
 
 RecordDrillReport RunRecordDrill(const RecordDrillPlan& plan) {
     return Drill(plan).run();

@@ -22,7 +22,10 @@ enum class DrillFault {
     ValuesRewritten
 };
 inline constexpr std::size_t kDrillFaults = 6;
-QString FaultName(DrillFault fault);
+// Each kind's name in the report, in the order above.
+inline constexpr std::array<const char*, kDrillFaults> kDrillFaultNames = {
+    "server restarts",          "locks held",          "benches killed", "benches interrupted",
+    "modules silent mid-write", "values list rewrites"};
 
 struct RecordDrillPlan {
     QString cliProgram;
