@@ -184,8 +184,11 @@ void ReportDrill(const char* database, drills::RecordDrillPlan plan, const QStri
     plan.benches = kDrillBenches;
     plan.modulesPerRound = kDrillModulesPerRound;
     plan.rounds = kDrillRounds;
-    if (!QDir().mkpath(folder))
+    if (!QDir().mkpath(folder)) {
+        std::printf("| Record fault drill, %s | no folder %s | | | | MISSED |\n", database,
+                    qPrintable(folder));
         return;
+    }
     const drills::RecordDrillReport report = drills::RunRecordDrill(plan);
     QStringList faults;
     for (std::size_t kind = 0; kind < drills::kDrillFaults; ++kind) {
@@ -219,7 +222,6 @@ void ReportRecordDrills(const QString& directory) {
     drills::RecordDrillPlan plan;
     plan.cliProgram = directory + QStringLiteral("/cordelo-cli");
     plan.target = files.filePath(QStringLiteral("sqlite/record.db"));
-    plan.addressGroup = 1;
     ReportDrill("SQLite file", plan, files.filePath(QStringLiteral("sqlite")));
     doubles::ScratchPostgres server;
     if (!server.start() || !server.createDatabase(QStringLiteral("drill"))) {
@@ -229,7 +231,6 @@ void ReportRecordDrills(const QString& directory) {
     }
     plan.server = &server;
     plan.target = server.url(QStringLiteral("drill"));
-    plan.addressGroup = 2;
     ReportDrill("PostgreSQL", plan, files.filePath(QStringLiteral("postgresql")));
 }
 #endif

@@ -149,9 +149,8 @@ void Drill::addModules(int bench) {
         auto module = std::make_unique<Module>();
         Module* raw = module.get();
         raw->bench = bench;
-        raw->address = QStringLiteral("0012 6f %1 %2")
-                           .arg(m_plan.addressGroup, 2, 16, QLatin1Char('0'))
-                           .arg(m_modules.size() + 1, 4, 16, QLatin1Char('0'));
+        raw->address =
+            QStringLiteral("0012 6f 3a %1").arg(m_modules.size() + 1, 4, 16, QLatin1Char('0'));
         VirtualModule::Options options;
         options.settings.ownAddress = raw->address.toStdString();
         options.log = [this, raw](const virtual_module::LogEntry& entry) {

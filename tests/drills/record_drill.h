@@ -39,8 +39,6 @@ struct RecordDrillPlan {
     // New modules each bench takes on every round; it writes all of its modules each round.
     int modulesPerRound = 2;
     int rounds = 3;
-    // Keeps the device addresses of two drills in one process apart (0 to 255).
-    int addressGroup = 1;
 };
 
 struct RecordDrillReport {
