@@ -11,6 +11,9 @@
 #ifdef CORDELO_SCRATCH_POSTGRES
 #include "scratch_postgres.h"
 #endif
+#ifdef CORDELO_RECORD_DRILL
+#include "record_drill.h"
+#endif
 
 #include <QApplication>
 #include <QDir>
@@ -31,6 +34,9 @@ constexpr int kScaleRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
 constexpr int kRecordRows = 2000;
 constexpr int kRecordRuns = 9;
+constexpr int kDrillBenches = 8;
+constexpr int kDrillModulesPerRound = 2;
+constexpr int kDrillRounds = 12;
 // One character at 9600 baud: a start bit, eight data bits and a stop bit.
 constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
@@ -170,6 +176,65 @@ void ReportRecords(const QString& directory) {
 #endif
 }
 
+#ifdef CORDELO_RECORD_DRILL
+// The long fault drill: what it did, and how many of the record's invariants held through it;
+// each one that failed is told on stderr.
+void ReportDrill(const char* database, drills::RecordDrillPlan plan, const QString& folder) {
+    plan.folder = folder;
+    plan.benches = kDrillBenches;
+    plan.modulesPerRound = kDrillModulesPerRound;
+    plan.rounds = kDrillRounds;
+    if (!QDir().mkpath(folder)) {
+        std::printf("| Record fault drill, %s | no folder %s | | | | MISSED |\n", database,
+                    qPrintable(folder));
+        return;
+    }
+    const drills::RecordDrillReport report = drills::RunRecordDrill(plan);
+    QStringList faults;
+    for (std::size_t kind = 0; kind < drills::kDrillFaults; ++kind) {
+        if (report.faults[kind] > 0)
+            faults << QStringLiteral("%1 %2")
+                          .arg(report.faults[kind])
+                          .arg(QLatin1String(drills::kDrillFaultNames[kind]));
+    }
+    const int held = report.checked - report.broken;
+    Row(qPrintable(QStringLiteral("Record fault drill, %1: %2 benches at once, %3 rounds and a "
+                                  "clean one")
+                       .arg(database)
+                       .arg(plan.benches)
+                       .arg(plan.rounds)),
+        QStringLiteral("%1 invariants held of %2; %3 runs, %4 modules, %5 units; faults: %6")
+            .arg(held)
+            .arg(report.checked)
+            .arg(report.runs)
+            .arg(report.modules)
+            .arg(report.units)
+            .arg(faults.join(QStringLiteral(", "))),
+        QStringLiteral("%1 invariants checked").arg(report.checked),
+        report.checked > 0 ? double(held) / report.checked : 0, "all held",
+        report.failures.isEmpty());
+    for (const QString& failure : report.failures)
+        std::fprintf(stderr, "record drill, %s: %s\n", database, qPrintable(failure));
+}
+
+void ReportRecordDrills(const QString& directory) {
+    QTemporaryDir files;
+    drills::RecordDrillPlan plan;
+    plan.cliProgram = directory + QStringLiteral("/cordelo-cli");
+    plan.target = files.filePath(QStringLiteral("sqlite/record.db"));
+    ReportDrill("SQLite file", plan, files.filePath(QStringLiteral("sqlite")));
+    doubles::ScratchPostgres server;
+    if (!server.start() || !server.createDatabase(QStringLiteral("drill"))) {
+        std::printf("| Record fault drill, PostgreSQL | no server: %s | | | | MISSED |\n",
+                    qPrintable(server.errorText()));
+        return;
+    }
+    plan.server = &server;
+    plan.target = server.url(QStringLiteral("drill"));
+    ReportDrill("PostgreSQL", plan, files.filePath(QStringLiteral("postgresql")));
+}
+#endif
+
 void ReportIdleCpu() {
     const double percent = bench::MeasureIdleCpuPercent(kIdleSpan);
     Row("CPU while connected and idle, 60 s", QString::number(percent, 'f', 3) + " % of a core",
@@ -297,6 +362,10 @@ int main(int argc, char** argv) {
         ReportCliScale(QCoreApplication::applicationDirPath());
     if (wanted("record"))
         ReportRecords(QCoreApplication::applicationDirPath());
+#ifdef CORDELO_RECORD_DRILL
+    if (wanted("drill"))
+        ReportRecordDrills(QCoreApplication::applicationDirPath());
+#endif
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;
