@@ -12,6 +12,7 @@
 #include <QProcess>
 #include <QRandomGenerator>
 #include <QSet>
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTimer>
 
@@ -206,15 +207,16 @@ void Drill::holdLock() {
     m_lock = std::make_unique<production_record::RecordConnection>(
         std::get<production_record::RecordTarget>(target));
     // On PostgreSQL the row every claim locks first; on SQLite the file's write lock.
-    const bool held = !m_lock->open() && m_lock->beginWriting() &&
-                      (!m_lock->isPostgres() ||
-                       QSqlQuery(m_lock->database())
-                           .exec(QStringLiteral("SELECT * FROM unit_counter FOR UPDATE")));
+    QSqlQuery hold(m_lock->open() ? QSqlDatabase() : m_lock->database());
+    const bool held = m_lock->isPostgres()
+                          ? hold.exec(QStringLiteral("BEGIN")) &&
+                                hold.exec(QStringLiteral("SELECT * FROM unit_counter FOR UPDATE"))
+                          : hold.exec(QStringLiteral("BEGIN IMMEDIATE"));
     if (held)
         count(DrillFault::LockHeld);
     else
         m_report.failures
-            << QStringLiteral("the drill could not take the lock: %1").arg(m_lock->errorText());
+            << QStringLiteral("the drill could not take the lock: %1").arg(hold.lastError().text());
 }
 
 // A module of `bench` received a write command: the round's faults that wait for one strike.
