@@ -149,12 +149,17 @@ void ReportRecord(const char* database, const QString& directory,
     }
     const Milliseconds with = Median(cost.with);
     const Milliseconds without = Median(cost.without);
+    // Each module's row is begun in its claim's commit before the first write and completed in
+    // one after the verify: two commits that must reach the disk are the least it can cost.
+    const Milliseconds floor = without + Milliseconds(rate ? 2 * 1000.0 / *rate : 0.0);
     Row(qPrintable(QStringLiteral("cordelo-cli write, verified, to 8 modules with --record "
                                   "and {unit}, %1 (process start to end)")
                        .arg(database)),
         QStringLiteral("median %1 of %2 runs").arg(Ms(with)).arg(cost.with.size()),
-        QStringLiteral("without the record %1").arg(Ms(without)), with / without, "<= 1.05",
-        with / without <= 1.05);
+        QStringLiteral("without the record %1; floor of two commits %2 (%3 x)")
+            .arg(Ms(without), Ms(floor))
+            .arg(floor / without, 0, 'f', 3),
+        with / without, "<= 1.05", with / without <= 1.05);
 }
 
 void ReportRecords(const QString& directory) {
