@@ -54,7 +54,8 @@ CliTimings MeasureCli(int runs) {
         Measure({cli::Verb::Read, device, {}, true}, timings.read);
         profile::ModuleSettings rename;
         rename.name = QStringLiteral("Bench-%1").arg(run);
-        Measure({cli::Verb::Write, device, [rename](const QString&) { return rename; }, true},
+        Measure({cli::Verb::Write, device, [rename](const cli::ModuleOutcome&) { return rename; },
+                 true},
                 timings.write);
     }
     return timings;

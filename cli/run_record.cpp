@@ -178,8 +178,11 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(int module,
     else
         claimFor({index}, lock);
     while (!m_results[index]) {
-        if (m_interrupted != nullptr && m_interrupted->load())
+        if (m_interrupted != nullptr && m_interrupted->load()) {
+            // A module that gave up takes nothing when the others' claims are made.
+            m_requests[index].reset();
             return Interrupted(m_target->key);
+        }
         m_claimed.wait_for(lock, kInterruptPoll);
     }
     return *m_results[index];
