@@ -49,7 +49,8 @@ std::optional<QString> RecordConnection::open() {
         m_database.setPort(m_target.port);
         m_database.setUserName(m_target.user);
         m_database.setConnectOptions(
-            QStringLiteral("connect_timeout=%1").arg(kConnectTimeout.count()));
+            QStringLiteral("connect_timeout=%1").arg(kConnectTimeout.count()) +
+            LibpqOptions(m_target));
     } else {
         m_database.setConnectOptions(
             QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kBusyTimeout.count()) +

@@ -23,6 +23,7 @@ private slots:
     void initTestCase();
     void targetsAreParsed_data();
     void targetsAreParsed();
+    void libpqGivesThePasswordAndTheParameters();
     void moduleKeepsItsNumberAndValuesRow_data() { databases(); }
     void moduleKeepsItsNumberAndValuesRow();
     void newerLayoutIsRefusedAndLeftAlone_data() { databases(); }
@@ -77,24 +78,39 @@ void ProductionRecordTest::targetsAreParsed_data() {
     QTest::addColumn<QString>("refusal");
     QTest::addColumn<QString>("host");
     QTest::addColumn<int>("port");
+    QTest::addColumn<QString>("options");
     QTest::newRow("file") << "bench.db"
                           << ""
-                          << "" << 5432;
+                          << "" << -1 << "";
     QTest::newRow("server") << "postgresql://line@db.example:6543/factory"
                             << ""
-                            << "db.example" << 6543;
+                            << "db.example" << 6543 << "";
     QTest::newRow("socket") << "postgresql://line@localhost/factory?host=/run/pg&port=5433"
                             << ""
-                            << "/run/pg" << 5433;
+                            << "/run/pg" << 5433 << "";
+    QTest::newRow("libpq parameters")
+        << "postgresql://line@db/factory?sslmode=require&application_name=a%20'b'%5C"
+        << ""
+        << "db" << -1 << ";sslmode='require';application_name='a \\'b\\'\\\\'";
+    QTest::newRow("service") << "postgresql:///?service=bench"
+                             << ""
+                             << "" << -1 << ";service='bench'";
     QTest::newRow("password") << "postgresql://line:secret@db/factory"
-                              << "never in the URL"
-                              << "" << 0;
+                              << "never taken from the URL"
+                              << "" << 0 << "";
+    QTest::newRow("password item") << "postgresql://line@db/factory?password=secret"
+                                   << "never taken from the URL"
+                                   << "" << 0 << "";
+    // Qt's own message would repeat the whole URL.
+    QTest::newRow("invalid, with a password") << "postgresql://line:secret@db:99999/factory"
+                                              << "Invalid port"
+                                              << "" << 0 << "";
     QTest::newRow("no database") << "postgresql://line@db"
                                  << "dbname"
-                                 << "" << 0;
-    QTest::newRow("other scheme") << "mysql://line@db/factory"
-                                  << "postgresql:// URL"
-                                  << "" << 0;
+                                 << "" << 0 << "";
+    QTest::newRow("other scheme") << "mysql://line:secret@db/factory"
+                                  << "not a mysql:// one"
+                                  << "" << 0 << "";
 }
 
 void ProductionRecordTest::targetsAreParsed() {
@@ -102,15 +118,47 @@ void ProductionRecordTest::targetsAreParsed() {
     QFETCH(QString, refusal);
     const auto parsed = ParseRecordTarget(text);
     if (!refusal.isEmpty()) {
-        QVERIFY2(std::get<QString>(parsed).contains(refusal),
-                 qPrintable(std::get<QString>(parsed)));
+        const QString told = std::get<QString>(parsed);
+        QVERIFY2(told.contains(refusal) && !told.contains("secret"), qPrintable(told));
         return;
     }
     const RecordTarget& target = std::get<RecordTarget>(parsed);
+    QCOMPARE(target.kind == RecordTarget::Kind::Postgres, text.startsWith("postgresql:"));
     QTEST(target.host, "host");
-    QCOMPARE(target.kind == RecordTarget::Kind::Postgres, !target.host.isEmpty());
-    if (!target.host.isEmpty())
-        QTEST(target.port, "port");
+    QTEST(target.port, "port");
+    QTEST(LibpqOptions(target), "options");
+}
+
+void ProductionRecordTest::libpqGivesThePasswordAndTheParameters() {
+#ifdef CORDELO_SCRATCH_POSTGRES
+    if (!m_serverRuns)
+        QSKIP("no PostgreSQL server");
+    QVERIFY(m_server.createDatabase("byservice") && m_server.createPasswordRole("pw-7"));
+    QFile services(m_dir.filePath("pg_service.conf"));
+    QVERIFY(services.open(QIODevice::WriteOnly));
+    services.write("[bench]\n" + m_server.serviceLines("byservice").toUtf8());
+    services.close();
+    qputenv("PGSERVICEFILE", services.fileName().toLocal8Bit());
+    qputenv("PGPASSFILE", m_dir.filePath("no-passfile").toLocal8Bit());
+    const RecordTarget target = std::get<RecordTarget>(
+        ParseRecordTarget(QStringLiteral("postgresql://%1@/?service=bench&application_name=b7")
+                              .arg(doubles::ScratchPostgres::kPasswordRole)));
+
+    RecordConnection withoutPassword(target);
+    const bool refused = withoutPassword.open().has_value();
+    qputenv("PGPASSWORD", "pw-7");
+    RecordConnection connection(target);
+    const std::optional<QString> error = connection.open();
+    qunsetenv("PGPASSWORD");
+
+    QVERIFY(refused);
+    QCOMPARE(error, std::nullopt);
+    QSqlQuery name(connection.database());
+    QVERIFY(name.exec("SHOW application_name") && name.next());
+    QCOMPARE(name.value(0).toString(), "b7");
+#else
+    QSKIP("no PostgreSQL server here");
+#endif
 }
 
 void ProductionRecordTest::moduleKeepsItsNumberAndValuesRow() {
