@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "exit_status.h"
+#include "since_time.h"
 
 #include "platform/port_discovery.h"
 
@@ -67,16 +68,6 @@ std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error
         ports << port.toUpper();
     }
     return ports;
-}
-
-// A date (midnight UTC) or a date and time, UTC unless the text gives its offset.
-QDateTime ParseSince(const QString& text) {
-    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!time.isValid())
-        time = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0), Qt::UTC);
-    if (time.isValid() && time.timeSpec() == Qt::LocalTime)
-        time.setTimeSpec(Qt::UTC);
-    return time;
 }
 
 const QStringList kResultNames = {
@@ -159,7 +150,8 @@ QString UsageText() {
         "  --values FILE     A CSV list of per-unit values: a header of [Module] keys, one\n"
         "                    row per unit. Each new module takes the next row no module has\n"
         "                    taken, and keeps it; when the list is used up, status 1.\n"
-        "  --since TIME      (record) Rows from this UTC date or time on (2026-12-01).\n"
+        "  --since TIME      (record) Rows from this local day (2026-12-01) or time on:\n"
+        "                    2026-12-01T08:00 is local time, 2026-12-01T08:00Z UTC.\n"
         "  --address ADDR    (record) Rows of the module with this device address.\n"
         "  --result RESULT   (record) Rows with this result, such as ok or mismatch.\n"
         "  --csv             (record) A CSV table with a header line.\n"
@@ -289,10 +281,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("give --json or --csv, not both");
         return parsed;
     }
-    const QDateTime sinceTime = ParseSince(parser.value(since));
-    if (parser.isSet(since) && !sinceTime.isValid()) {
-        parsed.error = QStringLiteral("--since needs a date or a date and time such as "
-                                      "2026-12-01 or 2026-12-01T08:00:00Z");
+    const auto sinceTime = ParseSince(parser.value(since));
+    const auto* sinceRefused = std::get_if<QString>(&sinceTime);
+    if (parser.isSet(since) && sinceRefused) {
+        parsed.error = *sinceRefused;
         return parsed;
     }
     if (parser.isSet(result) && !kResultNames.contains(parser.value(result))) {
@@ -306,7 +298,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.recordTarget = listing ? positional.value(0) : parser.value(record);
     invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
     invocation.valuesPath = parser.value(values);
-    invocation.since = sinceTime;
+    invocation.since = sinceRefused ? QDateTime() : std::get<QDateTime>(sinceTime);
     invocation.address = parser.value(address);
     invocation.result = parser.value(result);
     invocation.csv = parser.isSet(csv);

@@ -1,6 +1,7 @@
 // cordelo-cli on the real serial port against virtual modules: cloning, the exit status
 // of each failure, input that is refused before anything is sent, and awkward names.
 #include "cli_run.h"
+#include "since_time.h"
 
 #include "platform/qt_settings_store.h"
 #include "scratch_port_tree.h"
@@ -13,6 +14,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <ctime>
 
 using namespace std::chrono_literals;
 using virtual_module::VirtualModule;
@@ -99,6 +102,8 @@ private slots:
     void valueTooLongAfterFillingFailsThatModuleOnly();
     void commandLineOutsideTheRulesIsRefused_data();
     void commandLineOutsideTheRulesIsRefused();
+    void sinceIsALocalDayOrAnInstant_data();
+    void sinceIsALocalDayOrAnInstant();
     void oneDeviceRunsOnce_data();
     void oneDeviceRunsOnce();
     void jsonOnATerminalStaysWhole();
@@ -376,6 +381,49 @@ void CliTest::commandLineOutsideTheRulesIsRefused() {
 
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+}
+
+void CliTest::sinceIsALocalDayOrAnInstant_data() {
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("since");
+    // Empty when refused.
+    QTest::addColumn<QString>("utc");
+
+    QTest::newRow("a day in Berlin") << QByteArray("Europe/Berlin") << "2026-12-01"
+                                     << "2026-11-30T23:00:00Z";
+    QTest::newRow("a day whose midnight Santiago skips")
+        << QByteArray("America/Santiago") << "2026-09-06"
+        << "2026-09-06T04:00:00Z";
+    QTest::newRow("a day whose midnight Havana skips")
+        << QByteArray("America/Havana") << "2026-03-08"
+        << "2026-03-08T05:00:00Z";
+    QTest::newRow("local time") << QByteArray("Europe/Berlin") << "2026-12-01T08:00"
+                                << "2026-12-01T07:00:00Z";
+    QTest::newRow("UTC") << QByteArray("Europe/Berlin") << "2026-12-01T08:00:00Z"
+                         << "2026-12-01T08:00:00Z";
+    QTest::newRow("an offset") << QByteArray("America/Havana") << "2026-12-01T08:00:00+02:00"
+                               << "2026-12-01T06:00:00Z";
+    QTest::newRow("a local time the clocks skip")
+        << QByteArray("America/Santiago") << "2026-09-06T00:30"
+        << "";
+    QTest::newRow("no date") << QByteArray("Europe/Berlin") << "yesterday"
+                             << "";
+}
+
+void CliTest::sinceIsALocalDayOrAnInstant() {
+    QFETCH(QByteArray, zone);
+    QFETCH(QString, since);
+    const QByteArray before = qgetenv("TZ");
+    qputenv("TZ", zone);
+    ::tzset();
+    const auto parsed = cli::ParseSince(since);
+    // A local time is turned into UTC when asked, with the zone of that moment.
+    const auto* time = std::get_if<QDateTime>(&parsed);
+    const QString utc = time ? time->toUTC().toString(Qt::ISODate) : QString();
+    before.isNull() ? qunsetenv("TZ") : qputenv("TZ", before);
+    ::tzset();
+
+    QTEST(utc, "utc");
 }
 
 void CliTest::oneDeviceRunsOnce_data() {
