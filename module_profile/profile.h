@@ -72,6 +72,10 @@ inline constexpr qint64 kLargestProfile = 64 * 1024;
 // kLargestProfile bytes, UTF-8 text (a byte order mark allowed) on every line, comments
 // included. Why it cannot be read has line 0 and no key.
 std::variant<QString, ProfileError> ReadProfileFile(const QString& path);
+// Any UTF-8 text file read the same way, at most `largestBytes` (`tooLarge` tells why a
+// larger one is refused), for the other files a person prepares.
+std::variant<QString, ProfileError> ReadUtf8File(const QString& path, qint64 largestBytes,
+                                                 const QString& tooLarge);
 // The bytes as text, refusing the first line that is not UTF-8.
 std::variant<QString, ProfileError> DecodeProfile(const QByteArray& bytes);
 

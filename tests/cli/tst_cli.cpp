@@ -2,6 +2,7 @@
 // of each failure, input that is refused before anything is sent, and awkward names.
 #include "cli_run.h"
 #include "since_time.h"
+#include "values_list.h"
 
 #include "platform/qt_settings_store.h"
 #include "scratch_port_tree.h"
@@ -104,6 +105,8 @@ private slots:
     void commandLineOutsideTheRulesIsRefused();
     void sinceIsALocalDayOrAnInstant_data();
     void sinceIsALocalDayOrAnInstant();
+    void valuesListsAreReadAsPeopleSaveThem_data();
+    void valuesListsAreReadAsPeopleSaveThem();
     void oneDeviceRunsOnce_data();
     void oneDeviceRunsOnce();
     void jsonOnATerminalStaysWhole();
@@ -424,6 +427,35 @@ void CliTest::sinceIsALocalDayOrAnInstant() {
     ::tzset();
 
     QTEST(utc, "utc");
+}
+
+void CliTest::valuesListsAreReadAsPeopleSaveThem_data() {
+    QTest::addColumn<QByteArray>("content");
+    // Empty when the list is taken.
+    QTest::addColumn<QString>("complaint");
+
+    QTest::newRow("blanks around the header's names") << QByteArray("name , pin\nA,1\n") << "";
+    QTest::newRow("byte order mark") << QByteArray("\xEF\xBB\xBFname,pin\nA,1\n") << "";
+    QTest::newRow("Latin-1") << QByteArray("name,pin\nCaf\xe9,1\n")
+                             << "line 2: not UTF-8 text (save the file as UTF-8)";
+    QTest::newRow("endless") << QByteArray("/dev/zero") << "too large to be a values list";
+}
+
+void CliTest::valuesListsAreReadAsPeopleSaveThem() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, complaint);
+    cli::ValuesList values;
+
+    const std::optional<QString> refusal =
+        values.load(content.startsWith('/') ? QString(content) : writeFile("values.csv", content));
+
+    if (complaint.isEmpty()) {
+        QCOMPARE(refusal, std::nullopt);
+        QCOMPARE(values.row(1).name, QString("A"));
+        QCOMPARE(values.row(1).pin, QString("1"));
+    } else {
+        QVERIFY2(refusal && refusal->contains(complaint), qPrintable(refusal.value_or("")));
+    }
 }
 
 void CliTest::oneDeviceRunsOnce_data() {
