@@ -13,6 +13,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
+#include <QUrl>
 
 using namespace production_record;
 
@@ -24,6 +25,8 @@ private slots:
     void targetsAreParsed_data();
     void targetsAreParsed();
     void libpqGivesThePasswordAndTheParameters();
+    void settingsLineReadsBackExactly_data();
+    void settingsLineReadsBackExactly();
     void moduleKeepsItsNumberAndValuesRow_data() { databases(); }
     void moduleKeepsItsNumberAndValuesRow();
     void newerLayoutIsRefusedAndLeftAlone_data() { databases(); }
@@ -159,6 +162,42 @@ void ProductionRecordTest::libpqGivesThePasswordAndTheParameters() {
 #else
     QSKIP("no PostgreSQL server here");
 #endif
+}
+
+void ProductionRecordTest::settingsLineReadsBackExactly_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("pin");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("ordinary") << "Unit-7"
+                              << "1234"
+                              << "name=Unit-7;pin=1234";
+    QTest::newRow("a name that reads as a PIN") << "Unit;pin=0000"
+                                                << "1234"
+                                                << "name=Unit%3Bpin%3D0000;pin=1234";
+    QTest::newRow("percent and control characters") << "100%\n"
+                                                    << "a\tb"
+                                                    << "name=100%25%0A;pin=a%09b";
+    QTest::newRow("non-ASCII") << "Caf\u00e9 \u00df"
+                               << "\u00b5"
+                               << "name=Caf\u00e9 \u00df;pin=\u00b5";
+}
+
+void ProductionRecordTest::settingsLineReadsBackExactly() {
+    QFETCH(QString, name);
+    QFETCH(QString, pin);
+    const SettingsText settings{{"name", name}, {"pin", pin}};
+
+    const QString line = SettingsLine(settings);
+
+    QTEST(line, "line");
+    SettingsText read;
+    for (const QString& pair : line.split(';')) {
+        const QStringList parts = pair.split('=');
+        QCOMPARE(parts.size(), 2);
+        read.insert(QUrl::fromPercentEncoding(parts[0].toUtf8()),
+                    QUrl::fromPercentEncoding(parts[1].toUtf8()));
+    }
+    QCOMPARE(read, settings);
 }
 
 void ProductionRecordTest::moduleKeepsItsNumberAndValuesRow() {
