@@ -81,6 +81,9 @@ std::variant<QString, ProfileError> DecodeProfile(const QByteArray& bytes);
 
 std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text);
 std::variant<Profile, ProfileError> ParseProfileText(const QString& text);
+// The value of every key=value line as read, comments left out: the text a placeholder
+// counts in. A line that does not read is left out too; parsing the profile names it.
+QStringList ProfileValues(const QString& text);
 QByteArray FormatProfile(const Profile& profile);
 
 // A --set KEY=VALUE (KEY one of the [Module] keys), checked by the same rules as the file;

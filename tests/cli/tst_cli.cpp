@@ -101,6 +101,7 @@ private slots:
     void awkwardNamesRoundTrip();
     void modulesRunAtOnceAndTheWorstStatusWins();
     void valueTooLongAfterFillingFailsThatModuleOnly();
+    void placeholdersInCommentsAreNoUse();
     void commandLineOutsideTheRulesIsRefused_data();
     void commandLineOutsideTheRulesIsRefused();
     void sinceIsALocalDayOrAnInstant_data();
@@ -355,6 +356,19 @@ void CliTest::valueTooLongAfterFillingFailsThatModuleOnly() {
     QCOMPARE(ninth.settings().name, std::string("Sensors-9-9b01"));
     QVERIFY2(run.err.contains(Device(tenth) + ": --set name: "), qPrintable(run.err));
     QCOMPARE(tenth.receivedCommands(), (std::vector<std::string>{"<PING>", "<VERS>", "<QUERY>"}));
+}
+
+void CliTest::placeholdersInCommentsAreNoUse() {
+    VirtualModule module;
+    QVERIFY(module.start());
+    // Without --record {unit} has no value, nor {com} for a port given by its path.
+    const QString profile = writeFile(
+        "commented.ini", "; unit {unit} on COM{com}\n[Module] ; {unit}\nname=A ; {com}\n");
+
+    const Run run = RunCli({"write", "--port", Device(module), profile});
+
+    QCOMPARE(run.status, 0);
+    QCOMPARE(module.settings().name, std::string("A"));
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused_data() {
