@@ -160,6 +160,7 @@ QString UsageText() {
         "  --probe           (ports) Ask each port whether a module answers.\n"
         "  --virtual-module  Talk to a module simulated inside the program, on COM1,\n"
         "                    instead of serial ports: to try it without an adapter.\n"
+        "                    Not with --record: a simulated module is no production unit.\n"
         "  -h, --help        Show this text.\n"
         "  --version         Show the version.\n"
         "\n"
@@ -278,6 +279,12 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                .arg(needsRecord.names().constFirst());
             return parsed;
         }
+    }
+    if (parser.isSet(record) && parser.isSet(simulated)) {
+        parsed.error = QStringLiteral("--record cannot go with --virtual-module: a simulated "
+                                      "module is no production unit, and the record counts "
+                                      "every row as one");
+        return parsed;
     }
     if (parser.isSet(json) && parser.isSet(csv)) {
         parsed.error = QStringLiteral("give --json or --csv, not both");

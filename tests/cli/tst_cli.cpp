@@ -388,6 +388,14 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("--first longer than a PIN") << (QStringList(write) << "--first"
                                                                       << "100000000")
                                                << "from 0 to 99999999";
+    const QString simulated = "--record cannot go with --virtual-module: a simulated module is";
+    QTest::newRow("simulated module written into the record")
+        << QStringList{"write", "--virtual-module", "--port",   "COM1",
+                       "--set", "name=U{unit}",     "--record", m_dir.filePath("simulated.db")}
+        << simulated;
+    QTest::newRow("simulated module read into the record")
+        << QStringList{"read", "--virtual-module", "--all", "--record", m_dir.filePath("s.db")}
+        << simulated;
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused() {
