@@ -13,9 +13,9 @@ namespace production_record {
 namespace {
 
 const QString kPasswordRefused =
-    QStringLiteral("--record: a password is never taken from the URL, since others can see a "
-                   "command line and the URL is printed and kept in the spool; put it in "
-                   "~/.pgpass (or the file PGPASSFILE names), in PGPASSWORD or in a service file");
+    QStringLiteral("--record: give the password in ~/.pgpass (or the file PGPASSFILE names), "
+                   "PGPASSWORD or a service file, never in the URL: others can see a command "
+                   "line, and the URL is printed and kept in the spool");
 
 // libpq's parameter names; anything else would only reach the server as a syntax error.
 const QRegularExpression kParameterName(QStringLiteral("^[a-z_]+$"));

@@ -60,16 +60,6 @@ bool ScratchPostgres::start() {
               QStringLiteral("trust"), QStringLiteral("-U"), QStringLiteral("postgres"),
               QStringLiteral("--no-sync"), QStringLiteral("-E"), QStringLiteral("UTF8")}))
         return false;
-    // The first matching line counts: this one goes before initdb's "trust" lines.
-    QFile rules(m_dir.filePath(QStringLiteral("data/pg_hba.conf")));
-    if (!rules.open(QIODevice::ReadWrite)) {
-        m_error = rules.errorString();
-        return false;
-    }
-    const QByteArray trusted = rules.readAll();
-    rules.seek(0);
-    rules.write("local all " + QByteArray(kPasswordRole) + " scram-sha-256\n" + trusted);
-    rules.close();
     return restart();
 }
 
@@ -93,42 +83,27 @@ void ScratchPostgres::stop() {
 }
 
 bool ScratchPostgres::createDatabase(const QString& name) {
-    return runAsAdministrator(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
-}
-
-bool ScratchPostgres::createPasswordRole(const QString& password) {
-    return runAsAdministrator(QStringLiteral("CREATE ROLE %1 LOGIN PASSWORD '%2'")
-                                  .arg(QLatin1String(kPasswordRole), password));
-}
-
-bool ScratchPostgres::runAsAdministrator(const QString& statement) {
     const QString connection = QStringLiteral("scratch-postgres-admin");
-    bool done = false;
+    bool made = false;
     {
         QSqlDatabase database = QSqlDatabase::addDatabase(QStringLiteral("QPSQL"), connection);
         database.setHostName(m_dir.path());
         database.setPort(kPort);
         database.setUserName(QStringLiteral("postgres"));
         database.setDatabaseName(QStringLiteral("postgres"));
-        done = database.open() && QSqlQuery(database).exec(statement);
-        if (!done)
+        made = database.open() &&
+               QSqlQuery(database).exec(QStringLiteral("CREATE DATABASE \"%1\"").arg(name));
+        if (!made)
             m_error = database.lastError().text();
     }
     QSqlDatabase::removeDatabase(connection);
-    return done;
+    return made;
 }
 
 QString ScratchPostgres::url(const QString& database) const {
     return QStringLiteral("postgresql://postgres@localhost/%1?host=%2&port=%3")
         .arg(database, m_dir.path())
         .arg(kPort);
-}
-
-QString ScratchPostgres::serviceLines(const QString& database) const {
-    return QStringLiteral("host=%1\nport=%2\ndbname=%3\n")
-        .arg(m_dir.path())
-        .arg(kPort)
-        .arg(database);
 }
 
 } // namespace doubles

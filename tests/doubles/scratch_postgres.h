@@ -23,18 +23,12 @@ public:
 
     // Makes an empty database; false when the server refused.
     bool createDatabase(const QString& name);
-    // Makes kPasswordRole, the one role that must give a password (every other is trusted).
-    bool createPasswordRole(const QString& password);
-    static constexpr const char* kPasswordRole = "bench_with_password";
-    // A service file's lines that reach the database on this server.
-    QString serviceLines(const QString& database) const;
     // The --record URL of a database on this server.
     QString url(const QString& database) const;
     QString errorText() const { return m_error; }
 
 private:
     bool run(const QString& program, const QStringList& arguments);
-    bool runAsAdministrator(const QString& statement);
 
     QTemporaryDir m_dir{QStringLiteral("/tmp/cordelo-pg-XXXXXX")};
     bool m_running = false;
