@@ -144,7 +144,7 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         }
     }
     // A COM name is kept before a path to the same device, so that {com} has its value.
-    ports = OnePerDevice(InCountingOrder(ports), console.tree);
+    ports = OnePerDevice(InCountingOrder(ports), console.tree, invocation.simulatedModule);
 
     OverlaySource overlays;
     if (const auto refusal = overlays.load(invocation.profilePath, invocation.sets))

@@ -1,6 +1,7 @@
 #include "command_line.h"
 
 #include "exit_status.h"
+#include "since_time.h"
 
 #include "platform/port_discovery.h"
 
@@ -72,16 +73,6 @@ std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error
         ports << port.toUpper();
     }
     return ports;
-}
-
-// A date (midnight UTC) or a date and time, UTC unless the text gives its offset.
-QDateTime ParseSince(const QString& text) {
-    QDateTime time = QDateTime::fromString(text, Qt::ISODateWithMs);
-    if (!time.isValid())
-        time = QDateTime(QDate::fromString(text, Qt::ISODate), QTime(0, 0), Qt::UTC);
-    if (time.isValid() && time.timeSpec() == Qt::LocalTime)
-        time.setTimeSpec(Qt::UTC);
-    return time;
 }
 
 const QStringList kResultNames = {
@@ -156,9 +147,12 @@ QString UsageText() {
         "                    address, firmware, result, exit, settings written, and the\n"
         "                    keys that failed or differ.\n"
         "  --record TARGET   Keep one row per module in the production record: an SQLite\n"
-        "                    file (made on first use) or postgresql://user@host:port/db\n"
-        "                    (password from PGPASSFILE or ~/.pgpass). {unit} takes the\n"
-        "                    record's next unit number; a module already in it keeps its own.\n"
+        "                    file (made on first use) or postgresql://user@host:port/db;\n"
+        "                    its ?items (sslmode=require, service=NAME ...) go to libpq.\n"
+        "                    The password comes from ~/.pgpass, PGPASSFILE, PGPASSWORD\n"
+        "                    or a service file, never from the URL. {unit} takes the\n"
+        "                    record's next unit number; a module already in it keeps\n"
+        "                    its own.\n"
         "                    Each written module's row is begun, with its unit number,\n"
         "                    before its first write command and completed when it is\n"
         "                    done; a row never completed (a bench killed) reads as\n"
@@ -176,13 +170,17 @@ QString UsageText() {
         "                    How long the record may keep the run waiting for a lock\n"
         "                    another session holds, or for its server to come back;\n"
         "                    20 unless given. Ctrl-C ends the wait.\n"
-        "  --since TIME      (record) Rows from this UTC date or time on (2026-12-01).\n"
+        "  --since TIME      (record) Rows from this local day (2026-12-01) or time on:\n"
+        "                    2026-12-01T08:00 is local time, 2026-12-01T08:00Z UTC.\n"
         "  --address ADDR    (record) Rows of the module with this device address.\n"
         "  --result RESULT   (record) Rows with this result, such as ok or mismatch.\n"
-        "  --csv             (record) A CSV table with a header line.\n"
+        "  --csv             (record) A CSV table with a header line. Settings are\n"
+        "                    key=value;... with %, ; and = inside a key or value, and\n"
+        "                    control characters, as %XX: split, then decode each part.\n"
         "  --probe           (ports) Ask each port whether a module answers.\n"
         "  --virtual-module  Talk to a module simulated inside the program, on COM1,\n"
         "                    instead of serial ports: to try it without an adapter.\n"
+        "                    Not with --record: a simulated module is no production unit.\n"
         "  -h, --help        Show this text.\n"
         "  --version         Show the version.\n"
         "\n"
@@ -314,14 +312,20 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
             return parsed;
         }
     }
+    if (parser.isSet(record) && parser.isSet(simulated)) {
+        parsed.error = QStringLiteral("--record cannot go with --virtual-module: a simulated "
+                                      "module is no production unit, and the record counts "
+                                      "every row as one");
+        return parsed;
+    }
     if (parser.isSet(json) && parser.isSet(csv)) {
         parsed.error = QStringLiteral("give --json or --csv, not both");
         return parsed;
     }
-    const QDateTime sinceTime = ParseSince(parser.value(since));
-    if (parser.isSet(since) && !sinceTime.isValid()) {
-        parsed.error = QStringLiteral("--since needs a date or a date and time such as "
-                                      "2026-12-01 or 2026-12-01T08:00:00Z");
+    const auto sinceTime = ParseSince(parser.value(since));
+    const auto* sinceRefused = std::get_if<QString>(&sinceTime);
+    if (parser.isSet(since) && sinceRefused) {
+        parsed.error = *sinceRefused;
         return parsed;
     }
     if (parser.isSet(result) && !kResultNames.contains(parser.value(result))) {
@@ -336,7 +340,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
     invocation.valuesPath = parser.value(values);
     invocation.recordTimeout = std::chrono::seconds(timeoutSeconds);
-    invocation.since = sinceTime;
+    invocation.since = sinceRefused ? QDateTime() : std::get<QDateTime>(sinceTime);
     invocation.address = parser.value(address);
     invocation.result = parser.value(result);
     invocation.csv = parser.isSet(csv);

@@ -1,5 +1,7 @@
 #include "overlay_source.h"
 
+#include <algorithm>
+
 namespace cli {
 
 std::optional<QString> OverlaySource::load(const QString& profilePath, const QStringList& sets) {
@@ -11,6 +13,7 @@ std::optional<QString> OverlaySource::load(const QString& profilePath, const QSt
     if (const auto* error = std::get_if<profile::ProfileError>(&text))
         return profilePath + QStringLiteral(": ") + profile::DescribeProfileError(*error);
     m_profileText = std::get<QString>(text);
+    m_profileValues = profile::ProfileValues(*m_profileText).join(QLatin1Char('\n'));
     return std::nullopt;
 }
 
@@ -18,7 +21,7 @@ std::variant<profile::ModuleSettings, QString>
 OverlaySource::forUnit(const UnitValues& unit, const profile::ModuleSettings& valuesRow) const {
     profile::ModuleSettings overlay;
     if (m_profileText) {
-        if (const auto missing = PlaceholderWithoutValue(*m_profileText, unit))
+        if (const auto missing = PlaceholderWithoutValue(m_profileValues, unit))
             return m_profilePath + QStringLiteral(": ") + *missing;
         const auto parsed = profile::ParseProfileText(FillPlaceholders(*m_profileText, unit));
         if (const auto* error = std::get_if<profile::ProfileError>(&parsed))
@@ -50,8 +53,10 @@ std::optional<QString> OverlaySource::checkBeforeAnyPort(int first) const {
 }
 
 bool OverlaySource::usesUnit() const {
-    return m_profileText.value_or(QString()).contains(kUnitPlaceholder) ||
-           m_sets.join(QLatin1Char('\n')).contains(kUnitPlaceholder);
+    return m_profileValues.contains(kUnitPlaceholder) ||
+           std::any_of(m_sets.cbegin(), m_sets.cend(), [](const QString& set) {
+               return set.section(QLatin1Char('='), 1).contains(kUnitPlaceholder);
+           });
 }
 
 } // namespace cli

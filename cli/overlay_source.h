@@ -24,7 +24,7 @@ public:
     std::variant<profile::ModuleSettings, QString>
     forUnit(const UnitValues& unit, const profile::ModuleSettings& valuesRow = {}) const;
 
-    // True when a value holds {unit}, which only the record can fill.
+    // True when a value (not a comment) holds {unit}, which only the record can fill.
     bool usesUnit() const;
 
     // The shortest filling any module can get: what fails with it fails for every
@@ -34,6 +34,8 @@ public:
 private:
     QString m_profilePath;
     std::optional<QString> m_profileText;
+    // The profile's values without its comments, where a placeholder is a use.
+    QString m_profileValues;
     QStringList m_sets;
 };
 

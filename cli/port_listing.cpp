@@ -11,6 +11,18 @@
 #include <QFileInfo>
 
 namespace cli {
+namespace {
+
+// The device a port opens, however it is spelt.
+QString DeviceOpenedBy(const QString& port, const platform::SettingsStore& settings,
+                       const platform::PortTree& tree) {
+    const int number = PortNumberOf(port);
+    const QFileInfo info(number > 0 ? platform::DeviceForPort(settings, number, tree) : port);
+    const QString resolved = info.canonicalFilePath();
+    return resolved.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : resolved;
+}
+
+} // namespace
 
 QList<PortEntry> ListPorts(const platform::PortTree& tree, bool simulatedModule) {
     const platform::QtSettingsStore settings;
@@ -25,16 +37,14 @@ QList<PortEntry> ListPorts(const platform::PortTree& tree, bool simulatedModule)
     return entries;
 }
 
-QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree) {
+QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree,
+                         bool simulatedModule) {
     const platform::QtSettingsStore settings;
     QStringList devices;
     QStringList kept;
     for (const QString& port : ports) {
-        const int number = PortNumberOf(port);
-        const QFileInfo info(number > 0 ? platform::DeviceForPort(settings, number, tree) : port);
-        const QString resolved = info.canonicalFilePath();
-        const QString device =
-            resolved.isEmpty() ? QDir::cleanPath(info.absoluteFilePath()) : resolved;
+        // The simulated module's ports open nothing on this machine: each name is its own.
+        const QString device = simulatedModule ? port : DeviceOpenedBy(port, settings, tree);
         if (devices.contains(device))
             continue;
         devices << device;

@@ -22,7 +22,9 @@ QList<PortEntry> ListPorts(const platform::PortTree& tree, bool simulatedModule 
 
 // The ports without those that open a device an earlier one opens, however it is spelt
 // (COM3 and the path it opens, a by-id link and its target, "/dev/../dev/pts/0"), so that
-// no device gets two threads.
-QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree);
+// no device gets two threads. With a simulated module, nothing here is looked at, and only
+// the same name twice is one port.
+QStringList OnePerDevice(const QStringList& ports, const platform::PortTree& tree,
+                         bool simulatedModule = false);
 
 } // namespace cli

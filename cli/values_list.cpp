@@ -1,9 +1,15 @@
 #include "values_list.h"
 
-#include <QFile>
 #include <QFileInfo>
 
 namespace cli {
+namespace {
+
+// Rows for many thousands of units; a file far larger is no values list (and a device such
+// as /dev/zero would never end).
+constexpr qint64 kLargestValuesList = 4 * 1024 * 1024;
+
+} // namespace
 
 QString RowKey(const profile::ModuleSettings& row) {
     QStringList pairs;
@@ -41,14 +47,19 @@ std::optional<QStringList> SplitCsvLine(const QString& line) {
 }
 
 std::optional<QString> ValuesList::load(const QString& path) {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly | QIODevice::Text))
-        return QStringLiteral("cannot read the values list %1: %2").arg(path, file.errorString());
-    m_name = QFileInfo(path).fileName();
     const auto refuse = [&path](int line, const QString& why) {
         return QStringLiteral("values list %1: line %2: %3").arg(path).arg(line).arg(why);
     };
-    const QStringList lines = QString::fromUtf8(file.readAll()).split(QLatin1Char('\n'));
+    const auto text = profile::ReadUtf8File(
+        path, kLargestValuesList,
+        QStringLiteral("It is too large to be a values list (more than 4 MiB)."));
+    if (const auto* error = std::get_if<profile::ProfileError>(&text)) {
+        if (error->line > 0)
+            return refuse(error->line, error->rule);
+        return QStringLiteral("cannot read the values list %1: %2").arg(path, error->rule);
+    }
+    m_name = QFileInfo(path).fileName();
+    const QStringList lines = std::get<QString>(text).split(QLatin1Char('\n'));
     QStringList keys;
     for (int index = 0; index < lines.size(); ++index) {
         QString line = lines[index];
@@ -61,6 +72,8 @@ std::optional<QString> ValuesList::load(const QString& path) {
             return refuse(index + 1, QStringLiteral("a quoted field is not closed"));
         if (keys.isEmpty()) {
             keys = *fields;
+            for (QString& key : keys)
+                key = key.trimmed();
             for (const QString& key : keys) {
                 if (!profile::kModuleKeys.contains(key) || keys.count(key) > 1)
                     return refuse(index + 1, QStringLiteral("the header must name [Module] keys, "

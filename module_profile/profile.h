@@ -72,11 +72,18 @@ inline constexpr qint64 kLargestProfile = 64 * 1024;
 // kLargestProfile bytes, UTF-8 text (a byte order mark allowed) on every line, comments
 // included. Why it cannot be read has line 0 and no key.
 std::variant<QString, ProfileError> ReadProfileFile(const QString& path);
+// Any UTF-8 text file read the same way, at most `largestBytes` (`tooLarge` tells why a
+// larger one is refused), for the other files a person prepares.
+std::variant<QString, ProfileError> ReadUtf8File(const QString& path, qint64 largestBytes,
+                                                 const QString& tooLarge);
 // The bytes as text, refusing the first line that is not UTF-8.
 std::variant<QString, ProfileError> DecodeProfile(const QByteArray& bytes);
 
 std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text);
 std::variant<Profile, ProfileError> ParseProfileText(const QString& text);
+// The value of every key=value line as read, comments left out: the text a placeholder
+// counts in. A line that does not read is left out too; parsing the profile names it.
+QStringList ProfileValues(const QString& text);
 QByteArray FormatProfile(const Profile& profile);
 
 // A --set KEY=VALUE (KEY one of the [Module] keys), checked by the same rules as the file;

@@ -139,6 +139,22 @@ std::variant<Profile, ProfileError> ParseProfileText(const QString& text) {
     return reader.Result();
 }
 
+QStringList ProfileValues(const QString& text) {
+    QStringList values;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        line = TrimBlanks(line);
+        const qsizetype equals = line.indexOf(u'=');
+        if (IsCommentOrEmpty(line) || line.front() == u'[' || equals < 0)
+            continue;
+        const auto read = UnquoteValue(line.mid(equals + 1));
+        if (const auto* value = std::get_if<QString>(&read))
+            values << *value;
+    }
+    return values;
+}
+
 std::variant<Profile, ProfileError> ParseProfile(const QByteArray& utf8Text) {
     const auto text = DecodeProfile(utf8Text);
     if (const auto* error = std::get_if<ProfileError>(&text))

@@ -81,7 +81,8 @@ std::optional<QString> RecordConnection::connect() {
                 .arg(kConnectTimeout.count())
                 .arg(kKeepaliveIdle.count())
                 .arg(kKeepaliveInterval.count())
-                .arg(kKeepaliveCount));
+                .arg(kKeepaliveCount) +
+            LibpqOptions(m_target));
     } else {
         m_database.setConnectOptions(
             QStringLiteral("QSQLITE_BUSY_TIMEOUT=%1").arg(kLockSlice.count()) +

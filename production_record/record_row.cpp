@@ -64,6 +64,19 @@ QString UpdateAll() {
     return assignments.join(QStringLiteral(", "));
 }
 
+// The signs that split a settings line, "%" and control characters as "%" and two hex
+// digits, so that a name holding ";pin=0000" reads back as one name; all else as it is.
+QString LinePart(const QString& text) {
+    QString part;
+    for (const QChar c : text) {
+        if (c == u'%' || c == u';' || c == u'=' || c.unicode() < 0x20 || c.unicode() == 0x7f)
+            part += QStringLiteral("%%1").arg(c.unicode(), 2, 16, QLatin1Char('0')).toUpper();
+        else
+            part += c;
+    }
+    return part;
+}
+
 } // namespace
 
 std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
@@ -172,7 +185,7 @@ QString SettingsLine(const std::optional<SettingsText>& settings) {
     QStringList pairs;
     const SettingsText all = settings.value_or(SettingsText{});
     for (auto entry = all.cbegin(); entry != all.cend(); ++entry)
-        pairs << entry.key() + QLatin1Char('=') + entry.value();
+        pairs << LinePart(entry.key()) + QLatin1Char('=') + LinePart(entry.value());
     return pairs.join(QLatin1Char(';'));
 }
 

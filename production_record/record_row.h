@@ -57,7 +57,9 @@ std::optional<RecordRow> RowFromJson(const QJsonObject& object);
 // The settings a column holds (NULL gives nothing).
 std::optional<SettingsText> StoredSettingsText(const QVariant& stored);
 
-// "name=Unit-7;pin=1234", as the CSV log writes settings.
+// "name=Unit-7;pin=1234", as `cordelo-cli record` prints settings; a "%", ";", "=" or
+// control character inside a key or value is written "%3B" and so on, so that splitting at
+// ";" and "=" and then percent-decoding gives the settings back.
 QString SettingsLine(const std::optional<SettingsText>& settings);
 
 } // namespace production_record

@@ -2,9 +2,11 @@
 // named by a postgresql:// URL (several benches).
 #pragma once
 
+#include <QList>
 #include <QString>
 
 #include <optional>
+#include <utility>
 #include <variant>
 
 namespace production_record {
@@ -12,19 +14,29 @@ namespace production_record {
 struct RecordTarget {
     enum class Kind { SqliteFile, Postgres };
     Kind kind = Kind::SqliteFile;
-    // The file's absolute path, or the database's name.
+    // The file's absolute path, or the database's name (empty when a service names it).
     QString database;
-    // PostgreSQL only: a host name, or the folder of the server's Unix socket.
+    // PostgreSQL only: a host name, or the folder of the server's Unix socket; empty when
+    // libpq finds it (a service file, PGHOST).
     QString host;
-    int port = 5432;
+    // -1 when the URL gives none: libpq's own default (a service file, PGPORT, 5432).
+    int port = -1;
     QString user;
-    // The target as the spool names it: the absolute path, or the URL as given.
+    // Every other libpq parameter of the URL's query (sslmode, service, ...), as given.
+    QList<std::pair<QString, QString>> parameters;
+    // The target as the spool names it: the absolute path, or the URL as given (which
+    // holds no password: one is refused).
     QString key;
 };
 
 // TARGET as given on the command line, or why it is refused. A password in the URL is
-// refused: it belongs in PGPASSFILE or ~/.pgpass, not on a command line others can see.
+// refused without repeating it: it belongs in ~/.pgpass, PGPASSFILE, PGPASSWORD or a
+// service file, not on a command line others can see, in messages or in the spool.
 std::variant<RecordTarget, QString> ParseRecordTarget(const QString& text);
+
+// The target's libpq parameters as QPSQL's connect options take them
+// ("sslmode='require';application_name='bench 3'"), to follow the options of our own.
+QString LibpqOptions(const RecordTarget& target);
 
 // The Qt SQL driver the target needs ("QSQLITE" or "QPSQL").
 QString DriverName(const RecordTarget& target);

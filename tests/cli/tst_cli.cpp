@@ -1,6 +1,9 @@
 // cordelo-cli on the real serial port against virtual modules: cloning, the exit status
 // of each failure, input that is refused before anything is sent, and awkward names.
 #include "cli_run.h"
+#include "overlay_source.h"
+#include "since_time.h"
+#include "values_list.h"
 
 #include "platform/qt_settings_store.h"
 #include "scratch_port_tree.h"
@@ -13,6 +16,8 @@
 #include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <ctime>
 
 using namespace std::chrono_literals;
 using virtual_module::VirtualModule;
@@ -97,8 +102,13 @@ private slots:
     void awkwardNamesRoundTrip();
     void modulesRunAtOnceAndTheWorstStatusWins();
     void valueTooLongAfterFillingFailsThatModuleOnly();
+    void placeholdersInCommentsAreNoUse();
     void commandLineOutsideTheRulesIsRefused_data();
     void commandLineOutsideTheRulesIsRefused();
+    void sinceIsALocalDayOrAnInstant_data();
+    void sinceIsALocalDayOrAnInstant();
+    void valuesListsAreReadAsPeopleSaveThem_data();
+    void valuesListsAreReadAsPeopleSaveThem();
     void oneDeviceRunsOnce_data();
     void oneDeviceRunsOnce();
     void jsonOnATerminalStaysWhole();
@@ -350,6 +360,17 @@ void CliTest::valueTooLongAfterFillingFailsThatModuleOnly() {
     QCOMPARE(tenth.receivedCommands(), (std::vector<std::string>{"<PING>", "<VERS>", "<QUERY>"}));
 }
 
+void CliTest::placeholdersInCommentsAreNoUse() {
+    cli::OverlaySource overlays;
+    const QString profile = writeFile("c.ini", "; {unit}\n[Module] ; {addr4}\nname=A ; {com}\n");
+
+    QCOMPARE(overlays.load(profile, {}), std::nullopt);
+
+    QVERIFY(!overlays.usesUnit());
+    // A module with no COM number and no address, before the record gave it a unit.
+    QVERIFY(std::holds_alternative<profile::ModuleSettings>(overlays.forUnit({})));
+}
+
 void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("complaint");
@@ -367,6 +388,9 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("--first longer than a PIN") << (QStringList(write) << "--first"
                                                                       << "100000000")
                                                << "from 0 to 99999999";
+    QTest::newRow("simulated module into the record")
+        << QStringList{"read", "--virtual-module", "--all", "--record", m_dir.filePath("s.db")}
+        << "--record cannot go with --virtual-module: a simulated module is no production unit";
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused() {
@@ -377,6 +401,54 @@ void CliTest::commandLineOutsideTheRulesIsRefused() {
 
     QCOMPARE(run.status, 1);
     QVERIFY2(run.err.contains(complaint), qPrintable(run.err));
+}
+
+void CliTest::sinceIsALocalDayOrAnInstant_data() {
+    QTest::addColumn<QString>("since");
+    QTest::addColumn<QByteArray>("zone");
+    QTest::addColumn<QString>("utc"); // empty when refused
+
+    const QByteArray berlin("Europe/Berlin");
+    const QByteArray santiago("America/Santiago"); // skips midnight in spring
+    QTest::newRow("a day") << "2026-12-01" << berlin << "2026-11-30T23:00:00Z";
+    QTest::newRow("no midnight") << "2026-09-06" << santiago << "2026-09-06T04:00:00Z";
+    QTest::newRow("local time") << "2026-12-01T08:00" << berlin << "2026-12-01T07:00:00Z";
+    QTest::newRow("skipped time") << "2026-09-06T00:30" << santiago << "";
+}
+
+void CliTest::sinceIsALocalDayOrAnInstant() {
+    QFETCH(QString, since);
+    QFETCH(QByteArray, zone);
+    const QByteArray before = qgetenv("TZ");
+    qputenv("TZ", zone);
+    ::tzset();
+    const auto parsed = cli::ParseSince(since);
+    // A local time is turned into UTC when asked, with the zone of that moment.
+    const auto* time = std::get_if<QDateTime>(&parsed);
+    const QString utc = time ? time->toUTC().toString(Qt::ISODate) : QString();
+    before.isNull() ? qunsetenv("TZ") : qputenv("TZ", before);
+    ::tzset();
+
+    QTEST(utc, "utc");
+}
+
+void CliTest::valuesListsAreReadAsPeopleSaveThem_data() {
+    QTest::addColumn<QByteArray>("content");
+    QTest::addColumn<QString>("complaint"); // empty when taken
+
+    QTest::newRow("blanks around the header's names") << QByteArray("name , pin\nA,1\n") << "";
+    QTest::newRow("Latin-1") << QByteArray("name\nCaf\xe9\n") << "line 2: not UTF-8 text";
+    QTest::newRow("endless") << QByteArray("/dev/zero") << "too large to be a values list";
+}
+
+void CliTest::valuesListsAreReadAsPeopleSaveThem() {
+    QFETCH(QByteArray, content);
+    QFETCH(QString, complaint);
+    const QString path = content.startsWith('/') ? QString(content) : writeFile("v.csv", content);
+
+    const QString told = cli::ValuesList().load(path).value_or(QString());
+
+    QVERIFY2(complaint.isEmpty() ? told.isEmpty() : told.contains(complaint), qPrintable(told));
 }
 
 void CliTest::oneDeviceRunsOnce_data() {

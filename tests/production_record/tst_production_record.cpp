@@ -23,6 +23,9 @@ private slots:
     void initTestCase();
     void targetsAreParsed_data();
     void targetsAreParsed();
+    void serviceFileReachesTheRecord();
+    void settingsLineReadsBack_data();
+    void settingsLineReadsBack();
     void moduleKeepsItsNumberAndValuesRow_data() { databases(); }
     void moduleKeepsItsNumberAndValuesRow();
     void recordInTheBenchRolesOwnSchemaOpensAgain();
@@ -90,10 +93,17 @@ void ProductionRecordTest::targetsAreParsed_data() {
     QTest::newRow("password") << "postgresql://line:secret@db/factory"
                               << "never in the URL"
                               << "" << 0;
+    QTest::newRow("password item") << "postgresql://line@db/factory?password=secret"
+                                   << "never in the URL"
+                                   << "" << 0;
+    // Qt's own message goes on to repeat the URL.
+    QTest::newRow("invalid, with a password") << "postgresql://line:secret@db:99999/factory"
+                                              << "Invalid port"
+                                              << "" << 0;
     QTest::newRow("no database") << "postgresql://line@db"
                                  << "dbname"
                                  << "" << 0;
-    QTest::newRow("other scheme") << "mysql://line@db/factory"
+    QTest::newRow("other scheme") << "mysql://line:secret@db/factory"
                                   << "postgresql:// URL"
                                   << "" << 0;
 }
@@ -103,8 +113,8 @@ void ProductionRecordTest::targetsAreParsed() {
     QFETCH(QString, refusal);
     const auto parsed = ParseRecordTarget(text);
     if (!refusal.isEmpty()) {
-        QVERIFY2(std::get<QString>(parsed).contains(refusal),
-                 qPrintable(std::get<QString>(parsed)));
+        const QString told = std::get<QString>(parsed);
+        QVERIFY2(told.contains(refusal) && !told.contains("secret"), qPrintable(told));
         return;
     }
     const RecordTarget& target = std::get<RecordTarget>(parsed);
@@ -112,6 +122,41 @@ void ProductionRecordTest::targetsAreParsed() {
     QCOMPARE(target.kind == RecordTarget::Kind::Postgres, !target.host.isEmpty());
     if (!target.host.isEmpty())
         QTEST(target.port, "port");
+}
+
+void ProductionRecordTest::serviceFileReachesTheRecord() {
+#ifdef CORDELO_SCRATCH_POSTGRES
+    if (!m_serverRuns)
+        QSKIP("no PostgreSQL server");
+    QVERIFY(m_server.createDatabase("byservice"));
+    QFile services(m_dir.filePath("pg_service.conf"));
+    QVERIFY(services.open(QIODevice::WriteOnly) && services.write("[bench]\ndbname=byservice\n"));
+    services.close();
+    qputenv("PGSERVICEFILE", QFile::encodeName(services.fileName()));
+    // The server's socket from the URL, the database from the service file.
+    RecordConnection connection(std::get<RecordTarget>(
+        ParseRecordTarget(m_server.url("") + "&service=bench&application_name=bench-7")));
+
+    QCOMPARE(connection.open(), std::nullopt);
+    QSqlQuery database(connection.database());
+    QVERIFY(database.exec("SELECT current_database()") && database.next());
+    QCOMPARE(database.value(0).toString(), "byservice");
+#else
+    QSKIP("no PostgreSQL server here");
+#endif
+}
+
+void ProductionRecordTest::settingsLineReadsBack_data() {
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<QString>("line");
+    QTest::newRow("ordinary") << QString("Caf\u00e9-7") << "name=Caf\u00e9-7;pin=1234";
+    QTest::newRow("name as a PIN") << QString("U;pin=0") << "name=U%3Bpin%3D0;pin=1234";
+    QTest::newRow("percent, line break") << QString("100%\n") << "name=100%25%0A;pin=1234";
+}
+
+void ProductionRecordTest::settingsLineReadsBack() {
+    QFETCH(QString, name);
+    QTEST(SettingsLine(SettingsText{{"name", name}, {"pin", "1234"}}), "line");
 }
 
 void ProductionRecordTest::moduleKeepsItsNumberAndValuesRow() {
