@@ -13,7 +13,7 @@ cli=${1:-'C:\Program Files\Cordelo Setup\bin\cordelo-cli.exe'}
 runs=${2:-20}
 host_cli=${CORDELO_HOST_CLI:-$here/../../build/default/bin/cordelo-cli}
 port=COM$CORDELO_TEST_COM
-# A recorded write takes about two seconds under Wine.
+# A recorded write takes about a second under Wine.
 bound=30s
 
 scratch=$(mktemp -d -t cordelo-wine-record.XXXXXX)
@@ -47,7 +47,7 @@ write_once() {
 # RUNS writes into TARGET, every fifth with the record made unusable by SPOILED, then the rows
 # that the Linux cordelo-cli finds in the record, named HOST_TARGET there.
 check_record() {
-  local target=$1 spoiled=$2 host_target=$3 kept=0 run
+  local target=$1 spoiled=$2 host_target=$3 kept=0 run ran=0
   for run in $(seq "$runs"); do
     if [ $((run % 5)) = 0 ]; then
       write_once "$spoiled" 7
@@ -55,6 +55,7 @@ check_record() {
       write_once "$target" 0
       kept=$((kept + 1))
     fi
+    ran=$run
     [ "$failures" -ge 3 ] && break
   done
   local rows
@@ -63,7 +64,7 @@ check_record() {
     echo "FAILED: the record $target holds $rows rows of ok writes, not $kept." >&2
     failures=$((failures + 1))
   fi
-  echo "$target: $runs recorded writes, $failures failed, $rows rows in the record"
+  echo "$target: $ran recorded writes, $failures failed, $rows rows in the record"
 }
 
 sqlite=$scratch/record.sqlite
