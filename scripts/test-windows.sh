@@ -1,22 +1,25 @@
 #!/usr/bin/env bash
 # The Windows stage of the test suite: cross-builds the Windows programs and tests with MinGW-w64
 # and the MinGW Qt, runs the tests under Wine, makes the ZIP and the NSIS installer, and tries
-# the installer and the installed programs in a fresh Wine prefix. It needs the default build
-# (its virtual module is the Windows tests' module) and never skips: what is missing fails it.
+# the installer and the installed programs in a fresh Wine prefix, with recorded writes into
+# SQLite and into a private PostgreSQL server. It needs the default build (its virtual module is
+# the Windows tests' module, its cordelo-cli reads the records back) and never skips: what is
+# missing fails it.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 started=$(date +%s)
 
 missing=()
-for tool in /usr/lib/wine/wine64 x86_64-w64-mingw32-g++-posix makensis xvfb-run xdotool; do
+for tool in /usr/lib/wine/wine64 x86_64-w64-mingw32-g++-posix makensis xvfb-run xdotool \
+  /usr/lib/postgresql/15/bin/initdb openssl; do
   command -v "$tool" >/dev/null || missing+=("$tool")
 done
 if [ ${#missing[@]} -gt 0 ]; then
   echo "The Windows stage cannot run; missing: ${missing[*]} (scripts/install-deps.sh installs them)." >&2
   exit 1
 fi
-if [ ! -x build/default/bin/cordelo-virtual-module ]; then
-  echo "The Windows stage needs the default build's virtual module; build the default preset first." >&2
+if [ ! -x build/default/bin/cordelo-virtual-module ] || [ ! -x build/default/bin/cordelo-cli ]; then
+  echo "The Windows stage needs the default build's virtual module and cordelo-cli; build the default preset first." >&2
   exit 1
 fi
 bash scripts/windows/qt.sh

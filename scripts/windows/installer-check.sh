@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # The NSIS installer as a Windows user meets it, under Wine: installs it silently into a fresh
 # prefix, checks what it put in Program Files, runs the installed programs against the virtual
-# module (installed-programs-check.sh), uninstalls and checks the program's files are gone.
+# module (installed-programs-check.sh) and recorded writes into SQLite and PostgreSQL
+# (record-check.sh), uninstalls and checks the program's files are gone.
 #   scripts/windows/installer-check.sh INSTALLER.exe
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
@@ -23,7 +24,8 @@ echo "-- installing $(basename "$installer") silently"
 installed="$WINEPREFIX/drive_c/Program Files/Cordelo Setup"
 for file in "bin/Cordelo Setup.exe" bin/cordelo-cli.exe bin/Qt6Core.dll bin/Qt6Widgets.dll \
   bin/Qt6SerialPort.dll bin/platforms/qwindows.dll bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll \
-  bin/libwinpthread-1.dll Uninstall.exe; do
+  bin/libwinpthread-1.dll bin/sqldrivers/qsqlite.dll bin/sqldrivers/qsqlpsql.dll bin/libpq.dll \
+  bin/libssl-3-x64.dll bin/libcrypto-3-x64.dll Uninstall.exe; do
   if [ ! -f "$installed/$file" ]; then
     echo "The installer did not install $file" >&2
     exit 1
@@ -31,6 +33,7 @@ for file in "bin/Cordelo Setup.exe" bin/cordelo-cli.exe bin/Qt6Core.dll bin/Qt6W
 done
 
 "$here/with-virtual-module.sh" 1 bash "$here/installed-programs-check.sh"
+"$here/with-postgres.sh" "$here/with-virtual-module.sh" 1 bash "$here/record-check.sh"
 
 echo "-- uninstalling silently"
 # The uninstaller runs on from a copy of itself and its own exit status tells nothing; the
