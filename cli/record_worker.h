@@ -50,8 +50,7 @@ private:
     QList<production_record::RecordRow> m_rows;
     std::vector<std::promise<std::optional<QString>>> m_added;
     bool m_stopping = false;
-    // A QThread, not a std::thread: Qt on Windows watches a foreign thread that touches Qt
-    // objects from a thread of its own, which outlives the program's end and crashes it.
+    // A QThread, like the run's module threads: Qt's data for it ends with it.
     std::unique_ptr<QThread> m_thread;
 };
 

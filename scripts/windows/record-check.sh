@@ -80,9 +80,9 @@ check_record "$CORDELO_TEST_POSTGRES_URL" "${CORDELO_TEST_POSTGRES_URL%/*}/no_su
   "$CORDELO_TEST_POSTGRES_URL"
 [ "$failures" = 0 ] || exit 1
 
-# The URL does not carry libpq's parameters yet; libpq's own variable asks for SSL.
+# libpq's parameters ride in the URL, as on Linux.
 echo "-- a recorded write into a database that takes SSL only"
-PGSSLMODE=require write_once "$CORDELO_TEST_POSTGRES_SSL_URL" 0
+write_once "$CORDELO_TEST_POSTGRES_SSL_URL?sslmode=require" 0
 [ "$failures" = 0 ] || exit 1
 rows=$("$host_cli" record "$CORDELO_TEST_POSTGRES_SSL_URL" --csv | tail -n +2 | grep -c . || true)
 if [ "$rows" != 1 ]; then
