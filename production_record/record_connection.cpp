@@ -46,6 +46,7 @@ RecordConnection::RecordConnection(RecordTarget target, Mode mode, RecordWaits w
     : m_target(std::move(target)), m_mode(mode), m_waits(waits), m_name(NextConnectionName()) {}
 
 RecordConnection::~RecordConnection() {
+    m_prepared.clear();
     if (m_database.isValid())
         m_database.close();
     m_database = QSqlDatabase();
@@ -182,6 +183,7 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
             return error;
         }
         if (lost) {
+            m_prepared.clear();
             m_database.close();
             std::this_thread::sleep_for(kReconnectPause);
         }
@@ -208,6 +210,20 @@ RecordConnection::attempt(const std::function<std::optional<QString>()>& body) {
 
 bool RecordConnection::stillConnected() {
     return !isPostgres() || (m_database.isOpen() && run(QStringLiteral("SELECT 1")));
+}
+
+QSqlQuery* RecordConnection::prepared(const QString& statement) {
+    std::unique_ptr<QSqlQuery>& query = m_prepared[statement];
+    if (query)
+        return query.get();
+    auto made = std::make_unique<QSqlQuery>(m_database);
+    if (!made->prepare(statement)) {
+        m_statementError = made->lastError();
+        m_prepared.erase(statement);
+        return nullptr;
+    }
+    query = std::move(made);
+    return query.get();
 }
 
 QString RecordConnection::failure(const QSqlError& error) {

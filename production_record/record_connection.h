@@ -6,11 +6,14 @@
 
 #include <QSqlDatabase>
 #include <QSqlError>
+#include <QSqlQuery>
 #include <QString>
 
 #include <atomic>
 #include <chrono>
 #include <functional>
+#include <map>
+#include <memory>
 #include <optional>
 
 namespace production_record {
@@ -52,6 +55,12 @@ public:
     // A failed statement for people, noting whether it is worth another try.
     QString failure(const QSqlError& error);
 
+    // The statement prepared once for this connection and kept: on PostgreSQL preparing and
+    // releasing a statement each take a round trip to the server. Nothing when it cannot be
+    // prepared; preparationError() says why.
+    QSqlQuery* prepared(const QString& statement);
+    const QSqlError& preparationError() const { return m_statementError; }
+
 private:
     std::optional<QString> connect();
     std::optional<QString> attempt(const std::function<std::optional<QString>()>& body);
@@ -73,6 +82,7 @@ private:
     bool m_retryable = false;
     bool m_interrupted = false;
     QSqlError m_statementError;
+    std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };
 
 } // namespace production_record

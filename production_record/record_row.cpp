@@ -40,20 +40,11 @@ QVariant Stored(const QString& text) {
     return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
 }
 
-const QStringList kUpdatedColumns = {QStringLiteral("recorded_at"),
-                                     QStringLiteral("bench"),
-                                     QStringLiteral("command"),
-                                     QStringLiteral("port"),
-                                     QStringLiteral("device"),
-                                     QStringLiteral("device_address"),
-                                     QStringLiteral("firmware"),
-                                     QStringLiteral("result"),
-                                     QStringLiteral("exit_status"),
-                                     QStringLiteral("settings_before"),
-                                     QStringLiteral("settings_acknowledged"),
-                                     QStringLiteral("settings_verified"),
-                                     QStringLiteral("problem_keys"),
-                                     QStringLiteral("unit")};
+const QStringList kUpdatedColumns =
+    QStringLiteral("recorded_at bench command port device device_address firmware result "
+                   "exit_status settings_before settings_acknowledged settings_verified "
+                   "problem_keys unit")
+        .split(QLatin1Char(' '));
 
 // A row already there under its id is the same module's row begun before its write (or the
 // same row from the spool again): the row handed in is its latest state.
@@ -80,14 +71,15 @@ QString LinePart(const QString& text) {
 } // namespace
 
 std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
-    QSqlQuery query(connection.database());
-    query.prepare(
+    QSqlQuery* query = connection.prepared(
         QString(
             "INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
             "device_address, firmware, result, exit_status, settings_before, "
             "settings_acknowledged, settings_verified, problem_keys, unit) VALUES (?, ?, ?, ?, ?, "
             "?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO UPDATE SET %1")
             .arg(UpdateAll()));
+    if (!query)
+        return connection.failure(connection.preparationError());
     const QVariantList values = {
         row.rowId,
         row.time.toUTC().toString(Qt::ISODateWithMs),
@@ -105,10 +97,10 @@ std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& 
         Stored(row.problemKeys.join(QLatin1Char(';'))),
         row.unit ? QVariant(*row.unit) : QVariant(QMetaType::fromType<int>()),
     };
-    for (const QVariant& value : values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return connection.failure(query.lastError());
+    for (int index = 0; index < values.size(); ++index)
+        query->bindValue(index, values[index]);
+    if (!query->exec())
+        return connection.failure(query->lastError());
     return std::nullopt;
 }
 

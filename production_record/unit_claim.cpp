@@ -14,16 +14,16 @@ constexpr qsizetype kKeysPerQuery = 200;
 class Claims {
 public:
     explicit Claims(RecordConnection& connection)
-        : m_connection(connection), m_query(connection.database()),
+        : m_connection(connection),
           m_now(QDateTime::currentDateTimeUtc().toString(Qt::ISODateWithMs)) {}
 
     // The counter row is the one every claim locks first, so claims run one after another.
     std::optional<QString> lockCounter() {
         const QString select = QStringLiteral("SELECT next_unit FROM unit_counter");
         if (!run(m_connection.isPostgres() ? select + QStringLiteral(" FOR UPDATE") : select, {}) ||
-            !m_query.next())
+            !m_query->next())
             return failure();
-        m_next = m_query.value(0).toInt();
+        m_next = m_query->value(0).toInt();
         return std::nullopt;
     }
 
@@ -55,13 +55,21 @@ public:
     }
 
 private:
-    QString failure() { return m_connection.failure(m_query.lastError()); }
+    QString failure() {
+        return m_connection.failure(m_query ? m_query->lastError()
+                                            : m_connection.preparationError());
+    }
 
     bool run(const QString& statement, const QVariantList& values) {
-        m_query.prepare(statement);
-        for (const QVariant& value : values)
-            m_query.addBindValue(value);
-        return m_query.exec();
+        // A kept statement that was not read to its end would hold SQLite's read snapshot.
+        if (m_query)
+            m_query->finish();
+        m_query = m_connection.prepared(statement);
+        if (!m_query)
+            return false;
+        for (int index = 0; index < values.size(); ++index)
+            m_query->bindValue(index, values[index]);
+        return m_query->exec();
     }
 
     // The first column of every row of the answer.
@@ -69,8 +77,8 @@ private:
         if (!run(statement, values))
             return std::nullopt;
         QStringList found;
-        while (m_query.next())
-            found << m_query.value(0).toString();
+        while (m_query->next())
+            found << m_query->value(0).toString();
         return found;
     }
 
@@ -145,8 +153,8 @@ private:
                  {request.valuesList}))
             return failure();
         QList<std::pair<int, QString>> given;
-        while (m_query.next())
-            given.append({m_query.value(0).toInt(), m_query.value(1).toString()});
+        while (m_query->next())
+            given.append({m_query->value(0).toInt(), m_query->value(1).toString()});
         if (given.isEmpty())
             return std::nullopt;
         for (const auto& [line, address] : given) {
@@ -165,7 +173,8 @@ private:
     }
 
     RecordConnection& m_connection;
-    QSqlQuery m_query;
+    // The statement run last, for its rows and its error.
+    QSqlQuery* m_query = nullptr;
     QString m_now;
     int m_next = 0;
     QSet<QString> m_carriedOver;
