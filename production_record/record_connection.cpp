@@ -162,7 +162,6 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
         return error;
     m_interrupted = false;
     const auto deadline = std::chrono::steady_clock::now() + m_waits.limit;
-    bool locked = false;
     while (true) {
         const std::optional<QString> error = attempt(body);
         if (!error)
@@ -170,12 +169,11 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
         // The server went away (restarted, say): a new connection may carry the same
         // transaction once it is back.
         const bool lost = !m_retryable && !stillConnected();
-        locked = locked || m_retryable;
         if ((!m_retryable && !lost) || stopWaiting(deadline)) {
             if (m_interrupted)
                 return QStringLiteral("interrupted while waiting for the record %1")
                     .arg(m_target.key);
-            if (locked)
+            if (m_retryable)
                 return QStringLiteral("the record %1 is locked by another session; waited %2 s "
                                       "(--record-timeout sets how long)")
                     .arg(m_target.key)
