@@ -75,11 +75,15 @@ set(cordelo_system_imports)
 if(CMAKE_CROSSCOMPILING)
   execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=libkernel32.a
     OUTPUT_VARIABLE path OUTPUT_STRIP_TRAILING_WHITESPACE)
-  if(NOT IS_ABSOLUTE "${path}")
-    message(FATAL_ERROR "${CMAKE_CXX_COMPILER} has no Windows import libraries (libkernel32.a).")
+  # Configuring still succeeds without them (the build files may be all that is wanted); an
+  # install would then fail, naming Windows' own DLLs as missing.
+  if(IS_ABSOLUTE "${path}")
+    get_filename_component(cordelo_system_imports "${path}" DIRECTORY)
+    get_filename_component(cordelo_system_imports "${cordelo_system_imports}" REALPATH)
+  else()
+    message(WARNING "${CMAKE_CXX_COMPILER} has no Windows import libraries (libkernel32.a): "
+      "an install will not tell Windows' own DLLs from missing ones.")
   endif()
-  get_filename_component(cordelo_system_imports "${path}" DIRECTORY)
-  get_filename_component(cordelo_system_imports "${cordelo_system_imports}" REALPATH)
 endif()
 
 set(cordelo_deployed_files)
