@@ -1,5 +1,7 @@
 #include "values_list.h"
 
+#include "production_record/record_row.h"
+
 #include <QFileInfo>
 
 namespace cli {
@@ -12,13 +14,12 @@ constexpr qint64 kLargestValuesList = 4 * 1024 * 1024;
 } // namespace
 
 QString RowKey(const profile::ModuleSettings& row) {
-    QStringList pairs;
+    production_record::SettingsText values;
     for (const QString& key : profile::kModuleKeys) {
         if (const auto value = profile::ModuleKeyText(row, key))
-            pairs << key + QLatin1Char('=') +
-                         QString::fromLatin1(value->toUtf8().toPercentEncoding(" ,:"));
+            values.insert(key, *value);
     }
-    return pairs.join(QLatin1Char(';'));
+    return production_record::SettingsLine(values);
 }
 
 std::optional<QStringList> SplitCsvLine(const QString& line) {

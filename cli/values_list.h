@@ -31,8 +31,8 @@ private:
     QStringList m_keys;
 };
 
-// "name=Unit-7;pin=1234": the row's values in the order of the [Module] keys, percent-encoded
-// (; = % and the like) so that no two different rows share a key.
+// "name=Unit-7;pin=1234": the row's values as a settings line, whose encoding of ; = % keeps
+// two different rows from sharing a key.
 QString RowKey(const profile::ModuleSettings& row);
 
 // The fields of one CSV line (RFC 4180 quoting), or nothing when a quote is left open.
