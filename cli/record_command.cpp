@@ -1,10 +1,9 @@
 #include "record_command.h"
 
-#include "exit_status.h"
-#include "outcome_report.h"
-#include "production_log.h"
-
 #include "production_record/record_listing.h"
+#include "production_run/exit_status.h"
+#include "production_run/outcome_report.h"
+#include "production_run/production_log.h"
 
 #include <QJsonDocument>
 
@@ -12,6 +11,8 @@
 
 namespace cli {
 namespace {
+
+using namespace production_run;
 
 using production_record::RecordRow;
 
