@@ -6,6 +6,7 @@
 #include "reader_throughput.h"
 #include "record_cost.h"
 #include "startup_cost.h"
+#include "station_timings.h"
 #include "workflow_timings.h"
 
 #ifdef CORDELO_SCRATCH_POSTGRES
@@ -37,6 +38,9 @@ constexpr int kRecordRuns = 9;
 constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
 constexpr int kDrillRounds = 12;
+constexpr int kStationRuns = 9;
+constexpr int kStationSlots = 16;
+constexpr std::chrono::seconds kStationIdle{10};
 // One character at 9600 baud: a start bit, eight data bits and a stop bit.
 constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
@@ -240,6 +244,33 @@ void ReportRecordDrills(const QString& directory) {
 }
 #endif
 
+void ReportStation(const QString& directory) {
+    const bench::StationTimings units = bench::MeasureStationUnits(directory, kStationRuns);
+    if (units.toFirstWrite.empty() || units.cliUnit.empty()) {
+        std::printf("| cordelo-station | could not be measured | | | | MISSED |\n");
+    } else {
+        const Milliseconds first = Median(units.toFirstWrite);
+        Row("cordelo-station: module answering in a waiting slot to its first write command",
+            QStringLiteral("median %1 of %2 modules").arg(Ms(first)).arg(units.toFirstWrite.size()),
+            "1000 ms", first / Milliseconds(1000), "<= 1", first <= Milliseconds(1000));
+        const Milliseconds station = Median(units.stationUnit);
+        const Milliseconds cli = Median(units.cliUnit);
+        Row("cordelo-station: one unit, verified and recorded (slot's first step to its row)",
+            QStringLiteral("median %1 of %2").arg(Ms(station)).arg(units.stationUnit.size()),
+            QStringLiteral("cordelo-cli write, same job, process start to end %1").arg(Ms(cli)),
+            station / cli, "<= 1.05", station <= cli * 1.05);
+    }
+    const std::optional<double> cpu =
+        bench::MeasureWaitingSlotsCpu(directory, kStationSlots, kStationIdle);
+    Row("cordelo-station: CPU of 16 waiting slots, 10 s",
+        cpu ? QString::number(*cpu, 'f', 3) + " % of a core" : QStringLiteral("not measured"), "-",
+        cpu.value_or(0) / 1.0, "<= 1 %", cpu && *cpu <= 1.0);
+    const std::optional<bench::StationMs> stall = bench::MeasureLongestStall(kStationSlots);
+    Row("cordelo-station: longest event-loop stall while 16 slots write at once",
+        stall ? Ms(*stall) : QStringLiteral("not measured"), "50 ms",
+        stall ? *stall / Milliseconds(50) : 0, "<= 50 ms", stall && *stall <= Milliseconds(50));
+}
+
 void ReportIdleCpu() {
     const double percent = bench::MeasureIdleCpuPercent(kIdleSpan);
     Row("CPU while connected and idle, 60 s", QString::number(percent, 'f', 3) + " % of a core",
@@ -371,6 +402,8 @@ int main(int argc, char** argv) {
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());
 #endif
+    if (wanted("station"))
+        ReportStation(QCoreApplication::applicationDirPath());
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;
