@@ -367,7 +367,7 @@ void TestDebianPackage::metainfoNamesTheDesktopEntryAndThisRelease() {
 
 void TestDebianPackage::virtualModuleHelpExplainsEveryOption_data() {
     QTest::addColumn<QString>("option");
-    // The options the README tells users about.
+    // The options docs/virtual-module.md tells users about.
     for (const char* option :
          {"--com", "--silent", "--ping-from", "--firmware", "--ack", "--no-reply-to",
           "--query-delay", "--cut-query", "--noise", "--silent-after", "--hang-up-after"})
