@@ -2,7 +2,8 @@
 // port and no file.
 #pragma once
 
-#include <QDateTime>
+#include "production_record/record_filter.h"
+
 #include <QString>
 #include <QStringList>
 
@@ -40,10 +41,11 @@ struct Invocation {
     // How long the record may keep the run waiting (another session's lock, a server
     // restarting) before the run gives up on it.
     std::chrono::seconds recordTimeout{20};
-    // `record`: what to list, and how.
-    QDateTime since;
-    QString address;
-    QString result;
+    // `record`: which rows, and whether to list them or sum them up (on stdout, or as a page
+    // in the file htmlPath).
+    production_record::RecordFilter recordFilter;
+    bool summary = false;
+    QString htmlPath;
     bool csv = false;
 };
 
