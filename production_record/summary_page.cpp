@@ -14,7 +14,7 @@ constexpr int kMinimumDayWidth = 76;
 constexpr int kPlotHeight = 200;
 constexpr int kLeft = 44;
 constexpr int kTop = 16;
-constexpr int kBelow = 120;
+constexpr int kBelow = 96;
 constexpr int kRight = 16;
 constexpr qsizetype kBenchLabelLength = 16;
 const QString kPassedColour = QStringLiteral("#2e7d32");
@@ -132,7 +132,7 @@ const QString kStyle = QStringLiteral(
     "body{font-family:sans-serif;margin:2em;color:#222}"
     "table{border-collapse:collapse;margin-bottom:1.5em}"
     "th,td{border:1px solid #ccc;padding:.25em .6em;text-align:left;vertical-align:top}"
-    "td.n{text-align:right}.key span{display:inline-block;width:.9em;height:.9em;"
+    "td{white-space:nowrap}td:last-child{white-space:normal}td.n{text-align:right}.key span{display:inline-block;width:.9em;height:.9em;"
     "margin:0 .3em 0 1em;vertical-align:middle}");
 
 } // namespace
