@@ -132,7 +132,8 @@ const QString kStyle = QStringLiteral(
     "body{font-family:sans-serif;margin:2em;color:#222}"
     "table{border-collapse:collapse;margin-bottom:1.5em}"
     "th,td{border:1px solid #ccc;padding:.25em .6em;text-align:left;vertical-align:top}"
-    "td{white-space:nowrap}td:last-child{white-space:normal}td.n{text-align:right}.key span{display:inline-block;width:.9em;height:.9em;"
+    "td{white-space:nowrap}td:last-child{white-space:normal}td.n{text-align:right}.key "
+    "span{display:inline-block;width:.9em;height:.9em;"
     "margin:0 .3em 0 1em;vertical-align:middle}");
 
 } // namespace
