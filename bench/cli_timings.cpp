@@ -1,6 +1,7 @@
 #include "cli_timings.h"
 
-#include "cli/module_job.h"
+#include "platform/machine_ports.h"
+#include "production_run/module_job.h"
 #include "platform/printable_bytes.h"
 #include "platform/qt_pacing.h"
 #include "platform/serial_trace.h"
@@ -27,16 +28,16 @@ long long BytesOnTheLine(const QByteArray& trace) {
     return bytes;
 }
 
-void Measure(const cli::ModuleJob& job, CliRuns& runs) {
+void Measure(const production_run::ModuleJob& job, CliRuns& runs) {
     platform::QtPacing clock;
     QBuffer out;
     out.open(QIODevice::WriteOnly);
-    cli::ModuleOutcome outcome;
+    production_run::ModuleOutcome outcome;
     {
         platform::SerialTrace trace(out, clock);
-        outcome = cli::RunModuleJob(job, &trace, [](const QString&) {});
+        outcome = production_run::RunModuleJob(job, &trace, [](const QString&) {});
     }
-    if (outcome.status != cli::ExitStatus::Done)
+    if (outcome.status != production_run::ExitStatus::Done)
         return;
     runs.times.emplace_back(std::chrono::duration<double>(outcome.seconds));
     runs.bytes = BytesOnTheLine(out.data());
@@ -49,13 +50,15 @@ CliTimings MeasureCli(int runs) {
     if (!module.start())
         return {};
     const QString device = QString::fromStdString(module.devicePath());
+    const platform::MachinePorts machine;
     CliTimings timings;
     for (int run = 0; run < runs; ++run) {
-        Measure({cli::Verb::Read, device, {}, true}, timings.read);
+        Measure({production_run::Verb::Read, device, {}, true, nullptr, &machine}, timings.read);
         profile::ModuleSettings rename;
         rename.name = QStringLiteral("Bench-%1").arg(run);
-        Measure({cli::Verb::Write, device, [rename](const cli::ModuleOutcome&) { return rename; },
-                 true},
+        Measure({production_run::Verb::Write, device,
+                 [rename](const production_run::ModuleOutcome&) { return rename; }, true, nullptr,
+                 &machine},
                 timings.write);
     }
     return timings;

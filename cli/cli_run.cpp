@@ -1,22 +1,15 @@
 #include "cli_run.h"
 
-#include "address_owners.h"
 #include "command_line.h"
-#include "module_job.h"
-#include "outcome_report.h"
-#include "overlay_source.h"
-#include "port_listing.h"
-#include "production_log.h"
 #include "progress_display.h"
 #include "record_command.h"
-#include "run_record.h"
-#include "values_list.h"
 
-#include "platform/qt_pacing.h"
-#include "platform/serial_trace.h"
-#include "virtual_module/simulated_serial_port.h"
+#include "platform/machine_ports.h"
+#include "platform/port_names.h"
+#include "production_run/outcome_report.h"
+#include "production_run/port_listing.h"
+#include "production_run/production_run.h"
 
-#include <QFile>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QThread>
@@ -28,6 +21,8 @@
 
 namespace cli {
 namespace {
+
+using namespace production_run;
 
 void PrintJson(Console& console, const QJsonObject& object) {
     console.out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
@@ -62,21 +57,15 @@ void PrintResult(Console& console, const Invocation& invocation, bool several,
 // The ports in the order {n} counts them: COM numbers upwards, then device paths as given.
 QStringList InCountingOrder(QStringList ports) {
     std::stable_sort(ports.begin(), ports.end(), [](const QString& a, const QString& b) {
-        const int left = PortNumberOf(a);
-        const int right = PortNumberOf(b);
+        const int left = platform::PortNumberOf(a);
+        const int right = platform::PortNumberOf(b);
         return left > 0 && (right == 0 || left < right);
     });
     return ports;
 }
 
-// One simulated module for the whole run, so that what a write sets its verifying query reads.
-virtual_module::SimulatedModule* SimulatedModuleFor(const Invocation& invocation) {
-    static virtual_module::SimulatedModule module;
-    return invocation.simulatedModule ? &module : nullptr;
-}
-
-int RunPorts(const Invocation& invocation, Console& console) {
-    const QList<PortEntry> entries = ListPorts(console.tree, invocation.simulatedModule);
+int RunPorts(const Invocation& invocation, Console& console, const platform::PortSource& source) {
+    const QList<PortEntry> entries = ListPorts(source);
     if (entries.isEmpty() && !invocation.json)
         console.err << "cordelo-cli: no port opens a device on this machine\n";
     // Every port is probed on its own thread, so that silent ports cost one wait in all.
@@ -86,9 +75,8 @@ int RunPorts(const Invocation& invocation, Console& console) {
             console.err << "probing " << entries.size() << " ports\n" << Qt::flush;
         std::vector<std::unique_ptr<QThread>> threads;
         for (int index = 0; index < entries.size(); ++index) {
-            const ModuleJob job{
-                Verb::Read,   entries[index].port,           {}, false, console.interrupted,
-                console.tree, SimulatedModuleFor(invocation)};
+            const ModuleJob job{Verb::Read, entries[index].port, {},
+                                false,      console.interrupted, &source};
             threads.emplace_back(QThread::create([&probes, index, job] {
                 probes[index] = RunModuleJob(job, nullptr, [](const QString&) {});
             }));
@@ -131,12 +119,55 @@ int RunPorts(const Invocation& invocation, Console& console) {
     return static_cast<int>(interrupted ? ExitStatus::Interrupted : ExitStatus::Done);
 }
 
-// Every module at the same time, each on its own thread with its own port, so that a
-// slow or silent one holds up no other.
-int RunOnModules(const Invocation& invocation, Console& console) {
+// The run as the terminal shows it: live lines while modules work, each result as it comes
+// (or, with live lines, once every module is done).
+class ConsoleEvents : public RunEvents {
+public:
+    ConsoleEvents(Console& console, const Invocation& invocation, const QStringList& ports)
+        : m_console(console), m_invocation(invocation), m_several(ports.size() > 1),
+          m_progress(console.err, console.showSteps, ports, console.columns) {}
+
+    const ProgressDisplay& progress() const { return m_progress; }
+
+    void moduleBegan(int, const QString&) override {}
+
+    void stepTaken(int module, const QString& step) override { m_progress.show(module, step); }
+
+    void recordWarned(int, const QString& port, const QString& warning) override {
+        std::lock_guard lock(m_mutex);
+        m_console.err << "cordelo-cli: " << port << ": " << warning << '\n' << Qt::flush;
+    }
+
+    void moduleFinished(int module, const ModuleOutcome& outcome) override {
+        m_progress.show(module, outcome.message.isEmpty()
+                                    ? QStringLiteral("done")
+                                    : outcome.message.section(QLatin1Char('\n'), 0, 0));
+        std::lock_guard lock(m_mutex);
+        if (m_invocation.json) {
+            m_progress.printAbove(
+                m_console.out,
+                QString::fromUtf8(
+                    QJsonDocument(OutcomeJson(outcome)).toJson(QJsonDocument::Compact)) +
+                    QLatin1Char('\n'));
+        }
+        // The live lines own the terminal until every module has finished.
+        if (!m_progress.isLive())
+            PrintResult(m_console, m_invocation, m_several, outcome);
+    }
+
+private:
+    Console& m_console;
+    const Invocation& m_invocation;
+    const bool m_several;
+    ProgressDisplay m_progress;
+    std::mutex m_mutex;
+};
+
+int RunOnModules(const Invocation& invocation, Console& console,
+                 const platform::PortSource& source) {
     QStringList ports = invocation.ports;
     if (invocation.all) {
-        for (const PortEntry& entry : ListPorts(console.tree, invocation.simulatedModule))
+        for (const PortEntry& entry : ListPorts(source))
             ports << entry.port;
         if (ports.isEmpty()) {
             console.err << "cordelo-cli: no port opens a device on this machine\n";
@@ -144,152 +175,22 @@ int RunOnModules(const Invocation& invocation, Console& console) {
         }
     }
     // A COM name is kept before a path to the same device, so that {com} has its value.
-    ports = OnePerDevice(InCountingOrder(ports), console.tree, invocation.simulatedModule);
+    ports = OnePerDevice(InCountingOrder(ports), source);
 
-    OverlaySource overlays;
-    if (const auto refusal = overlays.load(invocation.profilePath, invocation.sets))
+    ProductionRun run(source, console.interrupted);
+    if (const auto refusal = run.prepare(invocation, static_cast<int>(ports.size())))
         return Refuse(console, invocation, *refusal);
-    if (const auto refusal = overlays.checkBeforeAnyPort(invocation.first))
-        return Refuse(console, invocation, *refusal);
-    const bool recording = !invocation.recordTarget.isEmpty();
-    if (overlays.usesUnit() && !recording) {
-        return Refuse(console, invocation,
-                      QStringLiteral("{unit} needs --record: unit numbers come from the "
-                                     "production record's counter"));
-    }
-    ValuesList values;
-    if (!invocation.valuesPath.isEmpty()) {
-        if (const auto refusal = values.load(invocation.valuesPath))
-            return Refuse(console, invocation, *refusal);
-    }
+    ConsoleEvents events(console, invocation, ports);
+    const std::vector<ModuleOutcome> outcomes = run.provisionAll(ports, events);
 
-    platform::QtPacing clock;
-    QFile traceFile;
-    std::unique_ptr<platform::SerialTrace> trace;
-    if (!invocation.tracePath.isEmpty()) {
-        traceFile.setFileName(invocation.tracePath);
-        if (!traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
-            return Refuse(console, invocation,
-                          QStringLiteral("cannot write the trace %1: %2")
-                              .arg(traceFile.fileName(), traceFile.errorString()));
-        }
-        trace = std::make_unique<platform::SerialTrace>(traceFile, clock);
-    }
-    ProductionLog log;
-    if (!invocation.logPath.isEmpty() && !log.open(invocation.logPath)) {
-        return Refuse(console, invocation,
-                      QStringLiteral("cannot append to the log %1: %2")
-                          .arg(invocation.logPath, log.errorString()));
-    }
-
-    RunRecord record;
-    if (recording) {
-        if (const auto refusal = record.open(invocation, overlays.usesUnit(),
-                                             invocation.valuesPath.isEmpty() ? nullptr : &values,
-                                             static_cast<int>(ports.size()), console.interrupted))
-            return Refuse(console, invocation, *refusal);
-    }
-
-    ProgressDisplay progress(console.err, console.showSteps, ports, console.columns);
-    std::mutex outputMutex;
-    std::vector<ModuleOutcome> outcomes(ports.size());
-    const auto finish = [&](int index, ModuleOutcome& outcome) {
-        if (log.isOpen())
-            log.append(outcome);
-        progress.show(index, outcome.message.isEmpty()
-                                 ? QStringLiteral("done")
-                                 : outcome.message.section(QLatin1Char('\n'), 0, 0));
-        std::lock_guard lock(outputMutex);
-        if (invocation.json) {
-            progress.printAbove(
-                console.out,
-                QString::fromUtf8(
-                    QJsonDocument(OutcomeJson(outcome)).toJson(QJsonDocument::Compact)) +
-                    QLatin1Char('\n'));
-        }
-        // The live lines own the terminal until every module has finished.
-        if (!progress.isLive())
-            PrintResult(console, invocation, ports.size() > 1, outcome);
-    };
-
-    AddressOwners addresses;
-    // What the record could not keep, told once the module is done.
-    const auto warn = [&](const QString& port, const QString& warning) {
-        std::lock_guard lock(outputMutex);
-        console.err << "cordelo-cli: " << port << ": " << warning << '\n' << Qt::flush;
-    };
-
-    // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
-    std::vector<std::unique_ptr<QThread>> threads;
-    for (int index = 0; index < ports.size(); ++index) {
-        const QString port = ports[index];
-        threads.emplace_back(QThread::create([&, index, port] {
-            ModuleJob job{invocation.verb,
-                          port,
-                          {},
-                          invocation.verify,
-                          console.interrupted,
-                          console.tree,
-                          SimulatedModuleFor(invocation)};
-            if (recording) {
-                job.beforeChange = [&record] { return record.ready(); };
-            }
-            job.overlay =
-                [&](const ModuleOutcome& sofar) -> std::variant<profile::ModuleSettings, Refusal> {
-                UnitValues filled{PortNumberOf(port), LastFourHexDigits(sofar.deviceAddress),
-                                  invocation.first + index};
-                profile::ModuleSettings valuesRow;
-                if (recording) {
-                    if (const auto other = addresses.take(sofar.deviceAddress, port)) {
-                        return Refusal{ExitStatus::Usage,
-                                       QStringLiteral("the module answers with the device "
-                                                      "address %1, as the module on %2 does; the "
-                                                      "record knows a unit by its address, so "
-                                                      "this one was not written")
-                                           .arg(Printable(sofar.deviceAddress), *other)};
-                    }
-                    const auto claimed = record.claim(index, sofar);
-                    if (const auto* refusal = std::get_if<Refusal>(&claimed))
-                        return *refusal;
-                    const auto& taken = std::get<production_record::UnitClaim>(claimed);
-                    filled.unit = taken.unit.value_or(0);
-                    if (taken.valuesRow)
-                        valuesRow = values.row(*taken.valuesRow);
-                }
-                const auto overlay = overlays.forUnit(filled, valuesRow);
-                if (const auto* refusal = std::get_if<QString>(&overlay))
-                    return Refusal{ExitStatus::Usage, *refusal};
-                return std::get<profile::ModuleSettings>(overlay);
-            };
-            ModuleOutcome& outcome = outcomes[index];
-            outcome = RunModuleJob(job, trace.get(),
-                                   [&](const QString& step) { progress.show(index, step); });
-            // Every port on the machine is not every port with a module: an onboard UART with
-            // nothing on it is no failure of the run, nor of the record.
-            if (invocation.all && outcome.silent) {
-                outcome.status = ExitStatus::Done;
-                outcome.message = QStringLiteral("empty: nothing answered");
-            }
-            if (recording) {
-                if (const auto warning = record.keep(index, invocation.verb, outcome))
-                    warn(port, *warning);
-            }
-            finish(index, outcome);
-        }));
-        threads.back()->start();
-    }
-    for (const auto& thread : threads)
-        thread->wait();
-    trace.reset();
-
-    if (recording) {
-        for (const QString& note : record.spoolNotes())
+    if (!invocation.recordTarget.isEmpty()) {
+        for (const QString& note : run.spoolNotes())
             console.err << "cordelo-cli: " << note << '\n';
     }
     int status = 0;
     int answered = 0;
     for (const ModuleOutcome& outcome : outcomes) {
-        if (progress.isLive())
+        if (events.progress().isLive())
             PrintResult(console, invocation, true, outcome);
         status = std::max(status, static_cast<int>(outcome.status));
         answered += outcome.silent || outcome.status == ExitStatus::OpenFailed ? 0 : 1;
@@ -321,11 +222,18 @@ int RunCli(const QStringList& arguments, Console& console) {
         console.err << "cordelo-cli: " << parsed.error << "\nSee cordelo-cli --help.\n";
         return static_cast<int>(ExitStatus::Usage);
     }
-    if (parsed.invocation->verb == Verb::Ports)
-        return RunPorts(*parsed.invocation, console);
     if (parsed.invocation->verb == Verb::Record)
         return RunRecordListing(*parsed.invocation, console);
-    return RunOnModules(*parsed.invocation, console);
+    const platform::MachinePorts machine(console.tree);
+    const platform::PortSource* source =
+        parsed.invocation->simulatedModule ? console.simulated : &machine;
+    if (source == nullptr) {
+        console.err << "cordelo-cli: this program was built without a simulated module\n";
+        return static_cast<int>(ExitStatus::Usage);
+    }
+    if (parsed.invocation->verb == Verb::Ports)
+        return RunPorts(*parsed.invocation, console, *source);
+    return RunOnModules(*parsed.invocation, console, *source);
 }
 
 } // namespace cli

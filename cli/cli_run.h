@@ -1,7 +1,7 @@
 // cordelo-cli from its arguments to its exit status, with stdout and stderr handed in.
 #pragma once
 
-#include "platform/port_discovery.h"
+#include "platform/port_source.h"
 
 #include <QStringList>
 #include <QTextStream>
@@ -21,6 +21,9 @@ struct Console {
     int columns = 0;
     // Where the serial devices are looked for.
     platform::PortTree tree{};
+    // The modules simulated inside the program, which --virtual-module talks to; only the
+    // program's entry point makes them.
+    const platform::PortSource* simulated = nullptr;
 };
 
 // The arguments as the program got them, its name first; returns the exit status.

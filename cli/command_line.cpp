@@ -1,6 +1,6 @@
 #include "command_line.h"
 
-#include "exit_status.h"
+#include "production_run/exit_status.h"
 #include "since_time.h"
 
 #include "platform/port_discovery.h"
@@ -13,6 +13,9 @@
 
 namespace cli {
 namespace {
+
+using production_run::ExitStatus;
+using production_run::ResultName;
 
 struct VerbRule {
     QString name;

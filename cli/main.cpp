@@ -3,6 +3,7 @@
 
 #include "platform/terminal_width.h"
 #include "production_record/driver_warnings.h"
+#include "virtual_module/simulated_modules.h"
 
 #include <QCoreApplication>
 
@@ -45,8 +46,11 @@ int main(int argc, char** argv) {
     QTextStream err(stderr);
     std::signal(SIGINT, OnInterrupt);
     const bool watched = isatty(2) != 0;
-    cli::Console console{out, err, watched, &s_interrupted,
-                         watched ? platform::StderrColumns() : 0};
+    // One simulated module for the whole run, so that what a write sets its verifying query
+    // reads.
+    const virtual_module::SimulatedModules simulated;
+    cli::Console console{
+        out, err, watched, &s_interrupted, watched ? platform::StderrColumns() : 0, {}, &simulated};
     const int status = cli::RunCli(QCoreApplication::arguments(), console);
     out.flush();
     err.flush();

@@ -1,13 +1,12 @@
 #include "record_command.h"
 
-#include "exit_status.h"
-#include "outcome_report.h"
-#include "production_log.h"
-
 #include "production_record/record_listing.h"
 #include "production_record/record_summary.h"
 #include "production_record/summary_page.h"
 #include "production_record/summary_tables.h"
+#include "production_run/exit_status.h"
+#include "production_run/outcome_report.h"
+#include "production_run/production_log.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -17,6 +16,8 @@
 
 namespace cli {
 namespace {
+
+using namespace production_run;
 
 using production_record::RecordRow;
 

@@ -1,5 +1,7 @@
 #include "port_names.h"
 
+#include <QRegularExpression>
+
 namespace platform {
 
 QString PortKey(int portNumber) {
@@ -8,6 +10,13 @@ QString PortKey(int portNumber) {
 
 QString DeviceForPort(const SettingsStore& settings, int portNumber, const PortTree& tree) {
     return DiscoverPorts(settings, tree).value(portNumber - 1).device;
+}
+
+int PortNumberOf(const QString& port) {
+    static const QRegularExpression com(QStringLiteral("^COM([1-9]|1[0-6])$"),
+                                        QRegularExpression::CaseInsensitiveOption);
+    const QRegularExpressionMatch match = com.match(port);
+    return match.hasMatch() ? match.captured(1).toInt() : 0;
 }
 
 } // namespace platform

@@ -235,4 +235,20 @@ QList<ClaimResult> ClaimUnits(RecordConnection& connection, const QList<ClaimReq
     return results;
 }
 
+std::optional<int> CountGiven(RecordConnection& connection, const QStringList& valuesKeys) {
+    int given = 0;
+    for (qsizetype from = 0; from < valuesKeys.size(); from += kKeysPerQuery) {
+        const QStringList chunk = valuesKeys.mid(from, kKeysPerQuery);
+        QSqlQuery query(connection.database());
+        query.prepare(QStringLiteral("SELECT COUNT(*) FROM values_given WHERE row_key IN (%1)")
+                          .arg(QStringList(chunk.size(), QStringLiteral("?")).join(',')));
+        for (const QString& key : chunk)
+            query.addBindValue(key);
+        if (!query.exec() || !query.next())
+            return std::nullopt;
+        given += query.value(0).toInt();
+    }
+    return given;
+}
+
 } // namespace production_record

@@ -48,4 +48,8 @@ using ClaimResult = std::variant<UnitClaim, ClaimRefusal>;
 // before any module is written.
 QList<ClaimResult> ClaimUnits(RecordConnection& connection, const QList<ClaimRequest>& requests);
 
+// How many of these values rows (each known by its values) were ever given; nothing when the
+// record cannot be read.
+std::optional<int> CountGiven(RecordConnection& connection, const QStringList& valuesKeys);
+
 } // namespace production_record

@@ -16,8 +16,10 @@ std::vector<SimulatedModule::TimedByte> SimulatedModule::receive(std::string_vie
                                                                  Clock::time_point now) {
     const std::lock_guard lock(m_mutex);
     std::vector<TimedByte> reply;
+    if (!m_present)
+        return reply;
     for (const std::string& command : m_framer.feed(bytes).commands) {
-        for (const Segment& segment : m_handler.handle(command, Faults{}, false).segments) {
+        for (const Segment& segment : m_handler.handle(command, m_faults, false).segments) {
             Clock::time_point at = std::max(now, m_lineFreeAt) + segment.pauseBefore;
             for (const char byte : segment.bytes) {
                 at += std::chrono::duration_cast<Clock::duration>(kCharPeriod9600);
@@ -27,6 +29,37 @@ std::vector<SimulatedModule::TimedByte> SimulatedModule::receive(std::string_vie
         }
     }
     return reply;
+}
+
+void SimulatedModule::setPresent(bool present) {
+    const std::lock_guard lock(m_mutex);
+    // A module put in starts with a fresh line: nothing half received from before.
+    if (present && !m_present)
+        m_framer = CommandFramer();
+    m_present = present;
+}
+
+void SimulatedModule::replace(ModuleSettings settings) {
+    const std::lock_guard lock(m_mutex);
+    m_handler = CommandHandler(std::move(settings));
+    m_framer = CommandFramer();
+    m_faults = {};
+    m_present = true;
+}
+
+bool SimulatedModule::isPresent() const {
+    const std::lock_guard lock(m_mutex);
+    return m_present;
+}
+
+void SimulatedModule::setFaults(Faults faults) {
+    const std::lock_guard lock(m_mutex);
+    m_faults = std::move(faults);
+}
+
+ModuleSettings SimulatedModule::settings() const {
+    const std::lock_guard lock(m_mutex);
+    return m_handler.settings();
 }
 
 QList<platform::PortAssignment> SimulatedPorts() {
@@ -46,10 +79,10 @@ QList<platform::PortAssignment> SimulatedPorts() {
 
 bool SimulatedSerialPort::open() {
     m_errorDescription.clear();
-    if (m_portNumber != kSimulatedPortNumber) {
+    if (m_portNumber != m_home) {
         m_errorDescription =
             QStringLiteral("Nothing is plugged in there; the simulated module is on COM%1.")
-                .arg(kSimulatedPortNumber);
+                .arg(m_home);
         return false;
     }
     m_open = true;
@@ -101,7 +134,7 @@ bool SimulatedSerialPort::waitForInput(std::chrono::milliseconds timeout) {
 }
 
 QString SimulatedSerialPort::deviceFor(int portNumber) const {
-    return portNumber == kSimulatedPortNumber ? kDeviceName : QString();
+    return portNumber == m_home ? kDeviceName : QString();
 }
 
 QList<platform::PortAssignment> SimulatedSerialPort::discoverPorts() const {

@@ -21,8 +21,9 @@ inline constexpr int kSimulatedPortNumber = 1;
 // COM1 to COM16 as the simulated module's programs see them: the module on COM1, nothing else.
 QList<platform::PortAssignment> SimulatedPorts();
 
-// One module on one line, shared by every port object that opens COM1 (the command line runs
-// each module on a thread of its own). It keeps its settings for as long as the program runs.
+// One module on one line, shared by every port object that opens its port (the command line
+// runs each module on a thread of its own). It keeps its settings for as long as the program
+// runs; taken out, it answers nothing until it is put in again.
 class SimulatedModule {
 public:
     using Clock = std::chrono::steady_clock;
@@ -34,8 +35,18 @@ public:
     // has arrived at 9600 baud.
     std::vector<TimedByte> receive(std::string_view bytes, Clock::time_point now);
 
+    void setPresent(bool present);
+    // Another module put in its place: these settings, no faults, present.
+    void replace(ModuleSettings settings);
+    bool isPresent() const;
+    // Takes effect for the next command.
+    void setFaults(Faults faults);
+    ModuleSettings settings() const;
+
 private:
-    std::mutex m_mutex;
+    mutable std::mutex m_mutex;
+    bool m_present = true;
+    Faults m_faults;
     CommandFramer m_framer;
     CommandHandler m_handler;
     Clock::time_point m_lineFreeAt;
@@ -43,7 +54,9 @@ private:
 
 class SimulatedSerialPort : public platform::SerialPort {
 public:
-    explicit SimulatedSerialPort(SimulatedModule& module) : m_module(module) {}
+    // The module answers on COM`home` alone.
+    explicit SimulatedSerialPort(SimulatedModule& module, int home = kSimulatedPortNumber)
+        : m_module(module), m_home(home) {}
 
     void setCommPort(int portNumber) override { m_portNumber = portNumber; }
     int commPort() const override { return m_portNumber; }
@@ -67,6 +80,7 @@ public:
 
 private:
     SimulatedModule& m_module;
+    const int m_home;
     int m_portNumber = 0;
     bool m_open = false;
     QString m_errorDescription;

@@ -1,9 +1,10 @@
 // cordelo-cli on the real serial port against virtual modules: cloning, the exit status
 // of each failure, input that is refused before anything is sent, and awkward names.
 #include "cli_run.h"
-#include "overlay_source.h"
 #include "since_time.h"
-#include "values_list.h"
+
+#include "production_run/overlay_source.h"
+#include "production_run/values_list.h"
 
 #include "platform/qt_settings_store.h"
 #include "scratch_port_tree.h"
@@ -361,7 +362,7 @@ void CliTest::valueTooLongAfterFillingFailsThatModuleOnly() {
 }
 
 void CliTest::placeholdersInCommentsAreNoUse() {
-    cli::OverlaySource overlays;
+    production_run::OverlaySource overlays;
     const QString profile = writeFile("c.ini", "; {unit}\n[Module] ; {addr4}\nname=A ; {com}\n");
 
     QCOMPARE(overlays.load(profile, {}), std::nullopt);
@@ -446,7 +447,7 @@ void CliTest::valuesListsAreReadAsPeopleSaveThem() {
     QFETCH(QString, complaint);
     const QString path = content.startsWith('/') ? QString(content) : writeFile("v.csv", content);
 
-    const QString told = cli::ValuesList().load(path).value_or(QString());
+    const QString told = production_run::ValuesList().load(path).value_or(QString());
 
     QVERIFY2(complaint.isEmpty() ? told.isEmpty() : told.contains(complaint), qPrintable(told));
 }

@@ -8,7 +8,7 @@
 
 #include <algorithm>
 
-namespace cli {
+namespace production_run {
 namespace {
 
 using production_record::SettingsText;
@@ -80,15 +80,15 @@ production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcom
     return row;
 }
 
-std::optional<QString> RunRecord::open(const Invocation& invocation, bool wantsUnit,
-                                       const ValuesList* values, int modules,
-                                       const std::atomic<bool>* interrupted) {
-    const auto parsed = production_record::ParseRecordTarget(invocation.recordTarget);
+std::optional<QString> RunRecord::open(const Job& job, bool wantsUnit, const ValuesList* values,
+                                       int modules, const std::atomic<bool>* interrupted) {
+    const auto parsed = production_record::ParseRecordTarget(job.recordTarget);
     if (const auto* refusal = std::get_if<QString>(&parsed))
         return *refusal;
     m_target = std::get<production_record::RecordTarget>(parsed);
-    m_bench = invocation.bench;
+    m_bench = job.bench;
     m_wantsUnit = wantsUnit;
+    m_openEnded = modules == 0;
     m_values = values;
     m_interrupted = interrupted;
     m_stages.assign(static_cast<std::size_t>(modules), Stage::Working);
@@ -97,9 +97,9 @@ std::optional<QString> RunRecord::open(const Invocation& invocation, bool wantsU
     m_started.resize(m_stages.size());
     m_spool =
         std::make_unique<production_record::RecordSpool>(production_record::SpoolPath(*m_target));
-    m_formerSpool = production_record::FormerSpoolPath(invocation.logPath);
-    m_worker = std::make_unique<RecordWorker>(
-        *m_target, production_record::RecordWaits{invocation.recordTimeout, interrupted});
+    m_formerSpool = production_record::FormerSpoolPath(job.logPath);
+    m_worker = std::make_unique<production_record::RecordWorker>(
+        *m_target, production_record::RecordWaits{job.recordTimeout, interrupted});
     auto ready = std::make_shared<std::promise<std::optional<QString>>>();
     m_ready = ready->get_future().share();
     m_worker->post([this, ready](production_record::RecordConnection& connection) {
@@ -171,10 +171,11 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(int module,
     request.started = started;
 
     std::unique_lock lock(m_mutex);
+    makeRoomFor(index);
     m_started[index] = started;
     m_requests[index] = request;
     m_stages[index] = Stage::Claiming;
-    if (m_values)
+    if (m_values && !m_openEnded)
         claimWhenAllArrived(lock);
     else
         claimFor({index}, lock);
@@ -189,7 +190,18 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(int module,
     return *m_results[index];
 }
 
+void RunRecord::makeRoomFor(std::size_t module) {
+    if (module < m_stages.size())
+        return;
+    m_stages.resize(module + 1, Stage::Working);
+    m_requests.resize(m_stages.size());
+    m_results.resize(m_stages.size());
+    m_started.resize(m_stages.size());
+}
+
 void RunRecord::claimWhenAllArrived(std::unique_lock<std::mutex>& lock) {
+    if (m_openEnded)
+        return;
     if (std::find(m_stages.cbegin(), m_stages.cend(), Stage::Working) != m_stages.cend())
         return;
     std::vector<std::size_t> modules;
@@ -230,6 +242,7 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
     {
         // A module that ends without claiming no longer holds up the claims of the others.
         std::unique_lock lock(m_mutex);
+        makeRoomFor(index);
         m_stages[index] = Stage::Done;
         claimWhenAllArrived(lock);
         started = m_started[index];
@@ -273,6 +286,20 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
     return std::nullopt;
 }
 
+std::optional<int> RunRecord::valuesLeft() {
+    if (!m_values || ready())
+        return std::nullopt;
+    auto counted = std::make_shared<std::promise<std::optional<int>>>();
+    std::future<std::optional<int>> left = counted->get_future();
+    const QStringList keys = m_values->keys();
+    m_worker->post([counted, keys](production_record::RecordConnection& connection) {
+        const auto given = production_record::CountGiven(connection, keys);
+        counted->set_value(given ? std::optional<int>(static_cast<int>(keys.size()) - *given)
+                                 : std::nullopt);
+    });
+    return left.get();
+}
+
 QStringList RunRecord::spoolNotes() {
     QStringList notes;
     const int replayed = m_replayed;
@@ -294,4 +321,4 @@ QStringList RunRecord::spoolNotes() {
     return notes;
 }
 
-} // namespace cli
+} // namespace production_run

@@ -8,18 +8,15 @@
 #include "module_protocol/settings_reply.h"
 #include "module_protocol/settings_write.h"
 #include "platform/qt_pacing.h"
-#include "platform/qt_serial_port.h"
+#include "platform/port_names.h"
 #include "platform/qt_settings_store.h"
 #include "platform/tracing_serial_port.h"
 #include "serial_link/port_session.h"
-#include "virtual_module/simulated_serial_port.h"
-
-#include <QRegularExpression>
 
 #include <chrono>
 #include <memory>
 
-namespace cli {
+namespace production_run {
 namespace {
 
 // The exchange itself, on an open port.
@@ -212,29 +209,14 @@ private:
 
 } // namespace
 
-int PortNumberOf(const QString& port) {
-    static const QRegularExpression com(QStringLiteral("^COM([1-9]|1[0-6])$"),
-                                        QRegularExpression::CaseInsensitiveOption);
-    const QRegularExpressionMatch match = com.match(port);
-    return match.hasMatch() ? match.captured(1).toInt() : 0;
-}
-
 ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
                            const StepReport& step) {
     using Clock = std::chrono::steady_clock;
     const auto started = Clock::now();
 
     platform::QtSettingsStore settings;
-    const int number = PortNumberOf(job.port);
-    std::unique_ptr<platform::SerialPort> opened;
-    if (job.simulated) {
-        opened = std::make_unique<virtual_module::SimulatedSerialPort>(*job.simulated);
-    } else {
-        auto qtPort = std::make_unique<platform::QtSerialPort>(settings, job.tree);
-        if (number == 0)
-            qtPort->setDevicePath(job.port);
-        opened = std::move(qtPort);
-    }
+    const int number = platform::PortNumberOf(job.port);
+    const std::unique_ptr<platform::SerialPort> opened = job.ports->make(job.port, settings);
     std::unique_ptr<platform::TracingSerialPort> traced;
     if (trace)
         traced = std::make_unique<platform::TracingSerialPort>(*opened, *trace);
@@ -260,4 +242,4 @@ ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
     return outcome;
 }
 
-} // namespace cli
+} // namespace production_run

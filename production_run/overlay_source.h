@@ -12,7 +12,7 @@
 #include <optional>
 #include <variant>
 
-namespace cli {
+namespace production_run {
 
 class OverlaySource {
 public:
@@ -39,4 +39,4 @@ private:
     QStringList m_sets;
 };
 
-} // namespace cli
+} // namespace production_run

@@ -1,6 +1,6 @@
 #include "unit_values.h"
 
-namespace cli {
+namespace production_run {
 
 QString FillPlaceholders(const QString& text, const UnitValues& unit) {
     QString filled = text;
@@ -29,4 +29,4 @@ QString LastFourHexDigits(const QString& deviceAddress) {
     return digits.right(4);
 }
 
-} // namespace cli
+} // namespace production_run

@@ -4,7 +4,7 @@
 
 #include <QFileInfo>
 
-namespace cli {
+namespace production_run {
 namespace {
 
 // Rows for many thousands of units; a file far larger is no values list (and a device such
@@ -102,4 +102,4 @@ std::optional<QString> ValuesList::load(const QString& path) {
     return std::nullopt;
 }
 
-} // namespace cli
+} // namespace production_run

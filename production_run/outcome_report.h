@@ -5,7 +5,7 @@
 
 #include <QJsonObject>
 
-namespace cli {
+namespace production_run {
 
 // "empty" for a port where nothing answered under --all; otherwise ResultName().
 QString ResultName(const ModuleOutcome& outcome);
@@ -26,4 +26,4 @@ QString Printable(const QString& text);
 // What stderr shows after a failure, one line per fact; empty on success.
 QString FailureText(const ModuleOutcome& outcome);
 
-} // namespace cli
+} // namespace production_run

@@ -2,7 +2,7 @@
 
 #include <QJsonArray>
 
-namespace cli {
+namespace production_run {
 namespace {
 
 QJsonValue TextOrNull(const QString& text) {
@@ -99,4 +99,4 @@ QString FailureText(const ModuleOutcome& outcome) {
     return text;
 }
 
-} // namespace cli
+} // namespace production_run

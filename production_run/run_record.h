@@ -5,12 +5,13 @@
 #pragma once
 
 #include "module_job.h"
-#include "record_worker.h"
+#include "job.h"
 #include "values_list.h"
 
 #include "production_record/record_connection.h"
 #include "production_record/record_row.h"
 #include "production_record/record_spool.h"
+#include "production_record/record_worker.h"
 #include "production_record/unit_claim.h"
 
 #include <atomic>
@@ -22,24 +23,24 @@
 #include <variant>
 #include <vector>
 
-namespace cli {
+namespace production_run {
 
 class RunRecord {
 public:
-    // Checks TARGET and starts opening the record, preparing its tables and writing the
-    // rows the spool kept for it; why TARGET is refused, or nothing. `values` may be null;
-    // it must outlive the run, as must `interrupted`.
-    std::optional<QString> open(const Invocation& invocation, bool wantsUnit,
-                                const ValuesList* values, int modules,
-                                const std::atomic<bool>* interrupted);
+    // Checks the job's record target and starts opening the record, preparing its tables and
+    // writing the rows the spool kept for it; why the target is refused, or nothing. `values`
+    // may be null; it must outlive the run, as must `interrupted`. With no `modules`, modules
+    // come and go and each claims alone.
+    std::optional<QString> open(const Job& job, bool wantsUnit, const ValuesList* values,
+                                int modules, const std::atomic<bool>* interrupted);
     // Waits until the record is ready: why it cannot be used, or nothing. Every module asks
     // before its first command that changes it.
     std::optional<Refusal> ready() const;
 
     // From the module's thread, before its first write command: its unit number and values
-    // row, with its row begun in the record. With a values list, the claims of the whole run
-    // are made at once, when every module has come this far or ended, so that a list too
-    // short for them all is found before any module is written.
+    // row, with its row begun in the record. With a values list and a number of modules, the
+    // claims of the whole run are made at once, when every module has come this far or ended,
+    // so that a list too short for them all is found before any module is written.
     std::variant<production_record::UnitClaim, Refusal> claim(int module,
                                                               const ModuleOutcome& sofar);
 
@@ -52,6 +53,10 @@ public:
     // rows still waiting.
     QStringList spoolNotes();
 
+    // The rows of the values list that no module was ever given, or nothing when the record
+    // cannot tell now.
+    std::optional<int> valuesLeft();
+
 private:
     enum class Stage { Working, Claiming, Done };
 
@@ -62,10 +67,13 @@ private:
     void claimWhenAllArrived(std::unique_lock<std::mutex>& lock);
     // With the lock held (and let go while the record answers): the claims of these modules.
     void claimFor(const std::vector<std::size_t>& modules, std::unique_lock<std::mutex>& lock);
+    // With the lock held: room for the module's state, which modules that come and go need.
+    void makeRoomFor(std::size_t module);
 
     std::optional<production_record::RecordTarget> m_target;
     QString m_bench;
     bool m_wantsUnit = false;
+    bool m_openEnded = false;
     const ValuesList* m_values = nullptr;
     const std::atomic<bool>* m_interrupted = nullptr;
     std::unique_ptr<production_record::RecordSpool> m_spool;
@@ -83,11 +91,11 @@ private:
     std::vector<std::optional<production_record::RecordRow>> m_started;
 
     // Last, so that its thread ends before what its jobs use.
-    std::unique_ptr<RecordWorker> m_worker;
+    std::unique_ptr<production_record::RecordWorker> m_worker;
 };
 
 // The module's row as the record stores it.
 production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcome,
                                           const QString& bench, std::optional<int> unit);
 
-} // namespace cli
+} // namespace production_run

@@ -9,7 +9,7 @@
 
 #include <optional>
 
-namespace cli {
+namespace production_run {
 
 class ValuesList {
 public:
@@ -38,4 +38,4 @@ QString RowKey(const profile::ModuleSettings& row);
 // The fields of one CSV line (RFC 4180 quoting), or nothing when a quote is left open.
 std::optional<QStringList> SplitCsvLine(const QString& line);
 
-} // namespace cli
+} // namespace production_run

@@ -9,16 +9,18 @@
 #include <mutex>
 #include <optional>
 
-namespace cli {
+namespace production_run {
 
 class AddressOwners {
 public:
     // Takes the address for the port: the port of the module that took it first, or nothing.
     std::optional<QString> take(const QString& deviceAddress, const QString& port);
+    // The port's module with that address has left: another may take it.
+    void release(const QString& deviceAddress, const QString& port);
 
 private:
     std::mutex m_mutex;
     QHash<QString, QString> m_ports;
 };
 
-} // namespace cli
+} // namespace production_run

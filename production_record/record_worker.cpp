@@ -2,7 +2,7 @@
 
 #include <chrono>
 
-namespace cli {
+namespace production_record {
 namespace {
 
 // How often a module waiting for the record looks for Ctrl-C.
@@ -108,4 +108,4 @@ void RecordWorker::serve() {
     }
 }
 
-} // namespace cli
+} // namespace production_record

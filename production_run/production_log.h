@@ -8,7 +8,7 @@
 
 #include <mutex>
 
-namespace cli {
+namespace production_run {
 
 class ProductionLog {
 public:
@@ -33,4 +33,4 @@ private:
 // spreadsheets split on), a quote or a line break.
 QString CsvField(const QString& text);
 
-} // namespace cli
+} // namespace production_run

@@ -18,7 +18,7 @@
 #include <mutex>
 #include <vector>
 
-namespace cli {
+namespace production_record {
 
 class RecordWorker {
 public:
@@ -54,4 +54,4 @@ private:
     std::unique_ptr<QThread> m_thread;
 };
 
-} // namespace cli
+} // namespace production_record

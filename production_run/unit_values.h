@@ -7,7 +7,7 @@
 
 #include <optional>
 
-namespace cli {
+namespace production_run {
 
 struct UnitValues {
     // 0 for a port given by its device path: {com} then has no value.
@@ -31,4 +31,4 @@ std::optional<QString> PlaceholderWithoutValue(const QString& text, const UnitVa
 // "0012 6f 3a 9b01" gives "9b01": the last four hex digits, blanks left out.
 QString LastFourHexDigits(const QString& deviceAddress);
 
-} // namespace cli
+} // namespace production_run

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-namespace cli {
+namespace production_run {
 
 std::optional<QString> OverlaySource::load(const QString& profilePath, const QStringList& sets) {
     m_profilePath = profilePath;
@@ -59,4 +59,4 @@ bool OverlaySource::usesUnit() const {
            });
 }
 
-} // namespace cli
+} // namespace production_run

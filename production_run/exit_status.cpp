@@ -1,6 +1,6 @@
 #include "exit_status.h"
 
-namespace cli {
+namespace production_run {
 
 QString ResultName(ExitStatus status) {
     switch (status) {
@@ -28,4 +28,4 @@ QString ResultName(ExitStatus status) {
     Q_UNREACHABLE();
 }
 
-} // namespace cli
+} // namespace production_run

@@ -2,11 +2,11 @@
 // its verifying query) or reset it, waiting for data rather than polling.
 #pragma once
 
-#include "command_line.h"
 #include "exit_status.h"
+#include "job.h"
 
 #include "module_profile/profile.h"
-#include "platform/port_discovery.h"
+#include "platform/port_source.h"
 
 #include <QList>
 #include <QString>
@@ -20,11 +20,8 @@
 namespace platform {
 class SerialTrace;
 }
-namespace virtual_module {
-class SimulatedModule;
-}
 
-namespace cli {
+namespace production_run {
 
 struct Mismatch {
     QString key;
@@ -79,10 +76,8 @@ struct ModuleJob {
     bool verify = true;
     // Set from outside to stop the job at its next step.
     const std::atomic<bool>* interrupted = nullptr;
-    // Where COMn looks for its device.
-    platform::PortTree tree{};
-    // When set, the job talks to this simulated module instead of a serial port.
-    virtual_module::SimulatedModule* simulated = nullptr;
+    // Where the port comes from; it must outlive the job.
+    const platform::PortSource* ports = nullptr;
     // Asked before the first command that changes the module (the write or the reset):
     // why it must not be sent, or nothing.
     std::function<std::optional<Refusal>()> beforeChange = nullptr;
@@ -91,11 +86,7 @@ struct ModuleJob {
 // Says what the job is doing now, such as "checking the module".
 using StepReport = std::function<void(const QString& step)>;
 
-// The COM number that PORT names ("COM3" gives 3), or 0 for a device path (and for a COM
-// name outside COM1 to COM16, which the command line refuses).
-int PortNumberOf(const QString& port);
-
 ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
                            const StepReport& step);
 
-} // namespace cli
+} // namespace production_run

@@ -6,7 +6,7 @@
 
 #include <algorithm>
 
-namespace cli {
+namespace production_run {
 
 QString CsvField(const QString& text) {
     static const QString special = QStringLiteral(",;\"\n\r");
@@ -61,4 +61,4 @@ void ProductionLog::writeLine(const QStringList& fields) {
     m_file.flush();
 }
 
-} // namespace cli
+} // namespace production_run

@@ -3,7 +3,7 @@
 
 #include <QString>
 
-namespace cli {
+namespace production_run {
 
 enum class ExitStatus {
     Done = 0,
@@ -27,4 +27,4 @@ enum class ExitStatus {
 // "record_failed", "unrecorded", "interrupted".
 QString ResultName(ExitStatus status);
 
-} // namespace cli
+} // namespace production_run

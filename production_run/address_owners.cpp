@@ -1,0 +1,33 @@
+#include "address_owners.h"
+
+namespace production_run {
+
+namespace {
+
+// "0012 6F 3A 0001" and "00126f3a0001" are one module.
+QString KeyOf(const QString& deviceAddress) {
+    QString key = deviceAddress.toUpper();
+    key.remove(QLatin1Char(' '));
+    return key;
+}
+
+} // namespace
+
+std::optional<QString> AddressOwners::take(const QString& deviceAddress, const QString& port) {
+    const QString key = KeyOf(deviceAddress);
+    std::lock_guard lock(m_mutex);
+    const auto taken = m_ports.constFind(key);
+    if (taken != m_ports.constEnd())
+        return *taken;
+    m_ports.insert(key, port);
+    return std::nullopt;
+}
+
+void AddressOwners::release(const QString& deviceAddress, const QString& port) {
+    const QString key = KeyOf(deviceAddress);
+    std::lock_guard lock(m_mutex);
+    if (m_ports.value(key) == port)
+        m_ports.remove(key);
+}
+
+} // namespace production_run

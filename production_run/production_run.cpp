@@ -1,0 +1,146 @@
+#include "production_run.h"
+
+#include "outcome_report.h"
+#include "unit_values.h"
+
+#include "platform/port_names.h"
+
+#include <QThread>
+
+namespace production_run {
+
+ProductionRun::ProductionRun(const platform::PortSource& ports,
+                             const std::atomic<bool>* interrupted)
+    : m_ports(ports), m_interrupted(interrupted) {}
+
+ProductionRun::~ProductionRun() {
+    // The record's thread first: it may still hold rows that name what follows.
+    m_record.reset();
+    m_trace.reset();
+}
+
+std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int> modules) {
+    m_job = job;
+    m_openEnded = !modules;
+    if (const auto refusal = m_overlays.load(job.profilePath, job.sets))
+        return refusal;
+    if (const auto refusal = m_overlays.checkBeforeAnyPort(job.first))
+        return refusal;
+    const bool recording = !job.recordTarget.isEmpty();
+    if (m_overlays.usesUnit() && !recording) {
+        return QStringLiteral("{unit} needs --record: unit numbers come from the production "
+                              "record's counter");
+    }
+    if (!job.valuesPath.isEmpty()) {
+        if (const auto refusal = m_values.load(job.valuesPath))
+            return refusal;
+    }
+    if (!job.tracePath.isEmpty()) {
+        m_traceFile.setFileName(job.tracePath);
+        if (!m_traceFile.open(QIODevice::WriteOnly | QIODevice::Truncate)) {
+            return QStringLiteral("cannot write the trace %1: %2")
+                .arg(m_traceFile.fileName(), m_traceFile.errorString());
+        }
+        m_trace = std::make_unique<platform::SerialTrace>(m_traceFile, m_clock);
+    }
+    if (!job.logPath.isEmpty() && !m_log.open(job.logPath)) {
+        return QStringLiteral("cannot append to the log %1: %2")
+            .arg(job.logPath, m_log.errorString());
+    }
+    if (recording) {
+        m_record = std::make_unique<RunRecord>();
+        return m_record->open(job, m_overlays.usesUnit(),
+                              job.valuesPath.isEmpty() ? nullptr : &m_values, modules.value_or(0),
+                              m_interrupted);
+    }
+    return std::nullopt;
+}
+
+std::variant<profile::ModuleSettings, Refusal>
+ProductionRun::overlayFor(int module, const QString& port, const ModuleOutcome& sofar) {
+    UnitValues filled{platform::PortNumberOf(port), LastFourHexDigits(sofar.deviceAddress),
+                      m_job.first + module};
+    profile::ModuleSettings valuesRow;
+    if (m_record) {
+        if (const auto other = m_addresses.take(sofar.deviceAddress, port)) {
+            return Refusal{ExitStatus::Usage,
+                           QStringLiteral("the module answers with the device address %1, as "
+                                          "the module on %2 does; the record knows a unit by "
+                                          "its address, so this one was not written")
+                               .arg(Printable(sofar.deviceAddress), *other)};
+        }
+        const auto claimed = m_record->claim(module, sofar);
+        if (const auto* refusal = std::get_if<Refusal>(&claimed))
+            return *refusal;
+        const auto& taken = std::get<production_record::UnitClaim>(claimed);
+        filled.unit = taken.unit.value_or(0);
+        if (taken.valuesRow)
+            valuesRow = m_values.row(*taken.valuesRow);
+    }
+    const auto overlay = m_overlays.forUnit(filled, valuesRow);
+    if (const auto* refusal = std::get_if<QString>(&overlay))
+        return Refusal{ExitStatus::Usage, *refusal};
+    return std::get<profile::ModuleSettings>(overlay);
+}
+
+ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvents& events) {
+    events.moduleBegan(module, port);
+    ModuleJob job{m_job.verb, port, {}, m_job.verify, m_interrupted, &m_ports};
+    if (m_record)
+        job.beforeChange = [this] { return m_record->ready(); };
+    job.overlay = [this, module, port](const ModuleOutcome& sofar) {
+        return overlayFor(module, port, sofar);
+    };
+    ModuleOutcome outcome = RunModuleJob(
+        job, m_trace.get(), [&](const QString& step) { events.stepTaken(module, step); });
+    // Every port on the machine is not every port with a module: an onboard UART with
+    // nothing on it is no failure of the run, nor of the record.
+    if (m_job.all && outcome.silent) {
+        outcome.status = ExitStatus::Done;
+        outcome.message = QStringLiteral("empty: nothing answered");
+    }
+    if (m_record) {
+        if (const auto warning = m_record->keep(module, m_job.verb, outcome))
+            events.recordWarned(module, port, *warning);
+    }
+    // A slot's module leaves with its outcome; the next one there may be the same module.
+    if (m_openEnded && !outcome.deviceAddress.isEmpty())
+        m_addresses.release(outcome.deviceAddress, port);
+    if (m_log.isOpen())
+        m_log.append(outcome);
+    events.moduleFinished(module, outcome);
+    return outcome;
+}
+
+std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,
+                                                       RunEvents& events) {
+    std::vector<ModuleOutcome> outcomes(ports.size());
+    // QThreads, since a serial port needs a thread that Qt knows for its notifiers.
+    std::vector<std::unique_ptr<QThread>> threads;
+    for (int index = 0; index < ports.size(); ++index) {
+        threads.emplace_back(QThread::create([this, &outcomes, &events, &ports, index] {
+            outcomes[index] = provision(index, ports[index], events);
+        }));
+        threads.back()->start();
+    }
+    for (const auto& thread : threads)
+        thread->wait();
+    m_trace.reset();
+    return outcomes;
+}
+
+std::optional<Refusal> ProductionRun::recordReady() const {
+    return m_record ? m_record->ready() : std::nullopt;
+}
+
+std::optional<int> ProductionRun::valuesLeft() {
+    if (!m_record || m_job.valuesPath.isEmpty())
+        return std::nullopt;
+    return m_record->valuesLeft();
+}
+
+QStringList ProductionRun::spoolNotes() {
+    return m_record ? m_record->spoolNotes() : QStringList();
+}
+
+} // namespace production_run

@@ -1,0 +1,76 @@
+// A production run: the ports, the profile with its placeholders, the values list, the record's
+// claims and rows, the log and the trace, one thread per module and the stop flag. The command
+// line runs it once over its ports; the station runs one module at a time on each slot.
+#pragma once
+
+#include "address_owners.h"
+#include "job.h"
+#include "module_job.h"
+#include "overlay_source.h"
+#include "production_log.h"
+#include "run_events.h"
+#include "run_record.h"
+#include "values_list.h"
+
+#include "platform/port_source.h"
+#include "platform/qt_pacing.h"
+#include "platform/serial_trace.h"
+
+#include <QFile>
+
+#include <atomic>
+#include <memory>
+#include <optional>
+#include <vector>
+
+namespace production_run {
+
+class ProductionRun {
+public:
+    // `ports` and `interrupted` must outlive the run.
+    ProductionRun(const platform::PortSource& ports, const std::atomic<bool>* interrupted);
+    ~ProductionRun();
+    ProductionRun(const ProductionRun&) = delete;
+    ProductionRun& operator=(const ProductionRun&) = delete;
+
+    // Reads the profile and the values list, opens the trace and the log, and starts opening
+    // the record: why the job is refused, or nothing. With `modules`, that many modules make
+    // their claims together, so that a values list too short for them all writes none; with
+    // none, modules come and go (the station's slots) and each claims alone.
+    std::optional<QString> prepare(const Job& job, std::optional<int> modules);
+
+    // One module on PORT, on the calling thread, which must be a QThread (a serial port needs
+    // one). `module` numbers it within the run from 0; {n} is the job's first plus it.
+    ModuleOutcome provision(int module, const QString& port, RunEvents& events);
+    // Every port at once, each module on a thread of its own, so that a slow or silent one
+    // holds up no other; the outcomes in the order of the ports.
+    std::vector<ModuleOutcome> provisionAll(const QStringList& ports, RunEvents& events);
+
+    // Waits until the record is ready: why it cannot be used, or nothing (also without one).
+    std::optional<Refusal> recordReady() const;
+    // The rows of the values list no module was ever given, when the job has a list and a
+    // record; asks the record.
+    std::optional<int> valuesLeft();
+    // What to tell about the spool: rows stored from it, lines set aside, rows waiting.
+    QStringList spoolNotes();
+
+private:
+    std::variant<profile::ModuleSettings, Refusal> overlayFor(int module, const QString& port,
+                                                              const ModuleOutcome& sofar);
+
+    const platform::PortSource& m_ports;
+    const std::atomic<bool>* m_interrupted;
+    Job m_job;
+    bool m_openEnded = false;
+    OverlaySource m_overlays;
+    ValuesList m_values;
+    platform::QtPacing m_clock;
+    QFile m_traceFile;
+    std::unique_ptr<platform::SerialTrace> m_trace;
+    ProductionLog m_log;
+    AddressOwners m_addresses;
+    // Last, so that the record's thread ends before what it uses.
+    std::unique_ptr<RunRecord> m_record;
+};
+
+} // namespace production_run
