@@ -14,6 +14,8 @@ namespace production_record {
 namespace {
 
 constexpr int kValuesByKeyLayout = 2;
+// "2026-12-01T08:00:00.000Z"
+constexpr int kStoredTimeLength = 24;
 
 // The rows a summary counts: the write rows of real modules that the filter leaves.
 QString WrittenRows(const FilterClause& clause) {
@@ -92,17 +94,19 @@ private:
         // A unit is its address in any spelling, or the row itself when it has none.
         const QString unit = QStringLiteral("CASE WHEN device_address = '' THEN row_id ELSE %1 END")
                                  .arg(QLatin1String(kAddressKeySql));
+        // The first and the last row of a unit are found in one grouping, not in two sorts of
+        // every row: a stored time has one length, so the least and the greatest of time and
+        // result together carry the result of the first and of the last row.
         const QString statement =
             days +
-            QStringLiteral(", written AS (SELECT bench, days.day AS day, result, row_number() OVER "
-                           "(PARTITION BY bench, days.day, %1 ORDER BY recorded_at, id) AS "
-                           "first_row, row_number() OVER (PARTITION BY bench, days.day, %1 ORDER "
-                           "BY recorded_at DESC, id DESC) AS last_row%2WHERE %3) SELECT bench, "
-                           "day, sum(CASE WHEN last_row = 1 THEN 1 ELSE 0 END), sum(CASE WHEN "
-                           "last_row = 1 AND result = 'ok' THEN 1 ELSE 0 END), sum(CASE WHEN "
-                           "first_row = 1 AND result = 'ok' THEN 1 ELSE 0 END) FROM written "
-                           "GROUP BY bench, day ORDER BY day, bench")
-                .arg(unit, kInDay, WrittenRows(m_clause));
+            QStringLiteral(", units AS (SELECT bench, days.day AS day, min(recorded_at || result) "
+                           "AS first_row, max(recorded_at || result) AS last_row%1WHERE %2 GROUP "
+                           "BY bench, days.day, %3) SELECT bench, day, count(*), sum(CASE WHEN "
+                           "substr(last_row, %4) = 'ok' THEN 1 ELSE 0 END), sum(CASE WHEN "
+                           "substr(first_row, %4) = 'ok' THEN 1 ELSE 0 END) FROM units GROUP BY "
+                           "bench, day ORDER BY day, bench")
+                .arg(kInDay, WrittenRows(m_clause), unit)
+                .arg(kStoredTimeLength + 1);
         QSqlQuery query(m_connection.database());
         if (!exec(query, statement, m_clause.values))
             return m_connection.failure(query.lastError());
