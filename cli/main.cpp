@@ -2,6 +2,7 @@
 #include "cli_run.h"
 
 #include "platform/terminal_width.h"
+#include "platform/thread_safe_patterns.h"
 #include "production_record/driver_warnings.h"
 #include "virtual_module/simulated_modules.h"
 
@@ -32,13 +33,7 @@ extern "C" void OnInterrupt(int) {
 } // namespace
 
 int main(int argc, char** argv) {
-#ifdef Q_CC_MINGW
-    // A thread that matched a JIT-compiled QRegularExpression frees Qt's thread-local JIT stack
-    // as it ends, and with MinGW's emulated TLS it does so after that storage is gone: the
-    // record's and the modules' threads crashed or hung the program at its end. Without the JIT
-    // no thread-local stack is made; the patterns here are small.
-    qputenv("QT_ENABLE_REGEXP_JIT", "0");
-#endif
+    platform::KeepPatternsOffThreadStacks();
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
     production_record::QuietDriverWarnings();
