@@ -70,7 +70,7 @@ QString LocalTime(const QDateTime& time) {
                .arg(std::abs(minutes) % 60, 2, 10, QLatin1Char('0'));
 }
 
-// Columns a person reads down; the last one is not padded.
+// Columns a person reads down; nothing trails a line, however many last columns are empty.
 void PrintColumns(QTextStream& out, const QList<QStringList>& lines) {
     QList<qsizetype> widths(lines.first().size(), 0);
     for (const QStringList& line : lines) {
@@ -81,7 +81,10 @@ void PrintColumns(QTextStream& out, const QList<QStringList>& lines) {
         QString text;
         for (qsizetype column = 0; column + 1 < line.size(); ++column)
             text += line[column].leftJustified(widths[column] + 2);
-        out << text << line.constLast() << '\n';
+        text += line.constLast();
+        while (text.endsWith(QLatin1Char(' ')))
+            text.chop(1);
+        out << text << '\n';
     }
 }
 
