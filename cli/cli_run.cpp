@@ -54,16 +54,6 @@ void PrintResult(Console& console, const Invocation& invocation, bool several,
     console.out << ResultText(verb, outcome) << Qt::flush;
 }
 
-// The ports in the order {n} counts them: COM numbers upwards, then device paths as given.
-QStringList InCountingOrder(QStringList ports) {
-    std::stable_sort(ports.begin(), ports.end(), [](const QString& a, const QString& b) {
-        const int left = platform::PortNumberOf(a);
-        const int right = platform::PortNumberOf(b);
-        return left > 0 && (right == 0 || left < right);
-    });
-    return ports;
-}
-
 int RunPorts(const Invocation& invocation, Console& console, const platform::PortSource& source) {
     const QList<PortEntry> entries = ListPorts(source);
     if (entries.isEmpty() && !invocation.json)

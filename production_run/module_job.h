@@ -45,6 +45,8 @@ struct ModuleOutcome {
     std::optional<profile::ModuleSettings> found;
     QString deviceAddress;
     QString firmware;
+    // The unit number the record gave the module, when it gave one.
+    std::optional<int> unit;
     // The [Module] key of the command that was not acknowledged.
     QStringList failed;
     QList<Mismatch> mismatches;

@@ -2,6 +2,8 @@
 
 #include "platform/port_names.h"
 
+#include <algorithm>
+
 namespace production_run {
 
 QList<PortEntry> ListPorts(const platform::PortSource& source) {
@@ -11,6 +13,15 @@ QList<PortEntry> ListPorts(const platform::PortSource& source) {
             entries.append({platform::PortKey(port.portNumber), port.device, port.description});
     }
     return entries;
+}
+
+QStringList InCountingOrder(QStringList ports) {
+    std::stable_sort(ports.begin(), ports.end(), [](const QString& a, const QString& b) {
+        const int left = platform::PortNumberOf(a);
+        const int right = platform::PortNumberOf(b);
+        return left > 0 && (right == 0 || left < right);
+    });
+    return ports;
 }
 
 QStringList OnePerDevice(const QStringList& ports, const platform::PortSource& source) {

@@ -18,6 +18,9 @@ struct PortEntry {
 // is there to open.
 QList<PortEntry> ListPorts(const platform::PortSource& source);
 
+// The ports in the order {n} counts them: COM numbers upwards, then device paths as given.
+QStringList InCountingOrder(QStringList ports);
+
 // The ports without those that open a device an earlier one opens, however the source spells
 // it, so that no device gets two threads.
 QStringList OnePerDevice(const QStringList& ports, const platform::PortSource& source);

@@ -10,8 +10,10 @@
 namespace production_run {
 
 ProductionRun::ProductionRun(const platform::PortSource& ports,
-                             const std::atomic<bool>* interrupted)
-    : m_ports(ports), m_interrupted(interrupted) {}
+                             const std::atomic<bool>* interrupted,
+                             const std::atomic<bool>* recordGivenUp)
+    : m_ports(ports), m_interrupted(interrupted),
+      m_recordGivenUp(recordGivenUp != nullptr ? recordGivenUp : interrupted) {}
 
 ProductionRun::~ProductionRun() {
     // The record's thread first: it may still hold rows that name what follows.
@@ -51,7 +53,7 @@ std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int>
         m_record = std::make_unique<RunRecord>();
         return m_record->open(job, m_overlays.usesUnit(),
                               job.valuesPath.isEmpty() ? nullptr : &m_values, modules.value_or(0),
-                              m_interrupted);
+                              m_recordGivenUp);
     }
     return std::nullopt;
 }

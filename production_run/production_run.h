@@ -27,8 +27,11 @@ namespace production_run {
 
 class ProductionRun {
 public:
-    // `ports` and `interrupted` must outlive the run.
-    ProductionRun(const platform::PortSource& ports, const std::atomic<bool>* interrupted);
+    // `ports` and the flags must outlive the run. `interrupted` stops every module at its next
+    // step; `recordGivenUp` ends the record's waits, and is `interrupted` unless given, as for
+    // Ctrl-C, where nothing may keep the program waiting.
+    ProductionRun(const platform::PortSource& ports, const std::atomic<bool>* interrupted,
+                  const std::atomic<bool>* recordGivenUp = nullptr);
     ~ProductionRun();
     ProductionRun(const ProductionRun&) = delete;
     ProductionRun& operator=(const ProductionRun&) = delete;
@@ -60,6 +63,7 @@ private:
 
     const platform::PortSource& m_ports;
     const std::atomic<bool>* m_interrupted;
+    const std::atomic<bool>* m_recordGivenUp;
     Job m_job;
     bool m_openEnded = false;
     OverlaySource m_overlays;

@@ -250,6 +250,7 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
                 unit = claim->unit;
         }
     }
+    outcome.unit = unit;
     const auto fail = [&outcome](ExitStatus status, const QString& why) {
         if (outcome.status == ExitStatus::Done) {
             outcome.status = status;

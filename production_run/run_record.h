@@ -44,9 +44,10 @@ public:
     std::variant<production_record::UnitClaim, Refusal> claim(int module,
                                                               const ModuleOutcome& sofar);
 
-    // Once the module is done: completes its row. When the row is lost, the outcome says so,
-    // with a status that tells whether the module was changed. What stderr should add (the
-    // row went to the spool), or nothing. No other call for the module may follow.
+    // Once the module is done: completes its row and gives the outcome its unit number. When
+    // the row is lost, the outcome says so, with a status that tells whether the module was
+    // changed. What stderr should add (the row went to the spool), or nothing. No other call
+    // for the module may follow.
     std::optional<QString> keep(int module, Verb verb, ModuleOutcome& outcome);
 
     // What the run tells on stderr about the spool: rows stored from it, lines set aside,

@@ -8,6 +8,7 @@
 
 #include "platform/port_source.h"
 #include "production_run/job.h"
+#include "production_run/module_job.h"
 
 #include <QList>
 #include <QObject>
@@ -51,6 +52,11 @@ signals:
     void lineStopped(const QString& reason);
 
 private:
+    // From a slot's thread: tallies the module and tells the window.
+    void countFinished(const production_run::ModuleOutcome& outcome);
+    // From any thread: stops the line on its own thread and says why.
+    void stopWithReason(const QString& reason);
+
     struct Private;
     std::unique_ptr<Private> m_private;
 };

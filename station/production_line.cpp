@@ -1,0 +1,210 @@
+#include "production_line.h"
+
+#include "line_tally.h"
+#include "slot_worker.h"
+
+#include "production_run/port_listing.h"
+#include "production_run/production_run.h"
+
+#include <QDeadlineTimer>
+#include <QThread>
+
+#include <atomic>
+#include <mutex>
+#include <vector>
+
+namespace station {
+namespace {
+
+// How long a slot that is writing gets to finish before the record stops waiting for its row
+// too (it then goes to the spool): the whole stop stays within 5 s.
+constexpr std::chrono::milliseconds kStopGrace{3000};
+
+} // namespace
+
+struct ProductionLine::Private {
+    explicit Private(const platform::PortSource& source) : ports(source) {}
+
+    const platform::PortSource& ports;
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> recordGivenUp{false};
+    std::unique_ptr<production_run::ProductionRun> run;
+    std::vector<std::unique_ptr<SlotWorker>> workers;
+    std::unique_ptr<QThread> recordWatch;
+    std::atomic<int> nextModule{0};
+    bool running = false;
+
+    mutable std::mutex mutex;
+    QList<SlotState> states;
+    LineTally tally;
+};
+
+ProductionLine::ProductionLine(const platform::PortSource& ports, QObject* parent)
+    : QObject(parent), m_private(std::make_unique<Private>(ports)) {
+    qRegisterMetaType<station::SlotState>();
+    qRegisterMetaType<station::FinishedUnit>();
+}
+
+ProductionLine::~ProductionLine() {
+    stop();
+}
+
+std::optional<QString> ProductionLine::start(const production_run::Job& job) {
+    Private& line = *m_private;
+    if (line.running)
+        return QStringLiteral("the line is already running");
+    QStringList ports = job.ports;
+    if (job.all) {
+        for (const production_run::PortEntry& entry : production_run::ListPorts(line.ports))
+            ports << entry.port;
+    }
+    ports = production_run::OnePerDevice(production_run::InCountingOrder(ports), line.ports);
+    if (ports.isEmpty())
+        return job.all ? QStringLiteral("no port opens a device on this machine")
+                       : QStringLiteral("the job names no port");
+
+    // An empty slot is a slot waiting for its module, never an "empty" unit.
+    production_run::Job slotsJob = job;
+    slotsJob.all = false;
+    line.stopping = false;
+    line.recordGivenUp = false;
+    line.nextModule = 0;
+    line.run = std::make_unique<production_run::ProductionRun>(line.ports, &line.stopping,
+                                                               &line.recordGivenUp);
+    if (const auto refusal = line.run->prepare(slotsJob, std::nullopt)) {
+        line.run.reset();
+        return refusal;
+    }
+    {
+        std::lock_guard lock(line.mutex);
+        line.states.clear();
+        for (const QString& port : ports) {
+            SlotState state;
+            state.port = port;
+            state.phase = SlotPhase::Waiting;
+            line.states.append(state);
+        }
+        line.tally = LineTally();
+    }
+    for (int index = 0; index < ports.size(); ++index) {
+        SlotCallbacks callbacks;
+        callbacks.changed = [this, index](const SlotState& state) {
+            {
+                std::lock_guard lock(m_private->mutex);
+                m_private->states[index] = state;
+            }
+            QMetaObject::invokeMethod(
+                this, [this, index, state] { emit slotChanged(index, state); },
+                Qt::QueuedConnection);
+        };
+        callbacks.finished = [this](const production_run::ModuleOutcome& outcome) {
+            countFinished(outcome);
+        };
+        callbacks.nextModule = [this] { return m_private->nextModule++; };
+        line.workers.push_back(std::make_unique<SlotWorker>(*line.run, line.ports, ports[index],
+                                                            line.stopping, std::move(callbacks)));
+    }
+    line.running = true;
+    for (const auto& slot : line.workers)
+        slot->start();
+    // A record that cannot be used stops the line before any module is written (each module
+    // asks it before its first write command, so none is written meanwhile).
+    line.recordWatch.reset(QThread::create([this] {
+        production_run::ProductionRun& run = *m_private->run;
+        if (const auto refusal = run.recordReady()) {
+            if (!m_private->stopping)
+                stopWithReason(refusal->message);
+            return;
+        }
+        const std::optional<int> left = run.valuesLeft();
+        {
+            std::lock_guard lock(m_private->mutex);
+            m_private->tally.setValuesLeft(left);
+        }
+        QMetaObject::invokeMethod(
+            this, [this] { emit figuresChanged(); }, Qt::QueuedConnection);
+    }));
+    line.recordWatch->start();
+    return std::nullopt;
+}
+
+void ProductionLine::countFinished(const production_run::ModuleOutcome& outcome) {
+    Private& line = *m_private;
+    const std::optional<int> left = line.run->valuesLeft();
+    FinishedUnit unit;
+    {
+        std::lock_guard lock(line.mutex);
+        unit = line.tally.count(outcome, QDateTime::currentDateTime());
+        if (left)
+            line.tally.setValuesLeft(left);
+    }
+    QMetaObject::invokeMethod(
+        this,
+        [this, unit] {
+            emit unitFinished(unit);
+            emit figuresChanged();
+        },
+        Qt::QueuedConnection);
+    if (outcome.status == production_run::ExitStatus::RecordFailed)
+        stopWithReason(outcome.message.section(QLatin1Char('\n'), 0, 0));
+}
+
+void ProductionLine::stopWithReason(const QString& reason) {
+    // From a slot's thread: the line's own thread joins the slots.
+    QMetaObject::invokeMethod(
+        this,
+        [this, reason] {
+            if (!m_private->running)
+                return;
+            stop();
+            emit lineStopped(reason);
+        },
+        Qt::QueuedConnection);
+}
+
+void ProductionLine::stop() {
+    Private& line = *m_private;
+    if (!line.running)
+        return;
+    line.stopping = true;
+    for (const auto& slot : line.workers)
+        slot->wake();
+    const QDeadlineTimer grace(kStopGrace);
+    for (const auto& slot : line.workers)
+        slot->finishBy(grace);
+    line.recordGivenUp = true;
+    for (const auto& slot : line.workers)
+        slot->join();
+    if (line.recordWatch)
+        line.recordWatch->wait();
+    line.recordWatch.reset();
+    line.workers.clear();
+    line.run.reset();
+    line.running = false;
+}
+
+bool ProductionLine::isRunning() const {
+    return m_private->running;
+}
+
+void ProductionLine::again(int slot) {
+    if (slot >= 0 && slot < static_cast<int>(m_private->workers.size()))
+        m_private->workers[slot]->again();
+}
+
+QList<SlotState> ProductionLine::slotStates() const {
+    std::lock_guard lock(m_private->mutex);
+    return m_private->states;
+}
+
+LineFigures ProductionLine::figures() const {
+    std::lock_guard lock(m_private->mutex);
+    return m_private->tally.figures();
+}
+
+QList<FinishedUnit> ProductionLine::recentUnits() const {
+    std::lock_guard lock(m_private->mutex);
+    return m_private->tally.recent();
+}
+
+} // namespace station

@@ -1,0 +1,176 @@
+// The life of a station slot on simulated ports: a module put in is provisioned, stays passed
+// until taken out, is not written again when put back, and a failure, a record that cannot be
+// used and a stop in the middle of a write each end as an operator needs them to.
+#include "station/production_line.h"
+
+#include "production_record/record_connection.h"
+#include "production_record/record_listing.h"
+#include "production_record/record_target.h"
+#include "virtual_module/simulated_modules.h"
+
+#include <QElapsedTimer>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using station::SlotPhase;
+using station::SlotState;
+
+namespace {
+
+constexpr int kWait = 10'000;
+
+class ProductionLineTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void init();
+    void passedModuleWaitsToBeTakenOutAndIsNotWrittenTwice();
+    void swappedModuleIsProvisioned();
+    void failedModuleSaysWhyAndIsTriedAgainWhenPutBack();
+    void unusableRecordStopsTheLineBeforeAnyWrite();
+    void stopDuringAWriteKeepsTheRowWithinFiveSeconds();
+
+private:
+    production_run::Job job(const QString& record = {}) const;
+    SlotState slot(int index) const { return m_line->slotStates().at(index); }
+    QList<production_record::RecordRow> rows(const QString& record);
+
+    QTemporaryDir m_dir;
+    std::unique_ptr<virtual_module::SimulatedModules> m_modules;
+    std::unique_ptr<station::ProductionLine> m_line;
+};
+
+void ProductionLineTest::init() {
+    m_line.reset();
+    m_modules = std::make_unique<virtual_module::SimulatedModules>(2);
+    // Every slot starts empty, as a line does in the morning.
+    for (int port = 1; port <= m_modules->count(); ++port)
+        m_modules->module(port).setPresent(false);
+    m_line = std::make_unique<station::ProductionLine>(*m_modules);
+}
+
+production_run::Job ProductionLineTest::job(const QString& record) const {
+    production_run::Job job;
+    job.verb = production_run::Verb::Write;
+    job.ports = QStringList{"COM1", "COM2"};
+    job.sets = QStringList{record.isEmpty() ? "name=Line-{n}" : "name=Unit-{unit}"};
+    job.recordTarget = record;
+    job.bench = QStringLiteral("station-test");
+    return job;
+}
+
+QList<production_record::RecordRow> ProductionLineTest::rows(const QString& record) {
+    const auto target = std::get<production_record::RecordTarget>(
+        production_record::ParseRecordTarget(m_dir.filePath(record)));
+    production_record::RecordConnection connection(target);
+    const auto listed = production_record::ListRows(connection, {});
+    return std::get<QList<production_record::RecordRow>>(listed);
+}
+
+void ProductionLineTest::passedModuleWaitsToBeTakenOutAndIsNotWrittenTwice() {
+    QVERIFY(!m_line->start(job(m_dir.filePath("line.db"))));
+    virtual_module::SimulatedModule& module = m_modules->module(1);
+    module.setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(slot(0).unit, std::optional<int>(1));
+    QCOMPARE(slot(0).name, QStringLiteral("Unit-1"));
+    QCOMPARE(module.settings().name, std::string("Unit-1"));
+    QCOMPARE(slot(1).phase, SlotPhase::Waiting);
+
+    module.setPresent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Waiting, kWait);
+    // Put back, it shows as passed again without a write; Again writes it once more.
+    module.setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(slot(0).unit, std::optional<int>(1));
+    QCOMPARE(m_line->figures().passed, 1);
+    m_line->again(0);
+    QTRY_COMPARE_WITH_TIMEOUT(m_line->figures().passed, 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(slot(0).unit, std::optional<int>(1));
+    m_line->stop();
+    QCOMPARE(m_line->figures().firstPassYield, std::optional<double>(1.0));
+    QCOMPARE(rows("line.db").size(), 2);
+}
+
+void ProductionLineTest::swappedModuleIsProvisioned() {
+    QVERIFY(!m_line->start(job()));
+    virtual_module::SimulatedModule& module = m_modules->module(1);
+    module.setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    const QString first = slot(0).deviceAddress;
+    module.setPresent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Waiting, kWait);
+    module.replace(virtual_module::NthSimulatedModule(7));
+    QTRY_COMPARE_WITH_TIMEOUT(m_line->figures().passed, 2, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QVERIFY(slot(0).deviceAddress != first);
+    QCOMPARE(m_line->recentUnits().size(), 2);
+    QCOMPARE(m_line->recentUnits().first().deviceAddress, slot(0).deviceAddress);
+}
+
+void ProductionLineTest::failedModuleSaysWhyAndIsTriedAgainWhenPutBack() {
+    QVERIFY(!m_line->start(job()));
+    virtual_module::SimulatedModule& module = m_modules->module(2);
+    virtual_module::Faults forgetful;
+    forgetful.forget = "NAME";
+    module.setFaults(forgetful);
+    module.setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Failed, kWait);
+    QVERIFY2(slot(1).detail.contains("name: wanted \"Line-"), qPrintable(slot(1).detail));
+    QCOMPARE(m_line->recentUnits().first().passed, false);
+    QVERIFY(!m_line->recentUnits().first().reason.isEmpty());
+
+    module.setPresent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Waiting, kWait);
+    module.setFaults({});
+    module.setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+    const station::LineFigures figures = m_line->figures();
+    QCOMPARE(figures.failed, 1);
+    QCOMPARE(figures.passed, 1);
+    // Passing at the second try is no first pass.
+    QCOMPARE(figures.firstPassYield, std::optional<double>(0.0));
+}
+
+void ProductionLineTest::unusableRecordStopsTheLineBeforeAnyWrite() {
+    // A file that is no database, where the record should be.
+    QFile notARecord(m_dir.filePath("notes.db"));
+    QVERIFY(notARecord.open(QIODevice::WriteOnly));
+    notARecord.write("these are notes, not a production record\n");
+    notARecord.close();
+    QSignalSpy stopped(m_line.get(), &station::ProductionLine::lineStopped);
+    m_modules->module(1).setPresent(true);
+    QVERIFY(!m_line->start(job(notARecord.fileName())));
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, kWait);
+    QVERIFY(!stopped.first().first().toString().isEmpty());
+    QVERIFY(!m_line->isRunning());
+    QCOMPARE(m_modules->module(1).settings().name, virtual_module::ModuleSettings().name);
+}
+
+void ProductionLineTest::stopDuringAWriteKeepsTheRowWithinFiveSeconds() {
+    QVERIFY(!m_line->start(job(m_dir.filePath("stop.db"))));
+    QSignalSpy changed(m_line.get(), &station::ProductionLine::slotChanged);
+    m_modules->module(1).setPresent(true);
+    QTRY_VERIFY_WITH_TIMEOUT(
+        std::any_of(changed.cbegin(), changed.cend(),
+                    [](const QList<QVariant>& signal) {
+                        return signal.at(1).value<SlotState>().detail.startsWith("writing");
+                    }),
+        kWait);
+    QElapsedTimer stopping;
+    stopping.start();
+    m_line->stop();
+    QVERIFY(stopping.elapsed() < 5000);
+    const QList<production_record::RecordRow> kept = rows("stop.db");
+    QCOMPARE(kept.size(), 1);
+    QVERIFY2(kept.first().result == "interrupted" || kept.first().result == "ok",
+             qPrintable(kept.first().result));
+    QCOMPARE(kept.first().unit, std::optional<int>(1));
+}
+
+} // namespace
+
+QTEST_GUILESS_MAIN(ProductionLineTest)
+#include "tst_production_line.moc"
