@@ -1,7 +1,7 @@
 # The Windows package, made by cpack in the build folder: "Cordelo Setup.exe", cordelo-station.exe
-# and cordelo-cli.exe
-# with the Qt libraries and plugins they load and the compiler's runtime beside them, as a ZIP and
-# as an NSIS installer with a Start-menu entry, the program icon and an uninstaller.
+# and cordelo-cli.exe with the Qt libraries and plugins they load and the compiler's runtime beside
+# them, as a ZIP and as an NSIS installer with Start-menu entries, the program icon and an
+# uninstaller.
 
 include(GNUInstallDirs)
 include(windows_deploy.cmake)

@@ -4,6 +4,7 @@
 #include "line_binding.h"
 #include "production_line.h"
 #include "simulated_slots.h"
+#include "slot_worker.h"
 #include "station_command_line.h"
 #include "station_window.h"
 #include "stop_on_signal.h"
@@ -14,12 +15,18 @@
 
 #include <QApplication>
 #include <QHash>
+#include <QTimer>
 
+#include <chrono>
 #include <cstdio>
 
 namespace {
 
+using namespace std::chrono_literals;
+
 constexpr int kSimulatedSlots = 4;
+// Longer than a slot takes to see a module gone.
+constexpr std::chrono::milliseconds kSwapPause = station::kTakenOutAfter + 500ms;
 
 // The simulated slots' modules as the window's buttons move them: each slot remembers the
 // module last taken out of it, faults and all, so that it can be put back as it was.
@@ -56,17 +63,24 @@ private:
         virtual_module::Faults faults;
     };
 
+    // A module in the slot comes out first, and the new one goes in once the slot has seen
+    // it gone, as an operator's hands would do it.
     void putIn(const QString& port, const virtual_module::Faults& faults) {
+        const bool occupied = moduleOn(port).isPresent();
         takeOut(port);
-        moduleOn(port).replace(virtual_module::NthSimulatedModule(m_nextModule++));
-        moduleOn(port).setFaults(faults);
-        m_faults[port] = faults;
+        const int number = m_nextModule++;
+        QTimer::singleShot(occupied ? kSwapPause : 0ms, &m_context, [this, port, faults, number] {
+            moduleOn(port).replace(virtual_module::NthSimulatedModule(number));
+            moduleOn(port).setFaults(faults);
+            m_faults[port] = faults;
+        });
     }
     virtual_module::SimulatedModule& moduleOn(const QString& port) {
         return m_modules.module(port.mid(3).toInt());
     }
 
     virtual_module::SimulatedModules& m_modules;
+    QObject m_context;
     int m_nextModule;
     QHash<QString, virtual_module::Faults> m_faults;
     QHash<QString, Module> m_takenOut;

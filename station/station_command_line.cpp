@@ -63,7 +63,7 @@ StationCommandLine ParseStationCommandLine(const QStringList& arguments) {
         asWrite << QStringLiteral("--virtual-module");
     const cli::ParsedCommandLine write = cli::ParseCommandLine(asWrite);
     if (!write.invocation) {
-        parsed.error = write.error.replace(QLatin1String("write "), QString());
+        parsed.error = QString(write.error).remove(QLatin1String("write "));
         return parsed;
     }
     parsed.job = static_cast<const production_run::Job&>(*write.invocation);
