@@ -35,25 +35,31 @@ public:
     explicit SimulatedSlotControls(virtual_module::SimulatedModules& modules)
         : m_modules(modules), m_nextModule(modules.count() + 1) {}
 
-    void putInNew(const QString& port) override { putIn(port, {}); }
+    void putInNew(const QString& port) override {
+        if (moduleOn(port))
+            putIn(port, {});
+    }
     void putInFaulty(const QString& port) override {
+        if (!moduleOn(port))
+            return;
         virtual_module::Faults faults;
         faults.forget = "NAME";
         putIn(port, faults);
     }
     void takeOut(const QString& port) override {
-        virtual_module::SimulatedModule& module = moduleOn(port);
-        if (!module.isPresent())
+        virtual_module::SimulatedModule* module = moduleOn(port);
+        if (!module || !module->isPresent())
             return;
-        m_takenOut[port] = {module.settings(), m_faults.value(port)};
-        module.setPresent(false);
+        m_takenOut[port] = {module->settings(), m_faults.value(port)};
+        module->setPresent(false);
     }
     void putBack(const QString& port) override {
         const auto taken = m_takenOut.constFind(port);
-        if (taken == m_takenOut.constEnd())
+        virtual_module::SimulatedModule* module = moduleOn(port);
+        if (taken == m_takenOut.constEnd() || !module || module->isPresent())
             return;
-        moduleOn(port).replace(taken->settings);
-        moduleOn(port).setFaults(taken->faults);
+        module->replace(taken->settings);
+        module->setFaults(taken->faults);
         m_faults[port] = taken->faults;
     }
 
@@ -66,17 +72,19 @@ private:
     // A module in the slot comes out first, and the new one goes in once the slot has seen
     // it gone, as an operator's hands would do it.
     void putIn(const QString& port, const virtual_module::Faults& faults) {
-        const bool occupied = moduleOn(port).isPresent();
+        const bool occupied = moduleOn(port)->isPresent();
         takeOut(port);
         const int number = m_nextModule++;
         QTimer::singleShot(occupied ? kSwapPause : 0ms, &m_context, [this, port, faults, number] {
-            moduleOn(port).replace(virtual_module::NthSimulatedModule(number));
-            moduleOn(port).setFaults(faults);
+            moduleOn(port)->replace(virtual_module::NthSimulatedModule(number));
+            moduleOn(port)->setFaults(faults);
             m_faults[port] = faults;
         });
     }
-    virtual_module::SimulatedModule& moduleOn(const QString& port) {
-        return m_modules.module(port.mid(3).toInt());
+    // The module on a simulated port, COM1 to COMn; none for any other name.
+    virtual_module::SimulatedModule* moduleOn(const QString& port) {
+        const int number = port.startsWith(QLatin1String("COM")) ? port.mid(3).toInt() : 0;
+        return number >= 1 && number <= m_modules.count() ? &m_modules.module(number) : nullptr;
     }
 
     virtual_module::SimulatedModules& m_modules;
@@ -108,13 +116,11 @@ int main(int argc, char** argv) {
     // slots' threads after that storage is gone; without the JIT none is made.
     qputenv("QT_ENABLE_REGEXP_JIT", "0");
 #endif
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cordelo-station"));
-    resources::ApplyProgramIdentity();
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cordelo.CordeloStation"));
-
-    const station::StationCommandLine parsed =
-        station::ParseStationCommandLine(QCoreApplication::arguments());
+    // Read before the application starts, so that --help and a wrong option need no display.
+    QStringList arguments;
+    for (int i = 0; i < argc; ++i)
+        arguments << QString::fromLocal8Bit(argv[i]);
+    const station::StationCommandLine parsed = station::ParseStationCommandLine(arguments);
     if (parsed.help) {
         std::fputs(qPrintable(station::StationUsageText()), stdout);
         return 0;
@@ -140,6 +146,10 @@ int main(int argc, char** argv) {
             return Refuse(*refused);
     }
 
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("cordelo-station"));
+    resources::ApplyProgramIdentity();
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cordelo.CordeloStation"));
     virtual_module::SimulatedModules simulated(kSimulatedSlots);
     SimulatedSlotControls controls(simulated);
     const platform::MachinePorts machine;
