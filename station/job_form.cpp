@@ -58,9 +58,13 @@ JobForm::JobForm(QWidget* parent)
         chooseFile(m_values, tr("Values list"), tr("CSV files (*.csv);;All files (*)"));
     });
     connect(browseRecord, &QPushButton::clicked, this, [this] {
-        chooseFile(m_record, tr("Production record"),
-                   tr("SQLite files (*.sqlite *.db);;All "
-                      "files (*)"));
+        // The record's file is made on first use, so a new name is as good as an old one.
+        const QString path =
+            QFileDialog::getSaveFileName(this, tr("Production record"), m_record->text(),
+                                         tr("SQLite files (*.sqlite *.db);;All files (*)"), nullptr,
+                                         QFileDialog::DontConfirmOverwrite);
+        if (!path.isEmpty())
+            m_record->setText(path);
     });
 
     auto* form = new QFormLayout;
