@@ -6,6 +6,8 @@
 #include "reader_throughput.h"
 #include "record_cost.h"
 #include "startup_cost.h"
+#include "station_timings.h"
+#include "summary_cost.h"
 #include "workflow_timings.h"
 
 #ifdef CORDELO_SCRATCH_POSTGRES
@@ -34,9 +36,16 @@ constexpr int kScaleRuns = 5;
 constexpr std::chrono::seconds kIdleSpan{60};
 constexpr int kRecordRows = 2000;
 constexpr int kRecordRuns = 9;
+constexpr int kSummaryRowsSmall = 10'000;
+constexpr int kSummaryRowsLarge = 100'000;
+constexpr int kSummaryRuns = 5;
+constexpr Milliseconds kSummaryGoal{1000};
 constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
 constexpr int kDrillRounds = 12;
+constexpr int kStationRuns = 9;
+constexpr int kStationSlots = 16;
+constexpr std::chrono::seconds kStationIdle{10};
 // One character at 9600 baud: a start bit, eight data bits and a stop bit.
 constexpr Milliseconds kCharTime9600{10.0 / 9.6};
 
@@ -181,6 +190,60 @@ void ReportRecords(const QString& directory) {
 #endif
 }
 
+// `record --summary` on a record of 10,000 and of 100,000 rows: the time against the goal of a
+// second, and how time and peak memory grow with the rows.
+void ReportSummary(const char* database, const QString& directory,
+                   const std::function<QString(int rows)>& fresh) {
+    std::optional<bench::SummaryRun> runs[2];
+    const int sizes[2] = {kSummaryRowsSmall, kSummaryRowsLarge};
+    for (int size = 0; size < 2; ++size) {
+        const QString target = fresh(sizes[size]);
+        if (!target.isEmpty() && bench::FillRecord(target, sizes[size]))
+            runs[size] = bench::MeasureSummary(directory, target, kSummaryRuns);
+    }
+    if (!runs[0] || !runs[1]) {
+        std::printf("| cordelo-cli record --summary, %s | could not be measured | | | | MISSED |\n",
+                    database);
+        return;
+    }
+    const auto mib = [](long kib) { return QString::number(kib / 1024.0, 'f', 1) + " MiB"; };
+    Row(qPrintable(QStringLiteral("cordelo-cli record --summary, %1, 100,000 rows (process start "
+                                  "to end)")
+                       .arg(database)),
+        QStringLiteral("median %1 of %2 runs, peak %3")
+            .arg(Ms(runs[1]->time))
+            .arg(kSummaryRuns)
+            .arg(mib(runs[1]->peakKiB)),
+        QStringLiteral("goal %1").arg(Ms(kSummaryGoal)), runs[1]->time / kSummaryGoal, "< 1",
+        runs[1]->time < kSummaryGoal);
+    Row(qPrintable(
+            QStringLiteral("record --summary growth, %1, 100,000 rows vs 10,000").arg(database)),
+        QStringLiteral("time x %1, peak memory x %2")
+            .arg(runs[1]->time / runs[0]->time, 0, 'f', 2)
+            .arg(double(runs[1]->peakKiB) / runs[0]->peakKiB, 0, 'f', 2),
+        QStringLiteral("10,000 rows: %1, peak %2").arg(Ms(runs[0]->time), mib(runs[0]->peakKiB)),
+        runs[1]->time / runs[0]->time, "stated", true);
+}
+
+void ReportSummaries(const QString& directory) {
+    QTemporaryDir files;
+    ReportSummary("SQLite file", directory, [&files](int rows) {
+        return files.filePath(QStringLiteral("summary%1.db").arg(rows));
+    });
+#ifdef CORDELO_SCRATCH_POSTGRES
+    doubles::ScratchPostgres server;
+    if (!server.start()) {
+        std::printf("| record --summary, PostgreSQL | no server: %s | | | | MISSED |\n",
+                    qPrintable(server.errorText()));
+        return;
+    }
+    ReportSummary("PostgreSQL, local socket", directory, [&server](int rows) {
+        const QString name = QStringLiteral("summary%1").arg(rows);
+        return server.createDatabase(name) ? server.url(name) : QString();
+    });
+#endif
+}
+
 #ifdef CORDELO_RECORD_DRILL
 // The long fault drill: what it did, and how many of the record's invariants held through it;
 // each one that failed is told on stderr.
@@ -239,6 +302,33 @@ void ReportRecordDrills(const QString& directory) {
     ReportDrill("PostgreSQL", plan, files.filePath(QStringLiteral("postgresql")));
 }
 #endif
+
+void ReportStation(const QString& directory) {
+    const bench::StationTimings units = bench::MeasureStationUnits(directory, kStationRuns);
+    if (units.toFirstWrite.empty() || units.cliUnit.empty()) {
+        std::printf("| cordelo-station | could not be measured | | | | MISSED |\n");
+    } else {
+        const Milliseconds first = Median(units.toFirstWrite);
+        Row("cordelo-station: module answering in a waiting slot to its first write command",
+            QStringLiteral("median %1 of %2 modules").arg(Ms(first)).arg(units.toFirstWrite.size()),
+            "1000 ms", first / Milliseconds(1000), "<= 1", first <= Milliseconds(1000));
+        const Milliseconds station = Median(units.stationUnit);
+        const Milliseconds cli = Median(units.cliUnit);
+        Row("cordelo-station: one unit, verified and recorded (slot's first step to its row)",
+            QStringLiteral("median %1 of %2").arg(Ms(station)).arg(units.stationUnit.size()),
+            QStringLiteral("cordelo-cli write, same job, process start to end %1").arg(Ms(cli)),
+            station / cli, "<= 1.05", station <= cli * 1.05);
+    }
+    const std::optional<double> cpu =
+        bench::MeasureWaitingSlotsCpu(directory, kStationSlots, kStationIdle);
+    Row("cordelo-station: CPU of 16 waiting slots, 10 s",
+        cpu ? QString::number(*cpu, 'f', 3) + " % of a core" : QStringLiteral("not measured"), "-",
+        cpu.value_or(0) / 1.0, "<= 1 %", cpu && *cpu <= 1.0);
+    const std::optional<bench::StationMs> stall = bench::MeasureLongestStall(kStationSlots);
+    Row("cordelo-station: longest event-loop stall while 16 slots write at once",
+        stall ? Ms(*stall) : QStringLiteral("not measured"), "50 ms",
+        stall ? *stall / Milliseconds(50) : 0, "<= 50 ms", stall && *stall <= Milliseconds(50));
+}
 
 void ReportIdleCpu() {
     const double percent = bench::MeasureIdleCpuPercent(kIdleSpan);
@@ -367,10 +457,14 @@ int main(int argc, char** argv) {
         ReportCliScale(QCoreApplication::applicationDirPath());
     if (wanted("record"))
         ReportRecords(QCoreApplication::applicationDirPath());
+    if (wanted("summary"))
+        ReportSummaries(QCoreApplication::applicationDirPath());
 #ifdef CORDELO_RECORD_DRILL
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());
 #endif
+    if (wanted("station"))
+        ReportStation(QCoreApplication::applicationDirPath());
     if (wanted("idle"))
         ReportIdleCpu();
     return 0;

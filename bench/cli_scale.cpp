@@ -21,20 +21,6 @@ Milliseconds ChildrenCpu() {
            std::chrono::microseconds(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec);
 }
 
-// A module process that keeps the settings alone; its device, or empty when it did not start.
-QString StartModule(QProcess& module, const QString& program) {
-    module.start(program, {QStringLiteral("--no-map")});
-    while (module.waitForReadyRead(kStartTimeoutMs)) {
-        while (module.canReadLine()) {
-            const QString line = QString::fromUtf8(module.readLine()).trimmed();
-            const qsizetype at = line.indexOf(QLatin1String("device "));
-            if (at >= 0)
-                return line.mid(at + 7);
-        }
-    }
-    return {};
-}
-
 // Wall and processor time of one cordelo-cli write, or nothing when it failed.
 bool TimeWrite(const QString& program, const QStringList& devices, Milliseconds& wall,
                Milliseconds& cpu) {
@@ -54,6 +40,19 @@ bool TimeWrite(const QString& program, const QStringList& devices, Milliseconds&
 }
 
 } // namespace
+
+QString StartModule(QProcess& module, const QString& program, const QStringList& faults) {
+    module.start(program, QStringList{QStringLiteral("--no-map")} + faults);
+    while (module.waitForReadyRead(kStartTimeoutMs)) {
+        while (module.canReadLine()) {
+            const QString line = QString::fromUtf8(module.readLine()).trimmed();
+            const qsizetype at = line.indexOf(QLatin1String("device "));
+            if (at >= 0)
+                return line.mid(at + 7);
+        }
+    }
+    return {};
+}
 
 CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs) {
     std::vector<std::unique_ptr<QProcess>> processes;

@@ -4,9 +4,12 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <vector>
+
+class QProcess;
 
 namespace bench {
 
@@ -16,6 +19,10 @@ struct CliScaleRuns {
     std::vector<std::chrono::duration<double, std::milli>> oneCpu;
     std::vector<std::chrono::duration<double, std::milli>> allCpu;
 };
+
+// A cordelo-virtual-module process that keeps the settings alone, with these fault options;
+// its device, or empty when it did not start.
+QString StartModule(QProcess& module, const QString& program, const QStringList& faults = {});
 
 // `directory` holds cordelo-cli and cordelo-virtual-module. Runs that failed are left out.
 CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs);

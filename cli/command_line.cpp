@@ -9,6 +9,8 @@
 #include <QRegularExpression>
 #include <QSysInfo>
 
+#include <tuple>
+
 namespace cli {
 namespace {
 
@@ -39,7 +41,11 @@ const VerbRule kVerbs[] = {
      true,
      {"port", "all", "expect", "json", "trace", "log", "record", "bench", "record-timeout",
       "virtual-module"}},
-    {QStringLiteral("record"), Verb::Record, false, {"since", "address", "result", "json", "csv"}},
+    {QStringLiteral("record"),
+     Verb::Record,
+     false,
+     {"bench", "since", "until", "result", "unit", "address", "latest", "summary", "html", "json",
+      "csv"}},
 };
 
 // The longest {n} a PIN can hold; it also keeps {n} of the last module far from the
@@ -85,6 +91,50 @@ const QStringList kResultNames = {
     ResultName(ExitStatus::Mismatch),    ResultName(ExitStatus::RecordFailed),
     ResultName(ExitStatus::Interrupted), QStringLiteral("empty")};
 
+// `record --result failed`: every result but ok and empty.
+const QString kFailedResults = QStringLiteral("failed");
+
+// The rows `record` is asked about, or why the options name none.
+std::optional<production_record::RecordFilter> RecordFilterOf(const QCommandLineParser& parser,
+                                                              QString& error) {
+    production_record::RecordFilter filter;
+    filter.bench = parser.value(QStringLiteral("bench"));
+    filter.deviceAddress = parser.value(QStringLiteral("address"));
+    filter.latest = parser.isSet(QStringLiteral("latest"));
+    for (const auto& [option, parse, bound] :
+         {std::tuple{QStringLiteral("since"), &ParseSince, &filter.since},
+          std::tuple{QStringLiteral("until"), &ParseUntil, &filter.until}}) {
+        if (!parser.isSet(option))
+            continue;
+        const auto time = parse(parser.value(option));
+        if (const auto* refused = std::get_if<QString>(&time)) {
+            error = *refused;
+            return std::nullopt;
+        }
+        *bound = std::get<QDateTime>(time);
+    }
+    for (const QString& result : parser.values(QStringLiteral("result"))) {
+        if (result == kFailedResults) {
+            filter.failed = true;
+        } else if (kResultNames.contains(result)) {
+            filter.results << result;
+        } else {
+            error = QStringLiteral("--result needs failed or one of %1")
+                        .arg(kResultNames.join(QStringLiteral(", ")));
+            return std::nullopt;
+        }
+    }
+    if (parser.isSet(QStringLiteral("unit"))) {
+        bool isNumber = false;
+        filter.unit = parser.value(QStringLiteral("unit")).toInt(&isNumber);
+        if (!isNumber || *filter.unit < 1) {
+            error = QStringLiteral("--unit needs a unit number, 1 or more");
+            return std::nullopt;
+        }
+    }
+    return filter;
+}
+
 } // namespace
 
 QString UsageText() {
@@ -100,8 +150,9 @@ QString UsageText() {
         "                      [--record-timeout SECONDS]]\n"
         "  cordelo-cli reset   (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
         "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
-        "  cordelo-cli record  TARGET [--since TIME] [--address ADDR] [--result RESULT]\n"
-        "                      [--json | --csv]\n"
+        "  cordelo-cli record  TARGET [--bench NAME] [--since TIME] [--until TIME]\n"
+        "                      [--result RESULT]... [--unit N] [--address ADDR] [--latest]\n"
+        "                      [--summary] [--json | --csv | --html FILE]\n"
         "\n"
         "Reads, writes and resets a Cordelo serial-to-Bluetooth adapter module from\n"
         "scripts, with the same serial link and module code as Cordelo Setup.\n"
@@ -163,6 +214,7 @@ QString UsageText() {
         "                    of that record's own and is stored by the next run on it.\n"
         "                    Two modules with one device address: the second is refused.\n"
         "  --bench NAME      The bench in the record; the host name unless given.\n"
+        "                    With record: the rows of this bench.\n"
         "  --values FILE     A CSV list of per-unit values: a header of [Module] keys, one\n"
         "                    row per unit. A row is known by its values: one given to a\n"
         "                    module is never given to another, whatever file it comes in.\n"
@@ -175,8 +227,18 @@ QString UsageText() {
         "                    20 unless given. Ctrl-C ends the wait.\n"
         "  --since TIME      (record) Rows from this local day (2026-12-01) or time on:\n"
         "                    2026-12-01T08:00 is local time, 2026-12-01T08:00Z UTC.\n"
-        "  --address ADDR    (record) Rows of the module with this device address.\n"
-        "  --result RESULT   (record) Rows with this result, such as ok or mismatch.\n"
+        "  --until TIME      (record) Rows up to the end of this local day, or this time.\n"
+        "  --result RESULT   (record) Rows with this result, such as ok or mismatch;\n"
+        "                    failed for every result but ok and empty. Repeatable.\n"
+        "  --unit N          (record) Rows of unit number N.\n"
+        "  --address ADDR    (record) Rows of the module with this device address, in any\n"
+        "                    spelling: 00126F3A0201 finds 0012 6f 3a 0201.\n"
+        "  --latest          (record) Each module's latest row only (--result is asked of\n"
+        "                    that row).\n"
+        "  --summary         (record) Per bench and local day: units written, passed and\n"
+        "                    failed, first-pass yield, the commonest failures; and the\n"
+        "                    rows each values list has left.\n"
+        "  --html FILE       (record) The summary as a page with a chart, to open or mail.\n"
         "  --csv             (record) A CSV table with a header line. Settings are\n"
         "                    key=value;... with %, ; and = inside a key or value, and\n"
         "                    control characters, as %XX: split, then decode each part.\n"
@@ -229,9 +291,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption csv(QStringLiteral("csv"), {});
     const QCommandLineOption recordTimeout(QStringLiteral("record-timeout"), {},
                                            QStringLiteral("SECONDS"));
-    parser.addOptions({help,  version, port,  set,     noVerify, json,      trace,
-                       probe, all,     first, log,     expect,   simulated, record,
-                       bench, values,  since, address, result,   csv,       recordTimeout});
+    const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("TIME"));
+    const QCommandLineOption unit(QStringLiteral("unit"), {}, QStringLiteral("N"));
+    const QCommandLineOption latest(QStringLiteral("latest"), {});
+    const QCommandLineOption summary(QStringLiteral("summary"), {});
+    const QCommandLineOption html(QStringLiteral("html"), {}, QStringLiteral("FILE"));
+    parser.addOptions({help,  version, port,   set,     noVerify, json,      trace,
+                       probe, all,     first,  log,     expect,   simulated, record,
+                       bench, values,  since,  address, result,   csv,       recordTimeout,
+                       until, unit,    latest, summary, html});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -277,7 +345,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
     for (const QCommandLineOption& once : {trace, log, first, expect, record, bench, values, since,
-                                           address, result, recordTimeout}) {
+                                           address, recordTimeout, until, unit, html}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -308,7 +376,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
     for (const QCommandLineOption& needsRecord : {bench, values, recordTimeout}) {
-        if (parser.isSet(needsRecord) && !parser.isSet(record)) {
+        if (parser.isSet(needsRecord) && !parser.isSet(record) && !listing) {
             parsed.error = QStringLiteral("--%1 needs --record: the record is where each "
                                           "module's values row and bench are kept")
                                .arg(needsRecord.names().constFirst());
@@ -321,21 +389,19 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                                       "every row as one");
         return parsed;
     }
-    if (parser.isSet(json) && parser.isSet(csv)) {
-        parsed.error = QStringLiteral("give --json or --csv, not both");
+    if (int(parser.isSet(json)) + int(parser.isSet(csv)) + int(parser.isSet(html)) > 1) {
+        parsed.error = QStringLiteral("give one of --json, --csv and --html");
         return parsed;
     }
-    const auto sinceTime = ParseSince(parser.value(since));
-    const auto* sinceRefused = std::get_if<QString>(&sinceTime);
-    if (parser.isSet(since) && sinceRefused) {
-        parsed.error = *sinceRefused;
+    if (parser.isSet(latest) && (parser.isSet(summary) || parser.isSet(html))) {
+        parsed.error = QStringLiteral("--latest lists rows; the summary counts each unit's "
+                                      "last row of the day itself");
         return parsed;
     }
-    if (parser.isSet(result) && !kResultNames.contains(parser.value(result))) {
-        parsed.error =
-            QStringLiteral("--result needs one of %1").arg(kResultNames.join(QStringLiteral(", ")));
+    const std::optional<production_record::RecordFilter> filter =
+        RecordFilterOf(parser, parsed.error);
+    if (!filter)
         return parsed;
-    }
 
     Invocation invocation;
     invocation.verb = rule->verb;
@@ -343,9 +409,9 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
     invocation.valuesPath = parser.value(values);
     invocation.recordTimeout = std::chrono::seconds(timeoutSeconds);
-    invocation.since = sinceRefused ? QDateTime() : std::get<QDateTime>(sinceTime);
-    invocation.address = parser.value(address);
-    invocation.result = parser.value(result);
+    invocation.recordFilter = *filter;
+    invocation.summary = parser.isSet(summary) || parser.isSet(html);
+    invocation.htmlPath = parser.value(html);
     invocation.csv = parser.isSet(csv);
     invocation.all = parser.isSet(all);
     invocation.expect = expected;

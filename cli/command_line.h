@@ -2,9 +2,9 @@
 // port and no file.
 #pragma once
 
+#include "production_record/record_filter.h"
 #include "production_run/job.h"
 
-#include <QDateTime>
 #include <QString>
 #include <QStringList>
 
@@ -23,10 +23,11 @@ struct Invocation : production_run::Job {
     bool json = false;
     // Talk to the module simulated inside the program, on COM1, instead of serial ports.
     bool simulatedModule = false;
-    // `record`: what to list, and how.
-    QDateTime since;
-    QString address;
-    QString result;
+    // `record`: which rows, and whether to list them or sum them up (on stdout, or as a page
+    // in the file htmlPath).
+    production_record::RecordFilter recordFilter;
+    bool summary = false;
+    QString htmlPath;
     bool csv = false;
 };
 

@@ -1,5 +1,5 @@
-// cordelo-cli record: what the production record holds, for a person, for scripts (--json)
-// and for a spreadsheet (--csv).
+// cordelo-cli record: what the production record holds, or its summary, for a person, for
+// scripts (--json), for a spreadsheet (--csv) and as a page to mail (--html).
 #pragma once
 
 #include "cli_run.h"

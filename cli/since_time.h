@@ -1,5 +1,6 @@
-// The TIME of `cordelo-cli record --since`: a date is that local day from its start, a date
-// and time with a zone is that instant, and one without a zone is local time.
+// The TIME of `cordelo-cli record --since` and `--until`: a date is that local day (from its
+// start, or to its end), a date and time with a zone is that instant, and one without a zone
+// is local time.
 #pragma once
 
 #include <QDateTime>
@@ -9,7 +10,10 @@
 
 namespace cli {
 
-// The instant the text names, or why it names none.
+// The instant the text names, or why it names none; a date is the start of that day.
 std::variant<QDateTime, QString> ParseSince(const QString& text);
+
+// The same for the last instant of a span; a date is the end of that day.
+std::variant<QDateTime, QString> ParseUntil(const QString& text);
 
 } // namespace cli

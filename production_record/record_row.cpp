@@ -43,7 +43,7 @@ QVariant Stored(const QString& text) {
 const QStringList kUpdatedColumns =
     QStringLiteral("recorded_at bench command port device device_address firmware result "
                    "exit_status settings_before settings_acknowledged settings_verified "
-                   "problem_keys unit")
+                   "problem_keys unit message")
         .split(QLatin1Char(' '));
 
 // A row already there under its id is the same module's row begun before its write (or the
@@ -72,11 +72,11 @@ QString LinePart(const QString& text) {
 
 std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
     QSqlQuery* query = connection.prepared(
-        QString(
-            "INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
-            "device_address, firmware, result, exit_status, settings_before, "
-            "settings_acknowledged, settings_verified, problem_keys, unit) VALUES (?, ?, ?, ?, ?, "
-            "?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO UPDATE SET %1")
+        QString("INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
+                "device_address, firmware, result, exit_status, settings_before, "
+                "settings_acknowledged, settings_verified, problem_keys, unit, message) VALUES (?, "
+                "?, ?, "
+                "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO UPDATE SET %1")
             .arg(UpdateAll()));
     if (!query)
         return connection.failure(connection.preparationError());
@@ -96,6 +96,7 @@ std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& 
         StoredSettings(row.verified),
         Stored(row.problemKeys.join(QLatin1Char(';'))),
         row.unit ? QVariant(*row.unit) : QVariant(QMetaType::fromType<int>()),
+        Stored(row.message),
     };
     for (int index = 0; index < values.size(); ++index)
         query->bindValue(index, values[index]);
@@ -138,6 +139,7 @@ QJsonObject RowJson(const RecordRow& row) {
         {QStringLiteral("settings_verified"), SettingsJson(row.verified)},
         {QStringLiteral("problem_keys"), QJsonArray::fromStringList(row.problemKeys)},
         {QStringLiteral("unit"), row.unit ? QJsonValue(*row.unit) : QJsonValue()},
+        {QStringLiteral("message"), row.message},
     };
 }
 
@@ -164,6 +166,7 @@ std::optional<RecordRow> RowFromJson(const QJsonObject& object) {
     const QJsonValue unit = object.value(QStringLiteral("unit"));
     if (unit.isDouble())
         row.unit = unit.toInt();
+    row.message = object.value(QStringLiteral("message")).toString();
     return row;
 }
 

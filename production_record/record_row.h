@@ -35,6 +35,8 @@ struct RecordRow {
     // The keys that failed or differ.
     QStringList problemKeys;
     std::optional<int> unit;
+    // What the run told about the module: why it failed, or a note on a success.
+    QString message;
 
     bool operator==(const RecordRow&) const = default;
 };

@@ -1,5 +1,7 @@
 #include "record_schema.h"
 
+#include "record_filter.h"
+
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QStringList>
@@ -46,6 +48,24 @@ QStringList VersionTwoTables() {
                        "NOT NULL, list TEXT NOT NULL, bench TEXT NOT NULL, taken_at TEXT NOT "
                        "NULL)"),
         QStringLiteral("CREATE INDEX values_given_address ON values_given (device_address)"),
+    };
+}
+
+// Each row keeps what the run told about its module, and the questions people ask of the
+// record (a bench, a unit, an address in any spelling, the failures) each find their rows
+// through an index. The values lists remember their length, so that the rows left are known.
+QStringList VersionThreeTables() {
+    return {
+        QStringLiteral("ALTER TABLE module_records ADD COLUMN message TEXT NOT NULL DEFAULT ''"),
+        QStringLiteral("CREATE INDEX module_records_address_key ON module_records ((%1))")
+            .arg(QLatin1String(kAddressKeySql)),
+        QStringLiteral("CREATE INDEX module_records_bench_time ON module_records (bench, "
+                       "recorded_at)"),
+        QStringLiteral("CREATE INDEX module_records_unit ON module_records (unit)"),
+        QStringLiteral("CREATE INDEX module_records_result ON module_records (result)"),
+        QStringLiteral("CREATE INDEX values_given_list ON values_given (list)"),
+        QStringLiteral("CREATE TABLE values_lists (list TEXT PRIMARY KEY, list_rows INTEGER NOT "
+                       "NULL)"),
     };
 }
 
@@ -97,6 +117,8 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
         statements = VersionOneTables(connection.isPostgres());
     if (from < 2)
         statements << VersionTwoTables();
+    if (from < 3)
+        statements << VersionThreeTables();
     statements << QStringLiteral("DELETE FROM record_schema");
     statements
         << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);
@@ -137,9 +159,9 @@ std::optional<QString> PrepareSchema(RecordConnection& connection) {
     });
 }
 
-std::optional<QString> CheckSchema(RecordConnection& connection) {
+std::variant<int, QString> ReadableLayout(RecordConnection& connection) {
     if (const auto error = connection.open())
-        return error;
+        return *error;
     QString error;
     const std::optional<int> version = StoredVersion(connection, error);
     if (!version)
@@ -148,6 +170,13 @@ std::optional<QString> CheckSchema(RecordConnection& connection) {
         return QStringLiteral("%1 holds no production record").arg(connection.target().key);
     if (*version > kSchemaVersion)
         return NewerSchema(connection, *version);
+    return *version;
+}
+
+std::optional<QString> CheckSchema(RecordConnection& connection) {
+    const auto layout = ReadableLayout(connection);
+    if (const auto* error = std::get_if<QString>(&layout))
+        return *error;
     return std::nullopt;
 }
 

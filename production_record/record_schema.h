@@ -5,11 +5,12 @@
 #include "record_connection.h"
 
 #include <optional>
+#include <variant>
 
 namespace production_record {
 
 // The layout this program writes.
-inline constexpr int kSchemaVersion = 2;
+inline constexpr int kSchemaVersion = 3;
 
 // Creates the tables in an empty database, upgrades an older layout, or refuses a newer
 // one without changing anything. Safe when several benches start at once.
@@ -17,5 +18,12 @@ std::optional<QString> PrepareSchema(RecordConnection& connection);
 
 // For reading: the database holds a record of a layout this program can read.
 std::optional<QString> CheckSchema(RecordConnection& connection);
+
+// The same, giving the layout's version: a reader leaves an older record as it is, without
+// what later layouts added (a row's message, the length of a values list).
+std::variant<int, QString> ReadableLayout(RecordConnection& connection);
+
+// The first layout that keeps a row's message and the length of each values list.
+inline constexpr int kMessageLayout = 3;
 
 } // namespace production_record

@@ -103,8 +103,13 @@ private:
     // The module keeps the first row of this list it was given; else it takes the first row,
     // in file order, that no module was ever given.
     std::optional<QString> takeValuesRow(const ClaimRequest& request, UnitClaim& claim) {
-        if (const auto error = carryOverLineNumbers(request))
-            return error;
+        if (!m_listsSeen.contains(request.valuesList)) {
+            m_listsSeen.insert(request.valuesList);
+            if (const auto error = noteLength(request))
+                return error;
+            if (const auto error = carryOverLineNumbers(request))
+                return error;
+        }
         const auto own =
             column(QStringLiteral("SELECT row_key FROM values_given WHERE device_address = ?"),
                    {request.deviceAddress});
@@ -142,13 +147,19 @@ private:
         return std::nullopt;
     }
 
+    // The list's length as the run found it, so that the record can tell the rows left.
+    std::optional<QString> noteLength(const ClaimRequest& request) {
+        if (!run(QStringLiteral("INSERT INTO values_lists (list, list_rows) VALUES (?, ?) ON "
+                                "CONFLICT (list) DO UPDATE SET list_rows = excluded.list_rows"),
+                 {request.valuesList, request.valuesKeys.size()}))
+            return failure();
+        return std::nullopt;
+    }
+
     // A record of the first layout knows the rows of a list by its name and line number: the
     // first time a list of that name comes again, its lines are taken as given by those
     // numbers (all that layout knew) and are known by their values from then on.
     std::optional<QString> carryOverLineNumbers(const ClaimRequest& request) {
-        if (m_carriedOver.contains(request.valuesList))
-            return std::nullopt;
-        m_carriedOver.insert(request.valuesList);
         if (!run(QStringLiteral("SELECT list_row, device_address FROM values_rows WHERE list = ?"),
                  {request.valuesList}))
             return failure();
@@ -177,7 +188,8 @@ private:
     QSqlQuery* m_query = nullptr;
     QString m_now;
     int m_next = 0;
-    QSet<QString> m_carriedOver;
+    // The lists whose length and old line numbers this transaction has seen to.
+    QSet<QString> m_listsSeen;
 };
 
 QString UsedUp(const QList<ClaimRequest>& requests, int missing) {

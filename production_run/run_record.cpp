@@ -76,6 +76,7 @@ production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcom
     for (const Mismatch& mismatch : outcome.mismatches)
         row.problemKeys << mismatch.key;
     row.unit = unit;
+    row.message = outcome.message;
     return row;
 }
 

@@ -6,9 +6,11 @@
 
 #include "production_record/record_connection.h"
 #include "production_record/record_schema.h"
+#include "production_record/unit_claim.h"
 #include "scratch_postgres.h"
 #include "virtual_module/virtual_module.h"
 
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
@@ -21,6 +23,7 @@
 #include <thread>
 
 #include <signal.h>
+#include <time.h>
 
 using namespace std::chrono_literals;
 using virtual_module::VirtualModule;
@@ -62,6 +65,59 @@ QList<QJsonObject> Listed(const QString& target) {
     return rows;
 }
 
+// Two benches over two local days in Berlin, each row named by its port: a unit mended the
+// same day, one mended the next (its address spelt otherwise), one that never said its
+// address, an empty port, a read, and a unit whose last write failed.
+struct SampleRow {
+    const char* port;
+    const char* time;
+    const char* bench;
+    const char* command;
+    const char* address;
+    const char* result;
+    int unit;
+    const char* message;
+};
+const SampleRow kSample[] = {
+    {"r1", "2026-12-01T08:00:00Z", "bench-1", "write", "0012 6f 3a 0001", "ok", 1, ""},
+    {"r2", "2026-12-01T09:00:00Z", "bench-2", "write", "0012 6f 3a 0002", "mismatch", 2,
+     "name: wanted \"A-2\", found \"A\""},
+    {"r3", "2026-12-01T10:00:00Z", "bench-2", "write", "0012 6f 3a 0002", "ok", 2, ""},
+    {"r4", "2026-12-01T11:00:00Z", "bench-2", "write", "0012 6f 3a 0003", "mismatch", 3,
+     "name: wanted \"A-3\", found \"A\""},
+    {"r5", "2026-12-01T11:30:00Z", "bench-2", "write", "", "no_reply", 0, "no module answered"},
+    // 00:30 on 2 December in Berlin.
+    {"r6", "2026-12-01T23:30:00Z", "bench-2", "write", "0012:6F:3A:0003", "ok", 3, ""},
+    {"r7", "2026-12-02T09:00:00Z", "bench-2", "write", "", "empty", 0, "nothing answered"},
+    {"r8", "2026-12-02T09:30:00Z", "bench-1", "read", "0012 6f 3a 0001", "ok", 0, ""},
+    {"r9", "2026-12-02T10:00:00Z", "bench-1", "write", "0012 6f 3a 0004", "not_acknowledged", 4,
+     "pin was not acknowledged"},
+};
+
+// The sample rows, and a values list of three rows of which one was given.
+bool FillSample(const QString& target) {
+    using namespace production_record;
+    RecordConnection connection(std::get<RecordTarget>(ParseRecordTarget(target)));
+    if (PrepareSchema(connection))
+        return false;
+    QList<RecordRow> rows;
+    for (const SampleRow& sample : kSample) {
+        RecordRow row = NewRow();
+        row.time = QDateTime::fromString(sample.time, Qt::ISODate);
+        row.port = sample.port;
+        row.bench = sample.bench;
+        row.command = sample.command;
+        row.deviceAddress = sample.address;
+        row.result = sample.result;
+        row.unit = sample.unit > 0 ? std::optional(sample.unit) : std::nullopt;
+        row.message = sample.message;
+        rows << row;
+    }
+    const QList<ClaimResult> claimed = ClaimUnits(
+        connection, {{"0012 6f 3a 0001", "bench-1", false, "units.csv", {"a", "b", "c"}, {}}});
+    return !InsertRows(connection, rows) && std::holds_alternative<UnitClaim>(claimed[0]);
+}
+
 // The table renamed away and back, as a database that fails in the middle of a run.
 bool MoveRowsTable(const QString& target, const char* from, const char* to) {
     production_record::RecordConnection connection(
@@ -89,6 +145,11 @@ private slots:
     void killedBenchLeavesItsUnitsInterrupted_data() { databases(); }
     void killedBenchLeavesItsUnitsInterrupted();
     void valuesRowsAreKnownByTheirValues();
+    void questionsFindTheirRows_data();
+    void questionsFindTheirRows();
+    void summaryCountsUnitsPerBenchAndDay_data();
+    void summaryCountsUnitsPerBenchAndDay();
+    void runsMessageIsKeptAndThePageIsSelfContained();
 
 private:
     void databases();
@@ -106,6 +167,9 @@ void CliRecordTest::initTestCase() {
     // Keep the settings file and the spool of the tests out of the user's.
     qputenv("XDG_CONFIG_HOME", m_dir.path().toLocal8Bit());
     qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
+    // The record's questions are asked in local days: the sample's are Berlin's.
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
     m_serverRuns = m_server.start();
     if (!m_serverRuns)
         qWarning("PostgreSQL cases skipped: %s", qPrintable(m_server.errorText()));
@@ -287,6 +351,9 @@ void CliRecordTest::writtenModuleReachesTheRecordThatFailedMidRun() {
         RunCli({"write", "--port", Device(*module), "--set", "name=Unit-{unit}", "--record", target,
                 "--log", m_dir.filePath(QStringLiteral("run%1.csv").arg(m_records))});
     qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
+    // The record's questions are asked in local days: the sample's are Berlin's.
+    qputenv("TZ", "Europe/Berlin");
+    ::tzset();
     QVERIFY(moved && MoveRowsTable(target, "rows_away", "module_records"));
     // Another day, another log: the spool belongs to the record.
     const Run next = RunCli({"read", "--port", Device(*module), "--record", target, "--log",
@@ -381,6 +448,131 @@ void CliRecordTest::valuesRowsAreKnownByTheirValues() {
              qPrintable(clones.err));
     QCOMPARE((QSet<QString>{name(6), name(7)}).contains("D"), true);
     QVERIFY(name(6) != name(7));
+}
+
+void CliRecordTest::questionsFindTheirRows_data() {
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QString>("rows");
+    QTest::newRow("everything") << QStringList{} << "r1 r2 r3 r4 r5 r6 r7 r8 r9";
+    QTest::newRow("bench") << QStringList{"--bench", "bench-1"} << "r1 r8 r9";
+    QTest::newRow("since a local day") << QStringList{"--since", "2026-12-02"} << "r6 r7 r8 r9";
+    QTest::newRow("until a local day") << QStringList{"--until", "2026-12-01"} << "r1 r2 r3 r4 r5";
+    QTest::newRow("until an instant")
+        << QStringList{"--until", "2026-12-01T10:00:00Z"} << "r1 r2 r3";
+    QTest::newRow("results") << QStringList{"--result", "mismatch", "--result", "no_reply"}
+                             << "r2 r4 r5";
+    QTest::newRow("failed") << QStringList{"--result", "failed"} << "r2 r4 r5 r9";
+    QTest::newRow("unit") << QStringList{"--unit", "3"} << "r4 r6";
+    QTest::newRow("address in any spelling") << QStringList{"--address", "00126F3A0003"} << "r4 r6";
+    QTest::newRow("latest") << QStringList{"--latest"} << "r3 r6 r8 r9";
+    QTest::newRow("latest that failed") << QStringList{"--latest", "--result", "failed"} << "r9";
+    QTest::newRow("a bench's failures of a day")
+        << QStringList{"--bench", "bench-2",    "--since",  "2026-12-01",
+                       "--until", "2026-12-01", "--result", "failed"}
+        << "r2 r4 r5";
+}
+
+void CliRecordTest::questionsFindTheirRows() {
+    QFETCH(QStringList, options);
+    const QString target = m_dir.filePath("questions.db");
+    if (!QFile::exists(target))
+        QVERIFY(FillSample(target));
+
+    const Run run = RunCli(QStringList{"record", target, "--json"} + options);
+
+    QCOMPARE(run.status, 0);
+    QStringList ports;
+    for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts))
+        ports << QJsonDocument::fromJson(line.toUtf8()).object().value("port").toString();
+    QTEST(ports.join(' '), "rows");
+}
+
+void CliRecordTest::summaryCountsUnitsPerBenchAndDay_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<QStringList>("days");
+    const QStringList all{"bench-1 2026-12-01 1/1/1",
+                          "bench-2 2026-12-01 3/1/0 2 mismatch, 1 no_reply",
+                          "bench-1 2026-12-02 1/0/0 1 not_acknowledged", "bench-2 2026-12-02 1/1/1",
+                          "units.csv 3 1 2"};
+    QTest::newRow("sqlite") << false << QStringList{} << all;
+    QTest::newRow("postgresql") << true << QStringList{} << all;
+    QTest::newRow("one bench") << false << QStringList{"--bench", "bench-1"}
+                               << QStringList{all[0], all[2], all[4]};
+}
+
+// Units written, passed and first-pass (x/y/z), the commonest failures, and the values list.
+void CliRecordTest::summaryCountsUnitsPerBenchAndDay() {
+    QFETCH(QStringList, options);
+    const QString target = freshTarget();
+    if (target.isEmpty())
+        QSKIP("no PostgreSQL server");
+    QVERIFY(FillSample(target));
+
+    const Run run = RunCli(QStringList{"record", target, "--summary", "--json"} + options);
+
+    QCOMPARE(run.status, 0);
+    const QJsonObject summary = QJsonDocument::fromJson(run.out.toUtf8()).object();
+    QStringList days;
+    for (const QJsonValue& value : summary.value("days").toArray()) {
+        const QJsonObject day = value.toObject();
+        QString line = QStringLiteral("%1 %2 %3/%4/%5")
+                           .arg(day.value("bench").toString(), day.value("day").toString())
+                           .arg(day.value("units").toInt())
+                           .arg(day.value("passed").toInt())
+                           .arg(day.value("first_pass").toInt());
+        QStringList reasons;
+        for (const QJsonValue& reason : day.value("commonest_failures").toArray())
+            reasons << QStringLiteral("%1 %2")
+                           .arg(reason.toObject().value("rows").toInt())
+                           .arg(reason.toObject().value("result").toString());
+        if (!reasons.isEmpty())
+            line += ' ' + reasons.join(", ");
+        days << line;
+    }
+    for (const QJsonValue& value : summary.value("values_lists").toArray()) {
+        const QJsonObject list = value.toObject();
+        days << QStringLiteral("%1 %2 %3 %4")
+                    .arg(list.value("values_list").toString())
+                    .arg(list.value("rows").toInt())
+                    .arg(list.value("given").toInt())
+                    .arg(list.value("left").toInt());
+    }
+    QTEST(days, "days");
+}
+
+void CliRecordTest::runsMessageIsKeptAndThePageIsSelfContained() {
+    VirtualModule::Options forgetful;
+    forgetful.faults.forget = "NAME";
+    const auto good = ModuleWithAddress(1);
+    const auto bad = ModuleWithAddress(2, forgetful);
+    QVERIFY(good && bad);
+    const QString target = m_dir.filePath("page.db");
+    const QString hostile = "<img src=x onerror=alert(1)>";
+    QCOMPARE(RunCli({"write", "--set", "name=U-{unit}", "--record", target, "--bench", hostile,
+                     "--port", Device(*good), "--port", Device(*bad)})
+                 .status,
+             6);
+
+    const QList<QJsonObject> rows = Listed(target);
+    const QString page = m_dir.filePath("summary.html");
+    const Run written = RunCli({"record", target, "--html", page});
+
+    QCOMPARE(rows.size(), 2);
+    // The modules claim their units in whatever order they come: the sound one has no message.
+    QStringList messages{rows[0].value("message").toString(), rows[1].value("message").toString()};
+    messages.sort();
+    QCOMPARE(messages.first(), "");
+    QVERIFY2(messages.last().contains("wanted \"U-"), qPrintable(messages.last()));
+    QCOMPARE(written.status, 0);
+    QFile file(page);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QString html = QString::fromUtf8(file.readAll());
+    // One bar of each colour for the day, and the bench only as text.
+    QCOMPARE(html.count("<rect "), 2);
+    QVERIFY(html.contains("&lt;img src=x onerror=alert(1)&gt;"));
+    for (const char* outside : {"<img", "<script", "href", "url(", "@import"})
+        QVERIFY2(!html.contains(outside), outside);
 }
 
 QTEST_GUILESS_MAIN(CliRecordTest)

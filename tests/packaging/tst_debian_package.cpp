@@ -389,10 +389,11 @@ void TestDebianPackage::metainfoNamesTheDesktopEntryAndThisRelease() {
 
 void TestDebianPackage::virtualModuleHelpExplainsEveryOption_data() {
     QTest::addColumn<QString>("option");
-    // The options the README tells users about.
+    // The options docs/virtual-module.md tells users about.
     for (const char* option :
-         {"--com", "--silent", "--ping-from", "--firmware", "--ack", "--no-reply-to",
-          "--query-delay", "--cut-query", "--noise", "--silent-after", "--hang-up-after"})
+         {"--com", "--count", "--address", "--fail-module", "--silent", "--ping-from", "--firmware",
+          "--ack", "--no-reply-to", "--query-delay", "--cut-query", "--noise", "--silent-after",
+          "--hang-up-after"})
         QTest::newRow(option) << QString::fromLatin1(option);
 }
 

@@ -4,12 +4,14 @@
 #include "production_record/record_listing.h"
 #include "production_record/record_schema.h"
 #include "production_record/record_spool.h"
+#include "production_record/record_summary.h"
 #include "production_record/unit_claim.h"
 
 #ifdef CORDELO_SCRATCH_POSTGRES
 #include "scratch_postgres.h"
 #endif
 
+#include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTest>
@@ -33,6 +35,8 @@ private slots:
     void newerLayoutIsRefusedAndLeftAlone();
     void spooledRowsReachTheRecordOnce_data() { databases(); }
     void spooledRowsReachTheRecordOnce();
+    void olderLayoutIsReadThenUpgradedInPlace_data() { databases(); }
+    void olderLayoutIsReadThenUpgradedInPlace();
 
 private:
     void databases();
@@ -267,6 +271,45 @@ void ProductionRecordTest::spooledRowsReachTheRecordOnce() {
     QCOMPARE(rows.size(), 1);
     written.time = rows.first().time;
     QCOMPARE(rows.first(), written);
+}
+
+void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target);
+    QCOMPARE(PrepareSchema(connection), std::nullopt);
+    RecordRow before = NewRow();
+    before.deviceAddress = "0012 6f 3a 0001";
+    before.result = "ok";
+    QCOMPARE(InsertRows(connection, {before}), std::nullopt);
+    // Back to the second layout, as a record a bench of the last release left.
+    QSqlQuery query(connection.database());
+    for (const char* statement :
+         {"DROP INDEX module_records_address_key", "DROP INDEX module_records_bench_time",
+          "DROP INDEX module_records_unit", "DROP INDEX module_records_result",
+          "DROP INDEX values_given_list", "DROP TABLE values_lists",
+          "ALTER TABLE module_records DROP COLUMN message", "UPDATE record_schema SET version = 2"})
+        QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
+
+    const auto asItWas = ListRows(connection, {});
+    const auto summedAsItWas = SummariseRecord(connection, {});
+    QCOMPARE(PrepareSchema(connection), std::nullopt);
+    RecordRow after = NewRow();
+    after.deviceAddress = "0012:6F:3A:0001";
+    after.result = "mismatch";
+    after.message = "name: wanted \"B\"";
+    QCOMPARE(InsertRows(connection, {after}), std::nullopt);
+
+    QCOMPARE(std::get<QList<RecordRow>>(asItWas).size(), 1);
+    QVERIFY(std::holds_alternative<RecordSummary>(summedAsItWas));
+    RecordFilter latest;
+    latest.latest = true;
+    const auto rows = std::get<QList<RecordRow>>(ListRows(connection, latest));
+    QCOMPARE(rows.size(), 1);
+    QCOMPARE(rows.first().message, after.message);
+    QVERIFY(query.exec("SELECT version FROM record_schema") && query.next());
+    QCOMPARE(query.value(0).toInt(), kSchemaVersion);
 }
 
 QTEST_GUILESS_MAIN(ProductionRecordTest)

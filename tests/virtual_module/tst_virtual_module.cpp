@@ -154,6 +154,19 @@ std::chrono::milliseconds ProcessCpuTime() {
                                                                  toDuration(usage.ru_stime));
 }
 
+// Reads the program's output until `text` appears or it stops writing for five seconds.
+bool WaitForOutput(QProcess& program, QByteArray& output, const QByteArray& text) {
+    while (!output.contains(text) && program.waitForReadyRead(5000))
+        output += program.readAllStandardOutput();
+    return output.contains(text);
+}
+
+// The query reply of a healthy module that holds `name` and has the own address `address`.
+std::string QueryReply(const std::string& name, const std::string& address) {
+    return Tokens({name, "1234", "9600", "1", "N", "SLAVE", "0000 00 00 0000", address, "0",
+                   "DISCOVERABLE", "PIN_ON", "v2.0"});
+}
+
 } // namespace
 
 class TestVirtualModule : public QObject {
@@ -205,6 +218,11 @@ private slots:
     void programMapsItsDeviceAndRestoresOnSigint();
     void programExitsAndUnmapsWhenItHangsUp();
     void programRejectsAPortOutOfRange();
+    void programRunsEachModuleOnItsOwnPort_data();
+    void programRunsEachModuleOnItsOwnPort();
+    void programRefusesARunItCannotMake_data();
+    void programRefusesARunItCannotMake();
+    void oneModuleHangingUpGivesBackItsPortAlone();
 
 private:
     // Starts a module and opens its slave; skips the test when no pty can be had.
@@ -706,6 +724,105 @@ void TestVirtualModule::programRejectsAPortOutOfRange() {
     QCOMPARE(program.exitCode(), 2);
     QVERIFY(program.readAllStandardError().contains("--com"));
     QVERIFY(!virtual_module::MappedDevice(17).has_value());
+}
+
+void TestVirtualModule::programRunsEachModuleOnItsOwnPort_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QStringList>("addresses");
+    // The name each module holds after "<NAME=Unit>" was acknowledged.
+    QTest::addColumn<QStringList>("names");
+    QTest::newRow("one module at an address")
+        << QStringList{"--address", "0012 6F 3A 0007"} << QStringList{"0012 6f 3a 0007"}
+        << QStringList{"Unit"};
+    QTest::newRow("three modules counted on")
+        << QStringList{"--count", "3", "--address", "0012 6f 3a 00fe"}
+        << QStringList{"0012 6f 3a 00fe", "0012 6f 3a 00ff", "0012 6f 3a 0100"}
+        << QStringList{"Unit", "Unit", "Unit"};
+    QTest::newRow("a fault aimed at one module")
+        << QStringList{"--count", "3", "--forget", "NAME", "--fail-module", "2"}
+        << QStringList{"0012 6f 3a 9b 01", "0012 6f 3a 9b 02", "0012 6f 3a 9b 03"}
+        << QStringList{"Unit", "Cordelo-BT", "Unit"};
+    QTest::newRow("a fault on every module") << QStringList{"--count", "2", "--forget", "NAME"}
+                                             << QStringList{"0012 6f 3a 9b 01", "0012 6f 3a 9b 02"}
+                                             << QStringList{"Cordelo-BT", "Cordelo-BT"};
+}
+
+void TestVirtualModule::programRunsEachModuleOnItsOwnPort() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QStringList, addresses);
+    QFETCH(QStringList, names);
+    constexpr int kFirstCom = 9;
+    QProcess program;
+    program.start(QStringLiteral(CORDELO_VIRTUAL_MODULE_PROGRAM),
+                  arguments + QStringList{"--com", QString::number(kFirstCom)});
+    QByteArray output;
+    QVERIFY2(WaitForOutput(program, output, "ready"), output.constData());
+
+    for (qsizetype index = 0; index < addresses.size(); ++index) {
+        const auto device = virtual_module::MappedDevice(kFirstCom + static_cast<int>(index));
+        QVERIFY2(device.has_value(), output.constData());
+        SlaveLine line(device->toStdString());
+        QVERIFY(line.isOpen());
+        QVERIFY(line.send("<NAME=Unit>"));
+        QCOMPARE(line.read(4), std::string("[OK]"));
+        const std::string reply =
+            QueryReply(names[index].toStdString(), addresses[index].toStdString());
+        QVERIFY(line.send("<QUERY>"));
+        QCOMPARE(line.read(reply.size()), reply);
+    }
+    QVERIFY(!virtual_module::MappedDevice(kFirstCom + static_cast<int>(addresses.size())));
+
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitCode(), 0);
+    for (qsizetype index = 0; index < addresses.size(); ++index)
+        QVERIFY(!virtual_module::MappedDevice(kFirstCom + static_cast<int>(index)));
+}
+
+void TestVirtualModule::programRefusesARunItCannotMake_data() {
+    QTest::addColumn<QStringList>("arguments");
+    QTest::addColumn<QString>("named");
+    QTest::newRow("past COM16") << QStringList{"--com", "15", "--count", "3"} << "COM16";
+    QTest::newRow("address in five groups")
+        << QStringList{"--address", "0012 6f 3a 9b 01"} << "--address";
+    QTest::newRow("addresses run out")
+        << QStringList{"--address", "ffff ff ff fffe", "--count", "3"} << "ffff ff ff ffff";
+    QTest::newRow("no such module")
+        << QStringList{"--count", "2", "--forget", "NAME", "--fail-module", "3"} << "--fail-module";
+    QTest::newRow("no fault to aim") << QStringList{"--fail-module", "1"} << "--fail-module";
+}
+
+void TestVirtualModule::programRefusesARunItCannotMake() {
+    QFETCH(QStringList, arguments);
+    QFETCH(QString, named);
+    QProcess program;
+    program.start(QStringLiteral(CORDELO_VIRTUAL_MODULE_PROGRAM), arguments);
+    QVERIFY(program.waitForFinished(5000));
+    QCOMPARE(program.exitCode(), 2);
+    const QByteArray error = program.readAllStandardError();
+    QVERIFY2(error.contains(named.toUtf8()), error.constData());
+    QVERIFY(!virtual_module::MappedDevice(1) && !virtual_module::MappedDevice(15));
+}
+
+void TestVirtualModule::oneModuleHangingUpGivesBackItsPortAlone() {
+    QProcess program;
+    program.start(QStringLiteral(CORDELO_VIRTUAL_MODULE_PROGRAM),
+                  {"--com", "13", "--count", "2", "--hang-up-after", "0.3", "--fail-module", "1"});
+    QByteArray output;
+    QVERIFY2(WaitForOutput(program, output, "module 1: removed [Ports] COM13"), output.constData());
+    QVERIFY(!virtual_module::MappedDevice(13));
+    const auto device = virtual_module::MappedDevice(14);
+    QVERIFY(device.has_value());
+    {
+        SlaveLine line(device->toStdString());
+        QVERIFY(line.isOpen());
+        QVERIFY(line.send("<PING>"));
+        QCOMPARE(line.read(7), std::string("[READY]"));
+    }
+    QCOMPARE(program.state(), QProcess::Running);
+    QCOMPARE(::kill(static_cast<pid_t>(program.processId()), SIGINT), 0);
+    QVERIFY(program.waitForFinished(5000));
+    QVERIFY(!virtual_module::MappedDevice(14));
 }
 
 QTEST_GUILESS_MAIN(TestVirtualModule)

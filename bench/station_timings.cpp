@@ -1,0 +1,223 @@
+#include "station_timings.h"
+
+#include "cli_scale.h"
+
+#include "platform/machine_ports.h"
+#include "station/production_line.h"
+#include "virtual_module/virtual_module.h"
+
+#include <QCoreApplication>
+#include <QElapsedTimer>
+#include <QProcess>
+#include <QTemporaryDir>
+#include <QTimer>
+
+#include <atomic>
+#include <memory>
+#include <mutex>
+
+#include <sys/resource.h>
+
+namespace bench {
+namespace {
+
+using SystemClock = std::chrono::system_clock;
+using virtual_module::VirtualModule;
+
+constexpr int kWaitMs = 20'000;
+
+// User and system time of this process, its threads included.
+std::chrono::duration<double> ProcessCpu() {
+    rusage usage{};
+    ::getrusage(RUSAGE_SELF, &usage);
+    return std::chrono::duration<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec +
+                                         (usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6);
+}
+
+// A module that says nothing until it is "put in".
+std::unique_ptr<VirtualModule>
+SilentModule(int number, std::function<void(const virtual_module::LogEntry&)> log = {}) {
+    VirtualModule::Options options;
+    options.faults.silent = true;
+    options.settings.ownAddress = QStringLiteral("0012 6f 3b %1 %2")
+                                      .arg(number / 256, 2, 16, QLatin1Char('0'))
+                                      .arg(number % 256, 2, 16, QLatin1Char('0'))
+                                      .toStdString();
+    options.log = std::move(log);
+    auto module = std::make_unique<VirtualModule>(options);
+    return module->start() ? std::move(module) : nullptr;
+}
+
+production_run::Job WriteJob(const QStringList& ports, const QString& record) {
+    production_run::Job job;
+    job.verb = production_run::Verb::Write;
+    job.ports = ports;
+    job.sets = QStringList{record.isEmpty() ? QStringLiteral("name=Line-{n}")
+                                            : QStringLiteral("name=Unit-{unit}")};
+    job.recordTarget = record;
+    job.bench = QStringLiteral("bench");
+    return job;
+}
+
+// Runs the event loop until `done` or the time is up.
+bool SpinUntil(const std::function<bool()>& done) {
+    QElapsedTimer waited;
+    waited.start();
+    while (!done()) {
+        if (waited.elapsed() > kWaitMs)
+            return false;
+        QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+    }
+    return true;
+}
+
+bool AllIn(const station::ProductionLine& line, station::SlotPhase phase) {
+    const QList<station::SlotState> states = line.slotStates();
+    return std::all_of(states.cbegin(), states.cend(),
+                       [phase](const station::SlotState& state) { return state.phase == phase; });
+}
+
+} // namespace
+
+StationTimings MeasureStationUnits(const QString& directory, int runs) {
+    StationTimings timings;
+    QTemporaryDir files;
+    const QString stationRecord = files.filePath(QStringLiteral("station.db"));
+    const QString cliRecord = files.filePath(QStringLiteral("cli.db"));
+    const platform::MachinePorts machine;
+    for (int run = 0; run < runs; ++run) {
+        std::mutex mutex;
+        std::optional<SystemClock::time_point> firstWrite;
+        const auto module = SilentModule(run + 1, [&](const virtual_module::LogEntry& entry) {
+            // Every command but the checks and queries writes.
+            const bool write = entry.text.rfind("received <", 0) == 0 &&
+                               entry.text.find("<PING>") == std::string::npos &&
+                               entry.text.find("<VERS>") == std::string::npos &&
+                               entry.text.find("<QUERY>") == std::string::npos;
+            std::lock_guard lock(mutex);
+            if (write && !firstWrite)
+                firstWrite = entry.at;
+        });
+        if (!module)
+            return timings;
+        const QString device = QString::fromStdString(module->devicePath());
+        station::ProductionLine line(machine);
+        std::optional<std::chrono::steady_clock::time_point> working;
+        std::optional<std::chrono::steady_clock::time_point> finished;
+        QObject::connect(&line, &station::ProductionLine::slotChanged,
+                         [&](int, const station::SlotState& state) {
+                             if (state.phase == station::SlotPhase::Working && !working)
+                                 working = std::chrono::steady_clock::now();
+                         });
+        QObject::connect(
+            &line, &station::ProductionLine::unitFinished,
+            [&](const station::FinishedUnit&) { finished = std::chrono::steady_clock::now(); });
+        if (line.start(WriteJob({device}, stationRecord)))
+            return timings;
+        // Two pings unanswered: the slot is waiting for a module.
+        module->waitForCommand(2, std::chrono::milliseconds(kWaitMs));
+        const auto putIn = SystemClock::now();
+        module->setFaults({});
+        if (!SpinUntil([&] { return finished.has_value(); }))
+            continue;
+        line.stop();
+        {
+            std::lock_guard lock(mutex);
+            if (firstWrite)
+                timings.toFirstWrite.emplace_back(*firstWrite - putIn);
+        }
+        timings.stationUnit.emplace_back(*finished - *working);
+
+        const auto other = SilentModule(1000 + run);
+        if (!other)
+            continue;
+        other->setFaults({});
+        QProcess cli;
+        const auto started = std::chrono::steady_clock::now();
+        cli.start(directory + QStringLiteral("/cordelo-cli"),
+                  {QStringLiteral("write"), QStringLiteral("--port"),
+                   QString::fromStdString(other->devicePath()), QStringLiteral("--set"),
+                   QStringLiteral("name=Unit-{unit}"), QStringLiteral("--record"), cliRecord,
+                   QStringLiteral("--bench"), QStringLiteral("bench")});
+        if (cli.waitForFinished(kWaitMs) && cli.exitCode() == 0)
+            timings.cliUnit.emplace_back(std::chrono::steady_clock::now() - started);
+    }
+    return timings;
+}
+
+std::optional<double> MeasureWaitingSlotsCpu(const QString& directory, int count,
+                                             std::chrono::seconds span) {
+    // The modules are processes of their own, so that this process's time is the slots' alone.
+    std::vector<std::unique_ptr<QProcess>> modules;
+    QStringList ports;
+    for (int n = 0; n < count; ++n) {
+        modules.push_back(std::make_unique<QProcess>());
+        const QString device =
+            StartModule(*modules.back(), directory + QStringLiteral("/cordelo-virtual-module"),
+                        {QStringLiteral("--silent")});
+        if (device.isEmpty())
+            return std::nullopt;
+        ports << device;
+    }
+    const platform::MachinePorts machine;
+    station::ProductionLine line(machine);
+    if (line.start(WriteJob(ports, {})))
+        return std::nullopt;
+    // Settled: every slot has opened its port and pings.
+    if (!SpinUntil([&] { return AllIn(line, station::SlotPhase::Waiting); }))
+        return std::nullopt;
+    QTimer end;
+    end.setSingleShot(true);
+    QEventLoop loop;
+    QObject::connect(&end, &QTimer::timeout, &loop, &QEventLoop::quit);
+    const auto cpuBefore = ProcessCpu();
+    end.start(span);
+    loop.exec();
+    const auto cpu = ProcessCpu() - cpuBefore;
+    line.stop();
+    return 100.0 * cpu.count() / std::chrono::duration<double>(span).count();
+}
+
+std::optional<StationMs> MeasureLongestStall(int count) {
+    std::vector<std::unique_ptr<VirtualModule>> modules;
+    QStringList ports;
+    for (int n = 0; n < count; ++n) {
+        modules.push_back(SilentModule(n + 1));
+        if (!modules.back())
+            return std::nullopt;
+        ports << QString::fromStdString(modules.back()->devicePath());
+    }
+    QTemporaryDir files;
+    const platform::MachinePorts machine;
+    station::ProductionLine line(machine);
+    // What a window does on each change: read the line's state to paint it.
+    int painted = 0;
+    QObject::connect(&line, &station::ProductionLine::slotChanged,
+                     [&] { painted += static_cast<int>(line.slotStates().size()); });
+    QObject::connect(&line, &station::ProductionLine::figuresChanged, [&] {
+        painted += line.figures().passed + static_cast<int>(line.recentUnits().size());
+    });
+    if (line.start(WriteJob(ports, files.filePath(QStringLiteral("stall.db")))))
+        return std::nullopt;
+    if (!SpinUntil([&] { return AllIn(line, station::SlotPhase::Waiting); }))
+        return std::nullopt;
+    for (const auto& module : modules)
+        module->setFaults({});
+    StationMs longest{0};
+    auto last = std::chrono::steady_clock::now();
+    QTimer tick;
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+        const auto now = std::chrono::steady_clock::now();
+        longest = std::max<StationMs>(longest, now - last);
+        last = now;
+    });
+    tick.start(std::chrono::milliseconds(5));
+    const bool done = SpinUntil([&] { return AllIn(line, station::SlotPhase::Passed); });
+    tick.stop();
+    line.stop();
+    if (!done)
+        return std::nullopt;
+    return longest;
+}
+
+} // namespace bench

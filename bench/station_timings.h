@@ -1,0 +1,35 @@
+// The station on virtual modules: how soon a module put in gets its first write command, one
+// unit's time against cordelo-cli's for the same job, the CPU of slots that wait, and the
+// longest stall of the window's event loop while many slots write at once.
+#pragma once
+
+#include <QString>
+
+#include <chrono>
+#include <optional>
+#include <vector>
+
+namespace bench {
+
+using StationMs = std::chrono::duration<double, std::milli>;
+
+struct StationTimings {
+    // From the moment a module in a waiting slot starts to answer to its first write command.
+    std::vector<StationMs> toFirstWrite;
+    // One unit, from the slot's first command to the module to its row, and the same job
+    // through cordelo-cli write, process start to end (in turns, each on a module of its own).
+    std::vector<StationMs> stationUnit;
+    std::vector<StationMs> cliUnit;
+};
+
+// `runs` modules, each put in a waiting slot; cordelo-cli from `directory`.
+StationTimings MeasureStationUnits(const QString& directory, int runs);
+// The CPU of `count` slots whose ports have no module in them, in percent of one core; the
+// silent modules are cordelo-virtual-module processes from `directory`.
+std::optional<double> MeasureWaitingSlotsCpu(const QString& directory, int count,
+                                             std::chrono::seconds span);
+// The longest gap between two turns of the event loop while `count` modules are provisioned at
+// once, with every state change painted by the line's observer.
+std::optional<StationMs> MeasureLongestStall(int count);
+
+} // namespace bench

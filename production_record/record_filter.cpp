@@ -1,0 +1,64 @@
+#include "record_filter.h"
+
+#include <QRegularExpression>
+
+namespace production_record {
+
+QString AddressKey(const QString& address) {
+    static const QRegularExpression separators(QStringLiteral("[ :-]"));
+    return QString(address).remove(separators).toLower();
+}
+
+QString StoredTime(const QDateTime& time) {
+    return time.toUTC().toString(Qt::ISODateWithMs);
+}
+
+QString ResultCondition(const RecordFilter& filter, QVariantList& values) {
+    QStringList either;
+    if (!filter.results.isEmpty()) {
+        either << QStringLiteral("result IN (%1)")
+                      .arg(QStringList(filter.results.size(), QStringLiteral("?"))
+                               .join(QLatin1Char(',')));
+        for (const QString& result : filter.results)
+            values << result;
+    }
+    if (filter.failed)
+        either << QStringLiteral("result NOT IN ('ok', 'empty')");
+    if (either.isEmpty())
+        return {};
+    return QLatin1Char('(') + either.join(QStringLiteral(" OR ")) + QLatin1Char(')');
+}
+
+FilterClause ClauseOf(const RecordFilter& filter, bool withResult) {
+    QStringList conditions;
+    FilterClause clause;
+    if (!filter.bench.isEmpty()) {
+        conditions << QStringLiteral("bench = ?");
+        clause.values << filter.bench;
+    }
+    if (filter.since.isValid()) {
+        conditions << QStringLiteral("recorded_at >= ?");
+        clause.values << StoredTime(filter.since);
+    }
+    if (filter.until.isValid()) {
+        conditions << QStringLiteral("recorded_at <= ?");
+        clause.values << StoredTime(filter.until);
+    }
+    if (filter.unit) {
+        conditions << QStringLiteral("unit = ?");
+        clause.values << *filter.unit;
+    }
+    if (!filter.deviceAddress.isEmpty()) {
+        conditions << QLatin1String(kAddressKeySql) + QStringLiteral(" = ?");
+        clause.values << AddressKey(filter.deviceAddress);
+    }
+    if (withResult) {
+        const QString result = ResultCondition(filter, clause.values);
+        if (!result.isEmpty())
+            conditions << result;
+    }
+    clause.conditions = conditions.join(QStringLiteral(" AND "));
+    return clause;
+}
+
+} // namespace production_record

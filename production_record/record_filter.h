@@ -1,0 +1,53 @@
+// Which rows of the record a listing or a summary is about, as the conditions of an SQL
+// query that the record's indexes serve.
+#pragma once
+
+#include <QDateTime>
+#include <QStringList>
+#include <QVariantList>
+
+#include <optional>
+
+namespace production_record {
+
+struct RecordFilter {
+    // Rows of this bench only; empty for all.
+    QString bench;
+    // Rows recorded at or after `since` and at or before `until`; invalid for no bound.
+    QDateTime since;
+    QDateTime until;
+    // Rows with any of these results; `failed` adds every result but ok and empty.
+    QStringList results;
+    bool failed = false;
+    std::optional<int> unit;
+    // The module's own address in any spelling: compared without spaces, colons, dashes
+    // and case.
+    QString deviceAddress;
+    // Of each module (by its device address), only its latest row among those the other
+    // conditions leave; the result is asked of that row.
+    bool latest = false;
+};
+
+// The address as the record compares it: "0012 6f:3A-0201" gives "00126f3a0201".
+QString AddressKey(const QString& address);
+
+// The same in SQL, over the device_address column; an index of the record is made on this
+// very expression, so a query must use it as it stands.
+inline constexpr const char* kAddressKeySql =
+    "lower(replace(replace(replace(device_address, ' ', ''), ':', ''), '-', ''))";
+
+// The conditions of the filter joined by AND ("" when none), and the values of their
+// placeholders in order. `withResult` false leaves the result out (to ask it after --latest).
+struct FilterClause {
+    QString conditions;
+    QVariantList values;
+};
+FilterClause ClauseOf(const RecordFilter& filter, bool withResult = true);
+
+// The condition on the result alone, with its values appended; "" when the filter has none.
+QString ResultCondition(const RecordFilter& filter, QVariantList& values);
+
+// A time as the record stores it, so that text order is time order.
+QString StoredTime(const QDateTime& time);
+
+} // namespace production_record

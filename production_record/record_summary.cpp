@@ -1,0 +1,227 @@
+#include "record_summary.h"
+
+#include "record_schema.h"
+
+#include <QHash>
+#include <QRegularExpression>
+#include <QSqlError>
+#include <QSqlQuery>
+
+#include <algorithm>
+#include <map>
+
+namespace production_record {
+namespace {
+
+constexpr int kValuesByKeyLayout = 2;
+// "2026-12-01T08:00:00.000Z"
+constexpr int kStoredTimeLength = 24;
+
+// The rows a summary counts: the write rows of real modules that the filter leaves.
+QString WrittenRows(const FilterClause& clause) {
+    QString conditions = QStringLiteral("command = 'write' AND result <> 'empty'");
+    if (!clause.conditions.isEmpty())
+        conditions += QStringLiteral(" AND ") + clause.conditions;
+    return conditions;
+}
+
+// The local days from the first row to the last, each with its bounds in stored time, as a
+// table for SQL: the database knows no local time zone, and a day is not always 24 hours.
+QString DaysTable(QDate first, QDate last) {
+    QStringList days;
+    for (QDate day = first; day <= last; day = day.addDays(1))
+        days << QStringLiteral("('%1', '%2', '%3')")
+                    .arg(day.toString(Qt::ISODate), StoredTime(day.startOfDay()),
+                         StoredTime(day.addDays(1).startOfDay()));
+    return QStringLiteral("WITH days (day, starts, ends) AS (VALUES %1) ")
+        .arg(days.join(QLatin1Char(',')));
+}
+
+const QString kInDay = QStringLiteral(
+    " FROM module_records JOIN days ON recorded_at >= days.starts AND recorded_at < days.ends ");
+
+class Summariser {
+public:
+    Summariser(RecordConnection& connection, const RecordFilter& filter, int layout)
+        : m_connection(connection), m_clause(ClauseOf(filter)), m_layout(layout) {}
+
+    std::optional<QString> run(RecordSummary& summary) {
+        QDate first;
+        QDate last;
+        if (const auto error = span(first, last))
+            return error;
+        if (first.isValid()) {
+            const QString days = DaysTable(first, last);
+            if (const auto error = countUnits(days, summary))
+                return error;
+            if (const auto error = countReasons(days, summary))
+                return error;
+        }
+        return countListRows(summary);
+    }
+
+private:
+    bool exec(QSqlQuery& query, const QString& statement, const QVariantList& values) {
+        query.setForwardOnly(true);
+        if (!query.prepare(statement))
+            return false;
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        return query.exec();
+    }
+
+    std::optional<QString> span(QDate& first, QDate& last) {
+        QSqlQuery query(m_connection.database());
+        if (!exec(query,
+                  QStringLiteral("SELECT min(recorded_at), max(recorded_at) FROM module_records "
+                                 "WHERE ") +
+                      WrittenRows(m_clause),
+                  m_clause.values) ||
+            !query.next())
+            return m_connection.failure(query.lastError());
+        if (query.value(0).isNull())
+            return std::nullopt;
+        first = QDateTime::fromString(query.value(0).toString(), Qt::ISODateWithMs)
+                    .toLocalTime()
+                    .date();
+        last = QDateTime::fromString(query.value(1).toString(), Qt::ISODateWithMs)
+                   .toLocalTime()
+                   .date();
+        return std::nullopt;
+    }
+
+    std::optional<QString> countUnits(const QString& days, RecordSummary& summary) {
+        // A unit is its address in any spelling, or the row itself when it has none.
+        const QString unit = QStringLiteral("CASE WHEN device_address = '' THEN row_id ELSE %1 END")
+                                 .arg(QLatin1String(kAddressKeySql));
+        // The first and the last row of a unit are found in one grouping, not in two sorts of
+        // every row: a stored time has one length, so the least and the greatest of time and
+        // result together carry the result of the first and of the last row.
+        const QString statement =
+            days +
+            QStringLiteral(", units AS (SELECT bench, days.day AS day, min(recorded_at || result) "
+                           "AS first_row, max(recorded_at || result) AS last_row%1WHERE %2 GROUP "
+                           "BY bench, days.day, %3) SELECT bench, day, count(*), sum(CASE WHEN "
+                           "substr(last_row, %4) = 'ok' THEN 1 ELSE 0 END), sum(CASE WHEN "
+                           "substr(first_row, %4) = 'ok' THEN 1 ELSE 0 END) FROM units GROUP BY "
+                           "bench, day ORDER BY day, bench")
+                .arg(kInDay, WrittenRows(m_clause), unit)
+                .arg(kStoredTimeLength + 1);
+        QSqlQuery query(m_connection.database());
+        if (!exec(query, statement, m_clause.values))
+            return m_connection.failure(query.lastError());
+        while (query.next()) {
+            BenchDay day;
+            day.bench = query.value(0).toString();
+            day.day = QDate::fromString(query.value(1).toString(), Qt::ISODate);
+            day.units = query.value(2).toInt();
+            day.passed = query.value(3).toInt();
+            day.firstPass = query.value(4).toInt();
+            summary.days << day;
+        }
+        return std::nullopt;
+    }
+
+    std::optional<QString> countReasons(const QString& days, RecordSummary& summary) {
+        const QString message =
+            m_layout >= kMessageLayout ? QStringLiteral("message") : QStringLiteral("''");
+        const QString statement =
+            days + QStringLiteral("SELECT bench, days.day, result, %1, count(*)%2WHERE %3 AND "
+                                  "result <> 'ok' GROUP BY bench, days.day, result, %1")
+                       .arg(message, kInDay, WrittenRows(m_clause));
+        QSqlQuery query(m_connection.database());
+        if (!exec(query, statement, m_clause.values))
+            return m_connection.failure(query.lastError());
+        QHash<QString, qsizetype> dayAt;
+        for (qsizetype index = 0; index < summary.days.size(); ++index)
+            dayAt.insert(summary.days[index].bench + QLatin1Char('\n') +
+                             summary.days[index].day.toString(Qt::ISODate),
+                         index);
+        // The same reason of different units, gathered per day.
+        std::map<std::pair<qsizetype, std::pair<QString, QString>>, int> reasons;
+        while (query.next()) {
+            const auto at = dayAt.constFind(query.value(0).toString() + QLatin1Char('\n') +
+                                            query.value(1).toString());
+            if (at == dayAt.cend())
+                continue;
+            reasons[{*at, {query.value(2).toString(), Generalised(query.value(3).toString())}}] +=
+                query.value(4).toInt();
+        }
+        for (const auto& [key, rows] : reasons)
+            summary.days[key.first].reasons
+                << FailureReason{key.second.first, key.second.second, rows};
+        for (BenchDay& day : summary.days) {
+            std::stable_sort(
+                day.reasons.begin(), day.reasons.end(),
+                [](const FailureReason& a, const FailureReason& b) { return a.rows > b.rows; });
+            day.reasons = day.reasons.mid(0, kReasonsShown);
+        }
+        return std::nullopt;
+    }
+
+    static QString Generalised(const QString& message) {
+        static const QRegularExpression quoted(QStringLiteral("\"[^\"]*\""));
+        return QString(message).replace(quoted, QStringLiteral("\"\u2026\""));
+    }
+
+    std::optional<QString> countListRows(RecordSummary& summary) {
+        std::map<QString, ValuesListLeft> lists;
+        QSqlQuery query(m_connection.database());
+        if (m_layout >= kMessageLayout) {
+            if (!exec(query, QStringLiteral("SELECT list, list_rows FROM values_lists"), {}))
+                return m_connection.failure(query.lastError());
+            while (query.next()) {
+                ValuesListLeft& list = lists[query.value(0).toString()];
+                list.rows = query.value(1).toInt();
+            }
+        }
+        // The first layout knew values rows by line only, and a reader leaves it so.
+        if (m_layout < kValuesByKeyLayout) {
+            summary.lists.clear();
+            return std::nullopt;
+        }
+        if (!exec(query, QStringLiteral("SELECT list, count(*) FROM values_given GROUP BY list"),
+                  {}))
+            return m_connection.failure(query.lastError());
+        while (query.next())
+            lists[query.value(0).toString()].given = query.value(1).toInt();
+        for (auto& [name, list] : lists) {
+            list.list = name;
+            summary.lists << list;
+        }
+        return std::nullopt;
+    }
+
+    RecordConnection& m_connection;
+    FilterClause m_clause;
+    int m_layout;
+};
+
+} // namespace
+
+std::optional<int> ValuesListLeft::left() const {
+    if (!rows)
+        return std::nullopt;
+    return std::max(*rows - given, 0);
+}
+
+std::optional<double> FirstPassYield(const BenchDay& day) {
+    if (day.units == 0)
+        return std::nullopt;
+    return double(day.firstPass) / day.units;
+}
+
+std::variant<RecordSummary, QString> SummariseRecord(RecordConnection& connection,
+                                                     const RecordFilter& filter) {
+    const auto layout = ReadableLayout(connection);
+    if (const auto* error = std::get_if<QString>(&layout))
+        return *error;
+    RecordFilter counted = filter;
+    counted.latest = false;
+    RecordSummary summary;
+    if (const auto error = Summariser(connection, counted, std::get<int>(layout)).run(summary))
+        return *error;
+    return summary;
+}
+
+} // namespace production_record
