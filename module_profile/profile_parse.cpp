@@ -1,5 +1,6 @@
-// Reading a profile: sections, keys and values line by line, refusing the first line that
-// is not understood, so that a typo never passes silently.
+// Reading a profile or a job file: sections, keys and values line by line, refusing the first
+// line that is not understood, so that a typo never passes silently.
+#include "job_file.h"
 #include "profile.h"
 #include "value_text.h"
 
@@ -10,17 +11,32 @@ namespace profile {
 
 namespace {
 
-enum class Section { None, Module, Device };
+enum class Section { None, Module, Device, Job, Set };
 
-const QString kModuleSection = QStringLiteral("Module");
-const QString kDeviceSection = QStringLiteral("Device");
+// The sections one kind of file has, and how its messages name them.
+struct FileKind {
+    QList<std::pair<QString, Section>> sections;
+    QString unknownSection;
+    QString keyOutsideSection;
+};
+
+const FileKind kProfileKind{
+    {{QStringLiteral("Module"), Section::Module}, {QStringLiteral("Device"), Section::Device}},
+    QStringLiteral("unknown section (the sections are [Module] and [Device])"),
+    QStringLiteral("keys belong under [Module] or [Device]")};
+
+const FileKind kJobKind{
+    {{QStringLiteral("Job"), Section::Job}, {QStringLiteral("Set"), Section::Set}},
+    QStringLiteral("unknown section (the sections of a job file are [Job] and [Set])"),
+    QStringLiteral("keys belong under [Job] or [Set]")};
 
 bool IsCommentOrEmpty(QStringView line) {
     return line.isEmpty() || line.front() == u';' || line.front() == u'#';
 }
 
 // "[Name]", optionally followed by a comment.
-std::optional<ProfileError> ReadSectionLine(QStringView line, int number, Section& section) {
+std::optional<ProfileError> ReadSectionLine(QStringView line, int number, const FileKind& kind,
+                                            Section& section, QString& sectionName) {
     const qsizetype close = line.indexOf(u']');
     if (close < 0)
         return ProfileError{line.toString(), number, QStringLiteral("the closing ] is missing")};
@@ -29,15 +45,14 @@ std::optional<ProfileError> ReadSectionLine(QStringView line, int number, Sectio
     if (!rest.isEmpty() && rest.front() != u';')
         return ProfileError{QStringLiteral("[%1]").arg(name), number,
                             QStringLiteral("nothing but a comment may follow a section name")};
-    if (name == kModuleSection)
-        section = Section::Module;
-    else if (name == kDeviceSection)
-        section = Section::Device;
-    else
-        return ProfileError{QStringLiteral("[%1]").arg(name), number,
-                            QStringLiteral("unknown section (the sections are [Module] and "
-                                           "[Device])")};
-    return std::nullopt;
+    for (const auto& [known, which] : kind.sections) {
+        if (name == known) {
+            section = which;
+            sectionName = name;
+            return std::nullopt;
+        }
+    }
+    return ProfileError{QStringLiteral("[%1]").arg(name), number, kind.unknownSection};
 }
 
 std::optional<ProfileError> SetDeviceKey(DeviceFacts& device, const QString& key,
@@ -52,22 +67,59 @@ std::optional<ProfileError> SetDeviceKey(DeviceFacts& device, const QString& key
     return std::nullopt;
 }
 
+std::optional<ProfileError> SetJobKey(JobFile& job, const QString& key, const QString& value) {
+    if (key == QLatin1String("profile")) {
+        job.profile = value;
+    } else if (key == QLatin1String("ports")) {
+        job.all = value == QLatin1String("all");
+        job.ports = job.all ? QStringList() : value.split(u' ', Qt::SkipEmptyParts);
+    } else if (key == QLatin1String("values")) {
+        job.values = value;
+    } else if (key == QLatin1String("record")) {
+        job.record = value;
+    } else if (key == QLatin1String("bench")) {
+        job.bench = value;
+    } else if (key == QLatin1String("verify")) {
+        if (value != QLatin1String("yes") && value != QLatin1String("no"))
+            return ProfileError{key, 0, QStringLiteral("must be yes or no")};
+        job.verify = value == QLatin1String("yes");
+    } else if (key == QLatin1String("log")) {
+        job.log = value;
+    } else if (key == QLatin1String("trace")) {
+        job.trace = value;
+    } else {
+        return ProfileError{
+            key, 0, QStringLiteral("unknown key (the keys are %1)").arg(kJobKeys.join(u' '))};
+    }
+    return std::nullopt;
+}
+
+// A [Set] value keeps its placeholders: it is checked once they are filled for a module.
+std::optional<ProfileError> AddSet(JobFile& job, const QString& key, const QString& value) {
+    if (!kModuleKeys.contains(key))
+        return ProfileError{
+            key, 0, QStringLiteral("unknown key (the keys are %1)").arg(kModuleKeys.join(u' '))};
+    job.sets << key + u'=' + value;
+    return std::nullopt;
+}
+
 class ProfileReader {
 public:
+    explicit ProfileReader(const FileKind& kind) : m_kind(kind) {}
+
     std::optional<ProfileError> ReadLine(QStringView line, int number) {
         line = TrimBlanks(line);
         if (IsCommentOrEmpty(line))
             return std::nullopt;
         if (line.front() == u'[')
-            return ReadSectionLine(line, number, m_section);
+            return ReadSectionLine(line, number, m_kind, m_section, m_sectionName);
         const qsizetype equals = line.indexOf(u'=');
         if (equals < 0)
             return ProfileError{
                 {}, number, QStringLiteral("expected key=value, a [section] or a comment")};
         const QString key = TrimBlanks(line.left(equals)).toString();
         if (m_section == Section::None)
-            return ProfileError{key, number,
-                                QStringLiteral("keys belong under [Module] or [Device]")};
+            return ProfileError{key, number, m_kind.keyOutsideSection};
         const auto value = UnquoteValue(line.mid(equals + 1));
         if (const auto* error = std::get_if<ValueSyntaxError>(&value))
             return ProfileError{key, number, error->rule};
@@ -79,18 +131,28 @@ public:
     }
 
     const Profile& Result() const { return m_profile; }
+    const JobFile& Job() const { return m_job; }
 
 private:
     std::optional<ProfileError> SetKey(const QString& key, const QString& value) {
-        if (m_section == Section::Module)
+        switch (m_section) {
+        case Section::Module:
             return SetModuleKey(m_profile.module, key, value);
-        return SetDeviceKey(m_profile.device, key, value);
+        case Section::Device:
+            return SetDeviceKey(m_profile.device, key, value);
+        case Section::Job:
+            return SetJobKey(m_job, key, value);
+        case Section::Set:
+            return AddSet(m_job, key, value);
+        case Section::None:
+            break;
+        }
+        return std::nullopt;
     }
 
     // A second value for a key is most likely a slip; which one was meant is unknown.
     std::optional<ProfileError> NoteKey(const QString& key, int number) {
-        const QString where =
-            (m_section == Section::Module ? kModuleSection : kDeviceSection) + u'/' + key;
+        const QString where = m_sectionName + u'/' + key;
         const auto first = m_seen.constFind(where);
         if (first != m_seen.constEnd())
             return ProfileError{key, number,
@@ -99,10 +161,26 @@ private:
         return std::nullopt;
     }
 
+    const FileKind& m_kind;
     Profile m_profile;
+    JobFile m_job;
     Section m_section = Section::None;
+    QString m_sectionName;
     QHash<QString, int> m_seen;
 };
+
+// Feeds every line of `text` to `reader`: the first line it refuses, or nothing.
+std::optional<ProfileError> ReadLines(ProfileReader& reader, const QString& text) {
+    int number = 0;
+    for (QStringView line : QStringView(text).split(u'\n')) {
+        ++number;
+        if (line.endsWith(u'\r'))
+            line.chop(1);
+        if (std::optional<ProfileError> error = reader.ReadLine(line, number))
+            return error;
+    }
+    return std::nullopt;
+}
 
 } // namespace
 
@@ -127,16 +205,17 @@ std::variant<QString, ProfileError> DecodeProfile(const QByteArray& bytes) {
 }
 
 std::variant<Profile, ProfileError> ParseProfileText(const QString& text) {
-    ProfileReader reader;
-    int number = 0;
-    for (QStringView line : QStringView(text).split(u'\n')) {
-        ++number;
-        if (line.endsWith(u'\r'))
-            line.chop(1);
-        if (std::optional<ProfileError> error = reader.ReadLine(line, number))
-            return *error;
-    }
+    ProfileReader reader(kProfileKind);
+    if (std::optional<ProfileError> error = ReadLines(reader, text))
+        return *error;
     return reader.Result();
+}
+
+std::variant<JobFile, ProfileError> ParseJobText(const QString& text) {
+    ProfileReader reader(kJobKind);
+    if (std::optional<ProfileError> error = ReadLines(reader, text))
+        return *error;
+    return reader.Job();
 }
 
 QStringList ProfileValues(const QString& text) {

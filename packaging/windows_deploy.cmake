@@ -4,7 +4,7 @@
 # file(GET_RUNTIME_DEPENDENCIES), so it works the same on Windows and in a cross-build, where
 # windeployqt does not exist.
 
-set(cordelo_deployed_programs cordelo-setup cordelo-cli)
+set(cordelo_deployed_programs cordelo-setup cordelo-station cordelo-cli)
 
 # Plugins are loaded by name at run time, so no import table names them. cordelo-cli's
 # production record keeps an SQLite file or a PostgreSQL database; a Qt without one of the two

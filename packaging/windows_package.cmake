@@ -1,6 +1,7 @@
-# The Windows package, made by cpack in the build folder: "Cordelo Setup.exe" and cordelo-cli.exe
-# with the Qt libraries and plugins they load and the compiler's runtime beside them, as a ZIP and
-# as an NSIS installer with a Start-menu entry, the program icon and an uninstaller.
+# The Windows package, made by cpack in the build folder: "Cordelo Setup.exe", cordelo-station.exe
+# and cordelo-cli.exe with the Qt libraries and plugins they load and the compiler's runtime beside
+# them, as a ZIP and as an NSIS installer with Start-menu entries, the program icon and an
+# uninstaller.
 
 include(GNUInstallDirs)
 include(windows_deploy.cmake)
@@ -18,8 +19,8 @@ set(CPACK_PACKAGE_VERSION
   "${PROJECT_VERSION_MAJOR}.${PROJECT_VERSION_MINOR}.${PROJECT_VERSION_PATCH}")
 set(CPACK_PACKAGE_DESCRIPTION_SUMMARY "${PROJECT_DESCRIPTION}")
 set(CPACK_PACKAGE_INSTALL_DIRECTORY "Cordelo Setup")
-# The program, bin/Cordelo Setup.exe, and its Start-menu entry.
-set(CPACK_PACKAGE_EXECUTABLES "Cordelo Setup" "Cordelo Setup")
+# The programs, bin/Cordelo Setup.exe and bin/cordelo-station.exe, and their Start-menu entries.
+set(CPACK_PACKAGE_EXECUTABLES "Cordelo Setup" "Cordelo Setup" "cordelo-station" "Cordelo Station")
 set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 
 set(CPACK_NSIS_PACKAGE_NAME "Cordelo Setup")

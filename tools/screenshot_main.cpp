@@ -1,6 +1,9 @@
-// cordelo-screenshot <out.png> [--connected] [--dark] [--scale N]: renders the window as a
-// user first sees it, or connected to an in-process virtual module, to a PNG file, without
-// a display; with a dark desktop palette, or at a device pixel ratio of N, on request.
+// cordelo-screenshot <out.png> [--connected] [--dark] [--scale N] [--station]: renders the
+// window as a user first sees it, or connected to an in-process virtual module, to a PNG file,
+// without a display; with a dark desktop palette, or at a device pixel ratio of N, on request;
+// with --station, the station's window on simulated slots instead.
+#include "station_screenshot.h"
+
 #include "main_window/application.h"
 
 #include "platform/qt_settings_store.h"
@@ -23,6 +26,7 @@ struct RenderOptions {
     QString path;
     bool connected = false;
     bool dark = false;
+    bool station = false;
     QByteArray scale;
 };
 
@@ -37,6 +41,8 @@ std::optional<RenderOptions> ParseOptions(int argc, char* argv[]) {
             options.connected = true;
         } else if (option == "--dark") {
             options.dark = true;
+        } else if (option == "--station") {
+            options.station = true;
         } else if (option == "--scale" && i + 1 < argc && QByteArray(argv[i + 1]).toDouble() > 0) {
             options.scale = argv[++i];
         } else {
@@ -74,7 +80,8 @@ int main(int argc, char* argv[]) {
     QTextStream errors(stderr);
     const std::optional<RenderOptions> options = ParseOptions(argc, argv);
     if (!options) {
-        errors << "usage: cordelo-screenshot <out.png> [--connected] [--dark] [--scale N]\n";
+        errors << "usage: cordelo-screenshot <out.png> [--connected] [--dark] [--scale N] "
+                  "[--station]\n";
         return 2;
     }
     if (!qEnvironmentVariableIsSet("QT_QPA_PLATFORM"))
@@ -88,6 +95,13 @@ int main(int argc, char* argv[]) {
     QApplication application(argc, argv);
     if (options->dark)
         QApplication::setPalette(DarkPalette());
+    if (options->station) {
+        if (const std::optional<QString> failed = tools::RenderStation(options->path)) {
+            errors << *failed << '\n';
+            return 1;
+        }
+        return 0;
+    }
 
     virtual_module::VirtualModule module;
     if (options->connected) {

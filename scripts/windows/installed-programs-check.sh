@@ -2,7 +2,8 @@
 # Run by installer-check.sh with the virtual module on COM$CORDELO_TEST_COM: starts the installed
 # "Cordelo Setup.exe", clicks Connect and waits for the module's settings in its trace, finds the
 # saved port in the registry, has the installed cordelo-cli.exe write and verify a name, and then
-# connects the window and the command line to the simulated module (--virtual-module).
+# connects the window and the command line to the simulated module (--virtual-module), and has the
+# installed cordelo-station.exe provision a simulated module and end when closed.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh"
@@ -62,3 +63,23 @@ connect_window --virtual-module
 profile=$("$WINE" "$bin\\cordelo-cli.exe" read --virtual-module --port COM1 | tr -d '\r')
 echo "$profile"
 grep -q '^name=' <<<"$profile" || fail "cordelo-cli.exe --virtual-module read printed no profile."
+
+echo "-- the installed cordelo-station.exe provisions a simulated module"
+log=$(mktemp -u -t cordelo-wine-station.XXXXXX)
+"$WINE" "$bin\\cordelo-station.exe" --virtual-module --port COM1 --set name=Station-1 \
+  --log "$(winepath_of "$log")" &
+station=$!
+logged() { grep -q ',COM1,.*,ok,0,.*,Station-1,' "$log" 2>/dev/null; }
+for _ in $(seq 300); do
+  logged && break
+  sleep 0.1
+done
+logged || fail "The installed station logged no module that passed on COM1."
+# taskkill without /F closes the window as a user does; the station ends within 5 s.
+"$WINE" taskkill /IM cordelo-station.exe >/dev/null 2>&1 || true
+for _ in $(seq 50); do
+  kill -0 "$station" 2>/dev/null || break
+  sleep 0.1
+done
+kill -0 "$station" 2>/dev/null && fail "The installed station did not end within 5 s of closing."
+rm -f "$log"

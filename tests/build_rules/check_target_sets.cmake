@@ -13,7 +13,8 @@ set(posix_only bench-minimal-widgets bench-tool-startup cordelo-bench cordelo-sc
   tst_port_discovery tst_qt_serial_port tst_record_drills tst_screenshot tst_virtual_module tst_window_drills)
 set(portable cordelo-bench-connect cordelo-cli cordelo-setup cordelo_cli cordelo_main_window
   cordelo_module_profile cordelo_module_simulation cordelo_module_protocol cordelo_production_record
-  cordelo_production_run cordelo_station_line tst_production_line
+  cordelo_production_run cordelo_station_line tst_production_line cordelo-station
+  cordelo_station_window tst_station
   cordelo_platform cordelo_platform_widgets cordelo_resources cordelo_serial_link
   cordelo_profile_harness cordelo_test_doubles cordelo_token_reader_harness tst_artwork tst_connection_workflow tst_data_waits
   tst_main_window tst_module_check tst_module_profile tst_port_session tst_port_texts
@@ -57,7 +58,8 @@ check_dry_run(Linux "${portable};${posix_only}")
 # What cpack makes of the Windows build: generators, file name, program and Start-menu entry.
 include("${WORK_DIR}/Windows/CPackConfig.cmake")
 string(JOIN "|" made ${CPACK_GENERATOR} ${CPACK_PACKAGE_FILE_NAME} ${CPACK_PACKAGE_EXECUTABLES})
-if(NOT made STREQUAL "ZIP|NSIS|Cordelo Setup-2.0.0-win64|Cordelo Setup|Cordelo Setup")
+if(NOT made STREQUAL
+    "ZIP|NSIS|Cordelo Setup-2.0.0-win64|Cordelo Setup|Cordelo Setup|cordelo-station|Cordelo Station")
   list(APPEND failures "Windows: cpack makes ${made}")
 endif()
 

@@ -1,5 +1,6 @@
 // The profile file: what it accepts, what it refuses and why, and values that must come
 // back unchanged however awkward they are.
+#include "module_profile/job_file.h"
 #include "module_profile/profile.h"
 
 #include <QTest>
@@ -127,6 +128,50 @@ private slots:
         const auto parsed = profile::ParseProfile(file);
         QVERIFY(std::holds_alternative<Profile>(parsed));
         QVERIFY(std::get<Profile>(parsed) == written);
+    }
+
+    // A job file has sections of its own: a profile's are refused in it, and a job's in a profile.
+    void jobFileRefusesNamingKeyLineAndRule_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QString>("description");
+        QTest::newRow("a profile's section")
+            << "[Job]\nports=COM1\n[Module]\nname=x"
+            << "line 3: [Module]: unknown section (the sections of a job file are [Job] and [Set])";
+        QTest::newRow("unknown key") << "[Job]\nport=COM1"
+                                     << "line 2: port: unknown key";
+        QTest::newRow("verify") << "[Job]\nverify=maybe"
+                                << "line 2: verify: must be yes or no";
+        QTest::newRow("set of no module key") << "[Set]\nnmae=x"
+                                              << "line 2: nmae: unknown key";
+        QTest::newRow("set twice") << "[Set]\nname=a\nname=b"
+                                   << "line 3: name: given twice (first on line 2)";
+        QTest::newRow("key outside") << "ports=all"
+                                     << "line 1: ports: keys belong under [Job]";
+    }
+    void jobFileRefusesNamingKeyLineAndRule() {
+        QFETCH(QString, text);
+        QFETCH(QString, description);
+        const auto parsed = profile::ParseJobText(text);
+        QVERIFY(std::holds_alternative<ProfileError>(parsed));
+        const QString described = profile::DescribeProfileError(std::get<ProfileError>(parsed));
+        QVERIFY2(described.startsWith(description), qPrintable(described));
+        QVERIFY(std::holds_alternative<ProfileError>(profile::ParseProfileText("[Job]\n")));
+    }
+
+    // Placeholders and awkward values come back as written, unchecked until they are filled.
+    void jobFileRoundTrips() {
+        profile::JobFile job;
+        job.profile = QStringLiteral("unit; 2.ini");
+        job.ports = {QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0")};
+        job.record = QStringLiteral(" line.sqlite");
+        job.verify = false;
+        job.sets = {QStringLiteral("baud={com}"), QStringLiteral("name=\"S\"-{n}")};
+        QCOMPARE(profile::ParseJobText(QString::fromUtf8(profile::FormatJob(job))),
+                 (std::variant<profile::JobFile, ProfileError>(job)));
+        job.ports.clear();
+        job.all = true;
+        QCOMPARE(profile::ParseJobText(QString::fromUtf8(profile::FormatJob(job))),
+                 (std::variant<profile::JobFile, ProfileError>(job)));
     }
 
     void setTakesValueVerbatimAndRefusesWithoutLine() {

@@ -29,6 +29,8 @@ const QString kAppId = QStringLiteral("io.github.cordelo.CordeloSetup");
 const QString kPackageName = QStringLiteral("cordelo-setup");
 const QString kPackageVersion = QStringLiteral("2.0.0");
 const QString kDesktopEntry = QStringLiteral("usr/share/applications/%1.desktop").arg(kAppId);
+const QString kStationEntry =
+    QStringLiteral("usr/share/applications/io.github.cordelo.CordeloStation.desktop");
 const QString kMetainfo = QStringLiteral("usr/share/metainfo/%1.metainfo.xml").arg(kAppId);
 const QList<int> kIconSizes{16, 24, 32, 48};
 const QString kCopyright = QStringLiteral("usr/share/doc/cordelo-setup/copyright");
@@ -44,14 +46,17 @@ QString ScalableIconPath() {
 QStringList ExpectedFiles() {
     QStringList files{QStringLiteral("usr/bin/cordelo-setup"),
                       QStringLiteral("usr/bin/cordelo-cli"),
+                      QStringLiteral("usr/bin/cordelo-station"),
                       QStringLiteral("usr/bin/cordelo-virtual-module"),
                       kDesktopEntry,
+                      kStationEntry,
                       kMetainfo,
                       ScalableIconPath(),
                       kCopyright,
                       QStringLiteral("usr/share/doc/cordelo-setup/changelog.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-setup.1.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-cli.1.gz"),
+                      QStringLiteral("usr/share/man/man1/cordelo-station.1.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-virtual-module.1.gz")};
     for (const int size : kIconSizes)
         files << IconPath(size);
@@ -134,7 +139,9 @@ private slots:
     void iconImagesHaveTheSizeOfTheirFolder();
     void scalableIconIsAnSvgDocument();
 
+    void desktopEntryPassesTheValidator_data();
     void desktopEntryPassesTheValidator();
+    void desktopEntryStartsTheInstalledToolWithItsIcon_data();
     void desktopEntryStartsTheInstalledToolWithItsIcon();
     void metainfoPassesTheValidator();
     void metainfoNamesTheDesktopEntryAndThisRelease();
@@ -263,6 +270,7 @@ void TestDebianPackage::programsAreExecutable_data() {
     QTest::addColumn<QString>("program");
     QTest::newRow("cordelo-setup") << "usr/bin/cordelo-setup";
     QTest::newRow("cordelo-cli") << "usr/bin/cordelo-cli";
+    QTest::newRow("cordelo-station") << "usr/bin/cordelo-station";
     QTest::newRow("cordelo-virtual-module") << "usr/bin/cordelo-virtual-module";
 }
 
@@ -309,28 +317,42 @@ void TestDebianPackage::scalableIconIsAnSvgDocument() {
     QCOMPARE(xml.name(), QLatin1String("svg"));
 }
 
+void TestDebianPackage::desktopEntryPassesTheValidator_data() {
+    QTest::addColumn<QString>("entry");
+    QTest::addColumn<QString>("name");
+    QTest::newRow("Cordelo Setup") << kDesktopEntry << QStringLiteral("Cordelo Setup");
+    QTest::newRow("Cordelo Station") << kStationEntry << QStringLiteral("Cordelo Station");
+}
+
 void TestDebianPackage::desktopEntryPassesTheValidator() {
+    QFETCH(QString, entry);
     const ProgramRun validator =
-        RunProgram(QStringLiteral("desktop-file-validate"), {installed(kDesktopEntry)}, kToolLimit);
+        RunProgram(QStringLiteral("desktop-file-validate"), {installed(entry)}, kToolLimit);
     QVERIFY2(validator.succeeded(), qPrintable(validator.describe("desktop-file-validate")));
     // It also exits 0 with mere warnings; those are faults to fix as well.
     QVERIFY2(validator.output.trimmed().isEmpty(), qPrintable(validator.output));
 }
 
-void TestDebianPackage::desktopEntryStartsTheInstalledToolWithItsIcon() {
-    const QMap<QString, QString> entry = ParseDesktopEntry(ReadText(installed(kDesktopEntry)));
-    QCOMPARE(entry.value(QStringLiteral("Name")), QStringLiteral("Cordelo Setup"));
-    QCOMPARE(entry.value(QStringLiteral("Terminal")), QStringLiteral("false"));
-    QVERIFY(!entry.value(QStringLiteral("Comment")).isEmpty());
+void TestDebianPackage::desktopEntryStartsTheInstalledToolWithItsIcon_data() {
+    desktopEntryPassesTheValidator_data();
+}
 
-    const QString command = entry.value(QStringLiteral("Exec")).section(QLatin1Char(' '), 0, 0);
+void TestDebianPackage::desktopEntryStartsTheInstalledToolWithItsIcon() {
+    QFETCH(QString, entry);
+    QFETCH(QString, name);
+    const QMap<QString, QString> keys = ParseDesktopEntry(ReadText(installed(entry)));
+    QCOMPARE(keys.value(QStringLiteral("Name")), name);
+    QCOMPARE(keys.value(QStringLiteral("Terminal")), QStringLiteral("false"));
+    QVERIFY(!keys.value(QStringLiteral("Comment")).isEmpty());
+
+    const QString command = keys.value(QStringLiteral("Exec")).section(QLatin1Char(' '), 0, 0);
     QVERIFY2(!command.contains(QLatin1Char('/')), "found on the PATH wherever it is installed");
     QVERIFY2(QFileInfo(installed(QStringLiteral("usr/bin/") + command)).isExecutable(),
              qPrintable(command));
 
     // The menus find the icon by name in the theme folders, and the desktop matches the
     // running program's windows to this entry by its file name.
-    QCOMPARE(entry.value(QStringLiteral("Icon")), kAppId);
+    QCOMPARE(keys.value(QStringLiteral("Icon")), kAppId);
     QVERIFY(QFileInfo::exists(installed(ScalableIconPath())));
 }
 

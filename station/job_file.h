@@ -1,0 +1,20 @@
+// A station's job saved as a file and opened again: `cordelo-station JOB.ini` runs it.
+#pragma once
+
+#include "production_run/job.h"
+
+#include <QString>
+
+#include <optional>
+#include <variant>
+
+namespace station {
+
+// The job the file describes (a write), with its relative paths made relative to the file's
+// folder; or why it cannot be read, naming the file and the line.
+std::variant<production_run::Job, QString> ReadJobFile(const QString& path);
+// Saves the job's profile, ports, placeholders, values list, record, bench, verify, log and
+// trace: why it could not, or nothing.
+std::optional<QString> WriteJobFile(const QString& path, const production_run::Job& job);
+
+} // namespace station

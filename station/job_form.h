@@ -1,0 +1,51 @@
+// The job of the line as a form: profile, placeholders, values list, record, bench and ports,
+// saved as a job file and opened again.
+#pragma once
+
+#include "production_run/job.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QPlainTextEdit>
+#include <QWidget>
+
+#include <variant>
+
+namespace station {
+
+class JobForm : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit JobForm(QWidget* parent = nullptr);
+
+    void showJob(const production_run::Job& job);
+    // The job as the form gives it, or why it is incomplete.
+    std::variant<production_run::Job, QString> job() const;
+
+    // Saves or opens the job as a file: why it could not, or nothing.
+    std::optional<QString> saveTo(const QString& path) const;
+    std::optional<QString> openFrom(const QString& path);
+
+signals:
+    // Something the user should read, such as a job file that cannot be read.
+    void problem(const QString& text);
+
+private:
+    void chooseFile(QLineEdit* field, const QString& title, const QString& filter);
+    void saveAs();
+    void open();
+
+    // What the form does not show (the log, the trace, the first {n}) is kept as it came.
+    production_run::Job m_job;
+    QLineEdit* m_profile = nullptr;
+    QPlainTextEdit* m_sets = nullptr;
+    QLineEdit* m_values = nullptr;
+    QLineEdit* m_record = nullptr;
+    QLineEdit* m_bench = nullptr;
+    QLineEdit* m_ports = nullptr;
+    QCheckBox* m_all = nullptr;
+    QCheckBox* m_verify = nullptr;
+};
+
+} // namespace station

@@ -1,0 +1,39 @@
+// One slot of the line as a tile readable from a metre away: the port and its device, the
+// state in large words on its colour, and "Again" for a module that passed.
+#pragma once
+
+#include "slot_state.h"
+#include "tile_text.h"
+
+#include <QPushButton>
+#include <QWidget>
+
+namespace station {
+
+class SlotTile : public QWidget {
+    Q_OBJECT
+
+public:
+    explicit SlotTile(QWidget* parent = nullptr);
+
+    void showState(const SlotState& state);
+    const SlotState& state() const { return m_state; }
+    QPushButton* againButton() const { return m_again; }
+
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+
+signals:
+    // The operator asks for the module in this slot to be written again.
+    void againClicked();
+
+protected:
+    void paintEvent(QPaintEvent* event) override;
+
+private:
+    SlotState m_state;
+    TileLook m_look;
+    QPushButton* m_again = nullptr;
+};
+
+} // namespace station

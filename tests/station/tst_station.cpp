@@ -1,0 +1,282 @@
+// The station's window as an operator and a screen reader meet it: tiles that say each state
+// in words, the job form and its file, the command line, and the keyboard.
+#include "station/job_file.h"
+#include "station/line_summary.h"
+#include "station/simulated_slots.h"
+#include "station/slot_tile.h"
+#include "station/station_command_line.h"
+#include "station/station_window.h"
+
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+using production_run::Job;
+using station::SlotPhase;
+using station::SlotState;
+
+namespace {
+
+class RecordingSlots : public station::SimulatedSlots {
+public:
+    void putInNew(const QString& port) override { asked << QStringLiteral("new ") + port; }
+    void takeOut(const QString& port) override { asked << QStringLiteral("out ") + port; }
+    void putBack(const QString& port) override { asked << QStringLiteral("back ") + port; }
+    void putInFaulty(const QString& port) override { asked << QStringLiteral("faulty ") + port; }
+    QStringList asked;
+};
+
+const QLabel* LabelSaying(const QWidget& window, const QString& words) {
+    for (const QLabel* label : window.findChildren<QLabel*>()) {
+        if (label->isVisible() && label->text().contains(words))
+            return label;
+    }
+    return nullptr;
+}
+
+SlotState Slot(const QString& port, SlotPhase phase, const QString& detail = {}) {
+    SlotState slot;
+    slot.port = port;
+    slot.phase = phase;
+    slot.detail = detail;
+    return slot;
+}
+
+// Tabs from `from` until `target` has the focus: false when the focus chain never reaches it.
+bool TabReaches(QWidget* from, QWidget* target) {
+    from->setFocus();
+    for (int presses = 0; presses < 40; ++presses) {
+        if (QApplication::focusWidget() == target)
+            return true;
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    }
+    return false;
+}
+
+} // namespace
+
+class StationTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void tileSaysTheStateInWords_data() {
+        QTest::addColumn<SlotState>("state");
+        QTest::addColumn<QString>("description");
+        QTest::addColumn<bool>("again");
+        const auto state = [](SlotPhase phase, const QString& detail) {
+            SlotState slot = Slot(QStringLiteral("COM2"), phase, detail);
+            slot.device = QStringLiteral("/dev/ttyUSB1");
+            slot.deviceAddress = QStringLiteral("0012 6f 3a 9b 07");
+            return slot;
+        };
+        SlotState passed = state(SlotPhase::Passed, {});
+        passed.unit = 17;
+        passed.name = QStringLiteral("<b>Station-17</b>");
+        SlotState unnumbered = passed;
+        unnumbered.unit.reset();
+        QTest::newRow("idle") << state(SlotPhase::Idle, {}) << "Stopped: Start the line" << false;
+        QTest::newRow("waiting") << state(SlotPhase::Waiting, {}) << "Waiting: Put a module in"
+                                 << false;
+        QTest::newRow("working") << state(SlotPhase::Working, QStringLiteral("writing 3 of 9"))
+                                 << "Working: writing 3 of 9" << false;
+        QTest::newRow("passed") << passed << "Passed: Unit 17, <b>Station-17</b> Take" << true;
+        QTest::newRow("passed without a record")
+            << unnumbered << "Passed: <b>Station-17</b> Take the module out." << true;
+        QTest::newRow("failed") << state(SlotPhase::Failed,
+                                         QStringLiteral("name: wanted Station-3, found Cordelo-BT"))
+                                << "Failed: name: wanted Station-3, found Cordelo-BT" << false;
+        QTest::newRow("port problem")
+            << state(SlotPhase::PortProblem, QStringLiteral("COM2 is busy: close the program "
+                                                            "that uses it"))
+            << "Port problem: COM2 is busy: close the program that uses it" << false;
+    }
+    void tileSaysTheStateInWords() {
+        QFETCH(SlotState, state);
+        QFETCH(QString, description);
+        QFETCH(bool, again);
+        station::SlotTile tile;
+        tile.resize(tile.sizeHint());
+        tile.showState(state);
+        QCOMPARE(tile.accessibleName(), QStringLiteral("Slot COM2"));
+        QVERIFY2(tile.accessibleDescription().startsWith(description),
+                 qPrintable(tile.accessibleDescription()));
+        QCOMPARE(tile.againButton()->isEnabled(), again);
+        QVERIFY(!tile.grab().isNull());
+    }
+
+    void unitListMarksFailuresInWords() {
+        station::LineSummary summary;
+        const QDateTime at(QDate(2026, 12, 1), QTime(9, 30, 5));
+        summary.addUnit({at, QStringLiteral("COM1"), {}, 4, QStringLiteral("Station-4"), true, {}});
+        summary.addUnit({at,
+                         QStringLiteral("COM3"),
+                         QStringLiteral("0012 6f 3a 9b 09"),
+                         std::nullopt,
+                         {},
+                         false,
+                         QStringLiteral("no reply")});
+        summary.showFigures({1, 1, 120.4, 0.5, 37});
+        QCOMPARE(summary.unitList()->item(0)->text(),
+                 QStringLiteral("FAILED  09:30:05  COM3  0012 6f 3a 9b 09: no reply"));
+        QCOMPARE(summary.unitList()->item(1)->text(),
+                 QStringLiteral("09:30:05  COM1  Unit 4 · Station-4  passed"));
+        QStringList figures;
+        for (const QLabel* label : summary.findChildren<QLabel*>()) {
+            if (!label->accessibleName().isEmpty())
+                figures << label->accessibleName() + u'=' + label->text();
+        }
+        QCOMPARE(figures.join(u' '), QStringLiteral("Passed=1 Failed=1 Units per hour=120 "
+                                                    "First-pass yield=50 % Values rows left=37"));
+    }
+
+    void jobFormRoundTripsThroughAJobFile() {
+        QTemporaryDir folder;
+        Job job;
+        job.verb = production_run::Verb::Write;
+        job.profilePath = folder.filePath(QStringLiteral("unit.ini"));
+        job.sets = {QStringLiteral("name=Station-{n}"), QStringLiteral("pin={addr4}; x")};
+        job.valuesPath = folder.filePath(QStringLiteral("values.csv"));
+        job.recordTarget = QStringLiteral("postgresql://line@db.example/units");
+        job.bench = QStringLiteral("Bench 2");
+        job.ports = {QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")};
+        job.verify = false;
+        station::JobForm saved;
+        saved.showJob(job);
+        const QString path = folder.filePath(QStringLiteral("line.ini"));
+        QCOMPARE(saved.saveTo(path), std::nullopt);
+        station::JobForm opened;
+        QCOMPARE(opened.openFrom(path), std::nullopt);
+        const Job read = std::get<Job>(opened.job());
+        QCOMPARE(read.profilePath, job.profilePath);
+        QCOMPARE(read.sets, job.sets);
+        QCOMPARE(read.valuesPath, job.valuesPath);
+        QCOMPARE(read.recordTarget, job.recordTarget);
+        QCOMPARE(read.bench, job.bench);
+        QCOMPARE(read.ports, job.ports);
+        QCOMPARE(read.verify, false);
+    }
+
+    void jobFileReadsPathsBesideItAndRefusesWithTheLine() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("line.ini"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Job]\nprofile=unit.ini\nports=all\nrecord=line.sqlite\n[Set]\nname=S-{n}\n");
+        file.close();
+        const Job job = std::get<Job>(station::ReadJobFile(path));
+        QCOMPARE(job.profilePath, folder.filePath(QStringLiteral("unit.ini")));
+        QCOMPARE(job.recordTarget, folder.filePath(QStringLiteral("line.sqlite")));
+        QVERIFY(job.all);
+        QCOMPARE(job.sets, QStringList{QStringLiteral("name=S-{n}")});
+
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Module]\nname=S-1\n");
+        file.close();
+        QCOMPARE(std::get<QString>(station::ReadJobFile(path)),
+                 path + QStringLiteral(": line 1: [Module]: unknown section (the sections of a "
+                                       "job file are [Job] and [Set])"));
+    }
+
+    void commandLineBecomesAJob_data() {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<QString>("outcome");
+        const auto row = [](const char* name, const QString& arguments, const char* outcome) {
+            QTest::newRow(name) << arguments.split(u' ', Qt::SkipEmptyParts) << QString(outcome);
+        };
+        row("nothing: the form", "", "form");
+        row("simulated only: the form", "--virtual-module", "form simulated");
+        row("a job file", "line.ini", "file line.ini");
+        row("write options",
+            "unit.ini --port COM2 --port com3 --set name=S-{n} --no-verify --record r.sqlite "
+            "--bench B --values v.csv",
+            "job unit.ini COM2,COM3 name=S-{n} verify=0 r.sqlite B v.csv");
+        row("every port, simulated", "--all --virtual-module --log run.csv",
+            "job  all  verify=1    simulated");
+        row("no ports", "unit.ini --set name=x", "error give the slots' ports");
+        row("an option of the command line only", "--port COM1 --json", "error unknown option");
+        row("record on simulated modules", "--port COM1 --virtual-module --record r.sqlite",
+            "error --record cannot go with --virtual-module");
+        row("ports and all", "--port COM1 --all", "error needs --port or --all, not both");
+    }
+    void commandLineBecomesAJob() {
+        QFETCH(QStringList, arguments);
+        QFETCH(QString, outcome);
+        arguments.prepend(QStringLiteral("cordelo-station"));
+        const station::StationCommandLine parsed = station::ParseStationCommandLine(arguments);
+        QString seen;
+        if (!parsed.error.isEmpty())
+            seen = QStringLiteral("error ") + parsed.error;
+        else if (!parsed.jobFile.isEmpty())
+            seen = QStringLiteral("file ") + parsed.jobFile;
+        else if (!parsed.job)
+            seen = QStringLiteral("form");
+        else
+            seen = QStringLiteral("job %1 %2 %3 verify=%4 %5 %6 %7")
+                       .arg(parsed.job->profilePath,
+                            parsed.job->all ? QStringLiteral("all") : parsed.job->ports.join(u','),
+                            parsed.job->sets.join(u','), QString::number(parsed.job->verify),
+                            parsed.job->recordTarget,
+                            parsed.job->recordTarget.isEmpty() ? QString() : parsed.job->bench,
+                            parsed.job->valuesPath);
+        if (parsed.simulatedModules && parsed.error.isEmpty())
+            seen += QStringLiteral(" simulated");
+        QVERIFY2(seen.startsWith(outcome), qPrintable(seen));
+        QCOMPARE(parsed.help, false);
+    }
+
+    void keyboardReachesStartStopAndAgain() {
+        RecordingSlots simulated;
+        station::StationWindow window(&simulated);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        window.startButton()->setFocus();
+        QList<Job> started;
+        connect(&window, &station::StationWindow::startRequested, this,
+                [&started](const Job& job) { started << job; });
+        QSignalSpy stopped(&window, &station::StationWindow::stopRequested);
+        QSignalSpy again(&window, &station::StationWindow::againRequested);
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        // A button's shortcut clicks it the way a mouse does, a moment later.
+        QTRY_VERIFY(LabelSaying(window, QStringLiteral("Ports: give the slots' ports")));
+        QVERIFY(started.isEmpty());
+
+        Job job;
+        job.ports = {QStringLiteral("COM1"), QStringLiteral("COM2")};
+        window.jobForm()->showJob(job);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QTRY_COMPARE(started.size(), 1);
+        QCOMPARE(started.front().ports, job.ports);
+
+        SlotState passed = Slot(QStringLiteral("COM1"), SlotPhase::Passed);
+        passed.unit = 3;
+        window.showRunning({passed, Slot(QStringLiteral("COM2"), SlotPhase::Waiting)});
+        QVERIFY(!window.startButton()->isEnabled());
+        QVERIFY(TabReaches(window.stopButton(), window.tiles()[0]->againButton()));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(again.size(), 1);
+        QCOMPARE(again.front().front().toInt(), 0);
+        QVERIFY(!window.tiles()[1]->againButton()->isEnabled());
+
+        QPushButton* faulty = nullptr;
+        for (QPushButton* button : window.findChildren<QPushButton*>()) {
+            if (button->accessibleDescription().endsWith(QStringLiteral("COM2: Faulty module")))
+                faulty = button;
+        }
+        QVERIFY(TabReaches(window.tiles()[0]->againButton(), faulty));
+        QTest::keyClick(faulty, Qt::Key_Space);
+        QCOMPARE(simulated.asked, QStringList{QStringLiteral("faulty COM2")});
+
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5, Qt::ShiftModifier);
+        QTRY_COMPARE(stopped.size(), 1);
+        window.showStopped(QStringLiteral("the record cannot be opened: disk full"));
+        QVERIFY(window.startButton()->isEnabled());
+        const QLabel* message = LabelSaying(window, QStringLiteral("disk full"));
+        QVERIFY(message);
+        QCOMPARE(message->textFormat(), Qt::PlainText);
+    }
+};
+
+QTEST_MAIN(StationTest)
+#include "tst_station.moc"
