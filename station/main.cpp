@@ -10,6 +10,7 @@
 #include "stop_on_signal.h"
 
 #include "platform/machine_ports.h"
+#include "platform/thread_safe_patterns.h"
 #include "resources/program_identity.h"
 #include "virtual_module/simulated_modules.h"
 
@@ -111,11 +112,7 @@ int Refuse(const QString& why) {
 } // namespace
 
 int main(int argc, char** argv) {
-#ifdef Q_CC_MINGW
-    // As in cordelo-cli: MinGW's emulated TLS frees the regular expressions' JIT stack of the
-    // slots' threads after that storage is gone; without the JIT none is made.
-    qputenv("QT_ENABLE_REGEXP_JIT", "0");
-#endif
+    platform::KeepPatternsOffThreadStacks();
     // Read before the application starts, so that --help and a wrong option need no display.
     QStringList arguments;
     for (int i = 0; i < argc; ++i)
