@@ -1,5 +1,7 @@
 #include "record_filter.h"
 
+#include "record_schema.h"
+
 #include <QRegularExpression>
 
 namespace production_record {
@@ -7,6 +9,11 @@ namespace production_record {
 QString AddressKey(const QString& address) {
     static const QRegularExpression separators(QStringLiteral("[ :-]"));
     return QString(address).remove(separators).toLower();
+}
+
+QString AddressKeyOf(int layout) {
+    return layout >= kAddressKeyLayout ? QStringLiteral("address_key")
+                                       : QString::fromLatin1(kAddressKeySql);
 }
 
 QString StoredTime(const QDateTime& time) {
@@ -29,7 +36,7 @@ QString ResultCondition(const RecordFilter& filter, QVariantList& values) {
     return QLatin1Char('(') + either.join(QStringLiteral(" OR ")) + QLatin1Char(')');
 }
 
-FilterClause ClauseOf(const RecordFilter& filter, bool withResult) {
+FilterClause ClauseOf(const RecordFilter& filter, int layout, bool withResult) {
     QStringList conditions;
     FilterClause clause;
     if (!filter.bench.isEmpty()) {
@@ -49,7 +56,7 @@ FilterClause ClauseOf(const RecordFilter& filter, bool withResult) {
         clause.values << *filter.unit;
     }
     if (!filter.deviceAddress.isEmpty()) {
-        conditions << QLatin1String(kAddressKeySql) + QStringLiteral(" = ?");
+        conditions << AddressKeyOf(layout) + QStringLiteral(" = ?");
         clause.values << AddressKey(filter.deviceAddress);
     }
     if (withResult) {

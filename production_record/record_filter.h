@@ -31,18 +31,23 @@ struct RecordFilter {
 // The address as the record compares it: "0012 6f:3A-0201" gives "00126f3a0201".
 QString AddressKey(const QString& address);
 
-// The same in SQL, over the device_address column; an index of the record is made on this
-// very expression, so a query must use it as it stands.
+// The same in SQL, over the device_address column. From layout 3 on the database keeps it in
+// the address_key column, filling it itself, so that rows a bench of an older release adds
+// to an upgraded record have it too; an older record is asked through the expression.
 inline constexpr const char* kAddressKeySql =
     "lower(replace(replace(replace(device_address, ' ', ''), ':', ''), '-', ''))";
 
+// The address key of a row, as a query of a record of `layout` must name it to use its index.
+QString AddressKeyOf(int layout);
+
 // The conditions of the filter joined by AND ("" when none), and the values of their
-// placeholders in order. `withResult` false leaves the result out (to ask it after --latest).
+// placeholders in order, for a record of `layout`. `withResult` false leaves the result out
+// (to ask it after --latest).
 struct FilterClause {
     QString conditions;
     QVariantList values;
 };
-FilterClause ClauseOf(const RecordFilter& filter, bool withResult = true);
+FilterClause ClauseOf(const RecordFilter& filter, int layout, bool withResult = true);
 
 // The condition on the result alone, with its values appended; "" when the filter has none.
 QString ResultCondition(const RecordFilter& filter, QVariantList& values);

@@ -53,7 +53,7 @@ std::variant<QList<RecordRow>, QString> ListRows(RecordConnection& connection,
     QString columns = kColumns;
     if (std::get<int>(layout) < kMessageLayout)
         columns.replace(QStringLiteral("message"), QStringLiteral("'' AS message"));
-    FilterClause clause = ClauseOf(filter, !filter.latest);
+    FilterClause clause = ClauseOf(filter, std::get<int>(layout), !filter.latest);
     QString statement;
     if (!filter.latest) {
         statement = QStringLiteral("SELECT %1 FROM module_records%2")
@@ -63,7 +63,7 @@ std::variant<QList<RecordRow>, QString> ListRows(RecordConnection& connection,
         const QString newest =
             QStringLiteral("SELECT %1, row_number() OVER (PARTITION BY %2 ORDER BY recorded_at "
                            "DESC, id DESC) AS newest FROM module_records%3")
-                .arg(columns, QLatin1String(kAddressKeySql),
+                .arg(columns, AddressKeyOf(std::get<int>(layout)),
                      Where({clause.conditions, QStringLiteral("device_address <> ''")}));
         statement =
             QStringLiteral("SELECT %1 FROM (%2) AS latest%3")

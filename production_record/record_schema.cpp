@@ -54,11 +54,21 @@ QStringList VersionTwoTables() {
 // Each row keeps what the run told about its module, and the questions people ask of the
 // record (a bench, a unit, an address in any spelling, the failures) each find their rows
 // through an index. The values lists remember their length, so that the rows left are known.
-QStringList VersionThreeTables() {
+QStringList VersionThreeTables(bool postgres) {
     return {
         QStringLiteral("ALTER TABLE module_records ADD COLUMN message TEXT NOT NULL DEFAULT ''"),
-        QStringLiteral("CREATE INDEX module_records_address_key ON module_records ((%1))")
-            .arg(QLatin1String(kAddressKeySql)),
+        // Kept by the database, not by the program: a bench of the last release still writing
+        // into the upgraded record gives its rows their key too. PostgreSQL stores it, so a
+        // summary reads it instead of working it out for every row; SQLite can only add a
+        // computed one to a table.
+        QStringLiteral("ALTER TABLE module_records ADD COLUMN address_key TEXT GENERATED ALWAYS "
+                       "AS (%1) %2")
+            .arg(QLatin1String(kAddressKeySql),
+                 postgres ? QStringLiteral("STORED") : QStringLiteral("VIRTUAL")),
+        QStringLiteral("CREATE INDEX module_records_address_key ON module_records (address_key)"),
+        // The summary's rows: the write rows of a day, with what it groups them by.
+        QStringLiteral("CREATE INDEX module_records_written ON module_records (command, "
+                       "recorded_at, bench, address_key, result)"),
         QStringLiteral("CREATE INDEX module_records_bench_time ON module_records (bench, "
                        "recorded_at)"),
         QStringLiteral("CREATE INDEX module_records_unit ON module_records (unit)"),
@@ -118,7 +128,7 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
     if (from < 2)
         statements << VersionTwoTables();
     if (from < 3)
-        statements << VersionThreeTables();
+        statements << VersionThreeTables(connection.isPostgres());
     statements << QStringLiteral("DELETE FROM record_schema");
     statements
         << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);

@@ -26,4 +26,7 @@ std::variant<int, QString> ReadableLayout(RecordConnection& connection);
 // The first layout that keeps a row's message and the length of each values list.
 inline constexpr int kMessageLayout = 3;
 
+// The first layout whose rows have their address key as a column (address_key).
+inline constexpr int kAddressKeyLayout = 3;
+
 } // namespace production_record

@@ -25,42 +25,83 @@ QString WrittenRows(const FilterClause& clause) {
     return conditions;
 }
 
-// The local days from the first row to the last, each with its bounds in stored time, as a
-// table for SQL: the database knows no local time zone, and a day is not always 24 hours.
-QString DaysTable(QDate first, QDate last) {
-    QStringList days;
-    for (QDate day = first; day <= last; day = day.addDays(1))
-        days << QStringLiteral("('%1', '%2', '%3')")
-                    .arg(day.toString(Qt::ISODate), StoredTime(day.startOfDay()),
-                         StoredTime(day.addDays(1).startOfDay()));
-    return QStringLiteral("WITH days (day, starts, ends) AS (VALUES %1) ")
-        .arg(days.join(QLatin1Char(',')));
-}
+// The local day of each row, by its number from the first day (a number groups and sorts
+// faster than a date's text): the database knows no local time zone, and a day is not always
+// 24 hours, so it is told the days' bounds in stored time.
+struct Days {
+    // Goes before the statement.
+    QString with;
+    // The rows of the days, up to a WHERE that wants its first condition.
+    QString from;
+    QString number;
+};
 
-const QString kInDay = QStringLiteral(
-    " FROM module_records JOIN days ON recorded_at >= days.starts AND recorded_at < days.ends ");
+Days DaysFrom(QDate first, QDate last, bool postgres) {
+    QStringList bounds;
+    for (QDate day = first; day <= last.addDays(1); day = day.addDays(1))
+        bounds << QLatin1Char('\'') + StoredTime(day.startOfDay()) + QLatin1Char('\'');
+    if (postgres) {
+        // A binary search in the bounds for each row. Joined to a table of days instead, a
+        // record whose statistics are not made yet has every row compared with every day.
+        // Stored times all have one form, so their byte order is their order.
+        return {QString(),
+                QStringLiteral(" FROM module_records WHERE recorded_at >= %1 AND recorded_at < %2 "
+                               "AND ")
+                    .arg(bounds.first(), bounds.last()),
+                QStringLiteral("width_bucket(recorded_at COLLATE \"C\", ARRAY[%1]) - 1")
+                    .arg(bounds.join(QLatin1Char(',')))};
+    }
+    QStringList days;
+    for (qsizetype day = 0; day + 1 < bounds.size(); ++day)
+        days << QStringLiteral("(%1, %2, %3)").arg(day).arg(bounds[day], bounds[day + 1]);
+    return {QStringLiteral("WITH days (day, starts, ends) AS (VALUES %1) ")
+                .arg(days.join(QLatin1Char(','))),
+            QStringLiteral(" FROM module_records JOIN days ON recorded_at >= days.starts AND "
+                           "recorded_at < days.ends WHERE "),
+            QStringLiteral("days.day")};
+}
 
 class Summariser {
 public:
     Summariser(RecordConnection& connection, const RecordFilter& filter, int layout)
-        : m_connection(connection), m_clause(ClauseOf(filter)), m_layout(layout) {}
+        : m_connection(connection), m_clause(ClauseOf(filter, layout)), m_layout(layout) {}
 
+    // In one read transaction, so that the settings below last no longer than the summary.
     std::optional<QString> run(RecordSummary& summary) {
+        QSqlDatabase database = m_connection.database();
+        if (!database.transaction())
+            return m_connection.failure(database.lastError());
+        const std::optional<QString> error = summarise(summary);
+        database.rollback();
+        return error;
+    }
+
+private:
+    std::optional<QString> summarise(RecordSummary& summary) {
+        if (m_connection.isPostgres()) {
+            QSqlQuery query(m_connection.database());
+            // Grouping every unit of 100,000 rows takes some 40 MB: in memory, not sorted
+            // through files as the default 4 MB would have it. Compiling a query that runs
+            // once (JIT) costs more than it saves.
+            for (const char* setting : {"SET LOCAL work_mem = '64MB'", "SET LOCAL jit = off"}) {
+                if (!query.exec(QString::fromLatin1(setting)))
+                    return m_connection.failure(query.lastError());
+            }
+        }
         QDate first;
         QDate last;
         if (const auto error = span(first, last))
             return error;
         if (first.isValid()) {
-            const QString days = DaysTable(first, last);
-            if (const auto error = countUnits(days, summary))
+            const Days days = DaysFrom(first, last, m_connection.isPostgres());
+            if (const auto error = countUnits(days, first, summary))
                 return error;
-            if (const auto error = countReasons(days, summary))
+            if (const auto error = countReasons(days, first, summary))
                 return error;
         }
         return countListRows(summary);
     }
 
-private:
     bool exec(QSqlQuery& query, const QString& statement, const QVariantList& values) {
         query.setForwardOnly(true);
         if (!query.prepare(statement))
@@ -71,12 +112,17 @@ private:
     }
 
     std::optional<QString> span(QDate& first, QDate& last) {
+        // The first and the last row each read from the end of the summary's index; min()
+        // and max() together make SQLite read every row.
+        const QString row =
+            QStringLiteral("(SELECT recorded_at FROM module_records WHERE %1 ORDER BY recorded_at "
+                           "%2 LIMIT 1)")
+                .arg(WrittenRows(m_clause));
         QSqlQuery query(m_connection.database());
         if (!exec(query,
-                  QStringLiteral("SELECT min(recorded_at), max(recorded_at) FROM module_records "
-                                 "WHERE ") +
-                      WrittenRows(m_clause),
-                  m_clause.values) ||
+                  QStringLiteral("SELECT %1, %2")
+                      .arg(row.arg(QStringLiteral("ASC")), row.arg(QStringLiteral("DESC"))),
+                  m_clause.values + m_clause.values) ||
             !query.next())
             return m_connection.failure(query.lastError());
         if (query.value(0).isNull())
@@ -90,22 +136,21 @@ private:
         return std::nullopt;
     }
 
-    std::optional<QString> countUnits(const QString& days, RecordSummary& summary) {
+    std::optional<QString> countUnits(const Days& days, QDate first, RecordSummary& summary) {
         // A unit is its address in any spelling, or the row itself when it has none.
         const QString unit = QStringLiteral("CASE WHEN device_address = '' THEN row_id ELSE %1 END")
-                                 .arg(QLatin1String(kAddressKeySql));
+                                 .arg(AddressKeyOf(m_layout));
         // The first and the last row of a unit are found in one grouping, not in two sorts of
         // every row: a stored time has one length, so the least and the greatest of time and
         // result together carry the result of the first and of the last row.
         const QString statement =
-            days +
-            QStringLiteral(", units AS (SELECT bench, days.day AS day, min(recorded_at || result) "
-                           "AS first_row, max(recorded_at || result) AS last_row%1WHERE %2 GROUP "
-                           "BY bench, days.day, %3) SELECT bench, day, count(*), sum(CASE WHEN "
-                           "substr(last_row, %4) = 'ok' THEN 1 ELSE 0 END), sum(CASE WHEN "
-                           "substr(first_row, %4) = 'ok' THEN 1 ELSE 0 END) FROM units GROUP BY "
-                           "bench, day ORDER BY day, bench")
-                .arg(kInDay, WrittenRows(m_clause), unit)
+            days.with +
+            QStringLiteral("SELECT bench, day, count(*), sum(CASE WHEN substr(last_row, %5) = 'ok' "
+                           "THEN 1 ELSE 0 END), sum(CASE WHEN substr(first_row, %5) = 'ok' THEN 1 "
+                           "ELSE 0 END) FROM (SELECT %1 AS day, bench, min(recorded_at || result) "
+                           "AS first_row, max(recorded_at || result) AS last_row%2%3 GROUP BY %1, "
+                           "bench, %4) AS units GROUP BY day, bench ORDER BY day, bench")
+                .arg(days.number, days.from, WrittenRows(m_clause), unit)
                 .arg(kStoredTimeLength + 1);
         QSqlQuery query(m_connection.database());
         if (!exec(query, statement, m_clause.values))
@@ -113,7 +158,7 @@ private:
         while (query.next()) {
             BenchDay day;
             day.bench = query.value(0).toString();
-            day.day = QDate::fromString(query.value(1).toString(), Qt::ISODate);
+            day.day = first.addDays(query.value(1).toInt());
             day.units = query.value(2).toInt();
             day.passed = query.value(3).toInt();
             day.firstPass = query.value(4).toInt();
@@ -122,13 +167,13 @@ private:
         return std::nullopt;
     }
 
-    std::optional<QString> countReasons(const QString& days, RecordSummary& summary) {
+    std::optional<QString> countReasons(const Days& days, QDate first, RecordSummary& summary) {
         const QString message =
             m_layout >= kMessageLayout ? QStringLiteral("message") : QStringLiteral("''");
         const QString statement =
-            days + QStringLiteral("SELECT bench, days.day, result, %1, count(*)%2WHERE %3 AND "
-                                  "result <> 'ok' GROUP BY bench, days.day, result, %1")
-                       .arg(message, kInDay, WrittenRows(m_clause));
+            days.with + QStringLiteral("SELECT bench, %1, result, %2, count(*)%3%4 AND result <> "
+                                       "'ok' GROUP BY bench, %1, result, %2")
+                            .arg(days.number, message, days.from, WrittenRows(m_clause));
         QSqlQuery query(m_connection.database());
         if (!exec(query, statement, m_clause.values))
             return m_connection.failure(query.lastError());
@@ -140,8 +185,9 @@ private:
         // The same reason of different units, gathered per day.
         std::map<std::pair<qsizetype, std::pair<QString, QString>>, int> reasons;
         while (query.next()) {
-            const auto at = dayAt.constFind(query.value(0).toString() + QLatin1Char('\n') +
-                                            query.value(1).toString());
+            const auto at =
+                dayAt.constFind(query.value(0).toString() + QLatin1Char('\n') +
+                                first.addDays(query.value(1).toInt()).toString(Qt::ISODate));
             if (at == dayAt.cend())
                 continue;
             reasons[{*at, {query.value(2).toString(), Generalised(query.value(3).toString())}}] +=

@@ -286,9 +286,10 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
     // Back to the second layout, as a record a bench of the last release left.
     QSqlQuery query(connection.database());
     for (const char* statement :
-         {"DROP INDEX module_records_address_key", "DROP INDEX module_records_bench_time",
-          "DROP INDEX module_records_unit", "DROP INDEX module_records_result",
-          "DROP INDEX values_given_list", "DROP TABLE values_lists",
+         {"DROP INDEX module_records_address_key", "DROP INDEX module_records_written",
+          "DROP INDEX module_records_bench_time", "DROP INDEX module_records_unit",
+          "DROP INDEX module_records_result", "DROP INDEX values_given_list",
+          "DROP TABLE values_lists", "ALTER TABLE module_records DROP COLUMN address_key",
           "ALTER TABLE module_records DROP COLUMN message", "UPDATE record_schema SET version = 2"})
         QVERIFY2(query.exec(statement), qPrintable(query.lastError().text()));
 
