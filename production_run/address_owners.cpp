@@ -17,7 +17,8 @@ std::optional<QString> AddressOwners::take(const QString& deviceAddress, const Q
     const QString key = KeyOf(deviceAddress);
     std::lock_guard lock(m_mutex);
     const auto taken = m_ports.constFind(key);
-    if (taken != m_ports.constEnd())
+    // The same port again is the same module put back, or written again.
+    if (taken != m_ports.constEnd() && *taken != port)
         return *taken;
     m_ports.insert(key, port);
     return std::nullopt;

@@ -13,7 +13,7 @@ namespace production_run {
 
 class AddressOwners {
 public:
-    // Takes the address for the port: the port of the module that took it first, or nothing.
+    // Takes the address for the port: the other port whose module took it first, or nothing.
     std::optional<QString> take(const QString& deviceAddress, const QString& port);
     // The port's module with that address has left: another may take it.
     void release(const QString& deviceAddress, const QString& port);

@@ -23,7 +23,6 @@ ProductionRun::~ProductionRun() {
 
 std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int> modules) {
     m_job = job;
-    m_openEnded = !modules;
     if (const auto refusal = m_overlays.load(job.profilePath, job.sets))
         return refusal;
     if (const auto refusal = m_overlays.checkBeforeAnyPort(job.first))
@@ -105,9 +104,6 @@ ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvent
         if (const auto warning = m_record->keep(module, m_job.verb, outcome))
             events.recordWarned(module, port, *warning);
     }
-    // A slot's module leaves with its outcome; the next one there may be the same module.
-    if (m_openEnded && !outcome.deviceAddress.isEmpty())
-        m_addresses.release(outcome.deviceAddress, port);
     if (m_log.isOpen())
         m_log.append(outcome);
     events.moduleFinished(module, outcome);
@@ -129,6 +125,10 @@ std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,
         thread->wait();
     m_trace.reset();
     return outcomes;
+}
+
+void ProductionRun::releaseAddress(const QString& deviceAddress, const QString& port) {
+    m_addresses.release(deviceAddress, port);
 }
 
 std::optional<Refusal> ProductionRun::recordReady() const {

@@ -49,6 +49,10 @@ public:
     // holds up no other; the outcomes in the order of the ports.
     std::vector<ModuleOutcome> provisionAll(const QStringList& ports, RunEvents& events);
 
+    // The module with this address has been taken out of PORT: another module with it may be
+    // written elsewhere (two at once would be given one unit).
+    void releaseAddress(const QString& deviceAddress, const QString& port);
+
     // Waits until the record is ready: why it cannot be used, or nothing (also without one).
     std::optional<Refusal> recordReady() const;
     // The rows of the values list no module was ever given, when the job has a list and a
@@ -65,7 +69,6 @@ private:
     const std::atomic<bool>* m_interrupted;
     const std::atomic<bool>* m_recordGivenUp;
     Job m_job;
-    bool m_openEnded = false;
     OverlaySource m_overlays;
     ValuesList m_values;
     platform::QtPacing m_clock;

@@ -131,6 +131,7 @@ void SlotWorker::watch() {
                 lastAnswer = Clock::now();
             }
         } else if (done && Clock::now() - lastAnswer >= kTakenOutAfter) {
+            m_run.releaseAddress(m_state.deviceAddress, m_state.port);
             show(SlotPhase::Waiting);
         }
         const auto spent =

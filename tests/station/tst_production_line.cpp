@@ -1,6 +1,7 @@
 // The life of a station slot on simulated ports: a module put in is provisioned, stays passed
 // until taken out, is not written again when put back, and a failure, a record that cannot be
 // used and a stop in the middle of a write each end as an operator needs them to.
+#include "station/line_tally.h"
 #include "station/production_line.h"
 
 #include "production_record/record_connection.h"
@@ -30,6 +31,9 @@ private slots:
     void failedModuleSaysWhyAndIsTriedAgainWhenPutBack();
     void unusableRecordStopsTheLineBeforeAnyWrite();
     void stopDuringAWriteKeepsTheRowWithinFiveSeconds();
+    void twoSlotsWithOneAddressWriteOnlyOne();
+    void tallyCountsFirstTriesByModule_data();
+    void tallyCountsFirstTriesByModule();
 
 private:
     production_run::Job job(const QString& record = {}) const;
@@ -168,6 +172,63 @@ void ProductionLineTest::stopDuringAWriteKeepsTheRowWithinFiveSeconds() {
     QVERIFY2(kept.first().result == "interrupted" || kept.first().result == "ok",
              qPrintable(kept.first().result));
     QCOMPARE(kept.first().unit, std::optional<int>(1));
+}
+
+void ProductionLineTest::twoSlotsWithOneAddressWriteOnlyOne() {
+    // Clones: the record knows a unit by its address, so the second in is not written.
+    m_modules->module(2).replace(virtual_module::NthSimulatedModule(1));
+    m_modules->module(2).setPresent(false);
+    QVERIFY(!m_line->start(job(m_dir.filePath("clones.db"))));
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Failed, kWait);
+    QVERIFY2(slot(1).detail.contains("as the module on COM1 does"), qPrintable(slot(1).detail));
+    QCOMPARE(m_modules->module(2).settings().name, virtual_module::ModuleSettings().name);
+
+    // Once the first is taken out, the address is free: the other, put back, is written.
+    m_modules->module(1).setPresent(false);
+    m_modules->module(2).setPresent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Waiting, kWait);
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(slot(1).unit, std::optional<int>(1));
+}
+
+void ProductionLineTest::tallyCountsFirstTriesByModule_data() {
+    QTest::addColumn<QStringList>("tries");
+    QTest::addColumn<int>("passed");
+    QTest::addColumn<int>("failed");
+    QTest::addColumn<double>("yield");
+    // Each try is "address:ok" or "address:fail", in order; an empty address is no known module.
+    QTest::newRow("all first time") << QStringList{"A:ok", "B:ok"} << 2 << 0 << 1.0;
+    QTest::newRow("mended is no first pass")
+        << QStringList{"A:fail", "A:ok", "B:ok"} << 2 << 1 << 0.5;
+    QTest::newRow("spellings are one module")
+        << QStringList{"0012 6f 3a 0001:fail", "00126F3A0001:ok"} << 1 << 1 << 0.0;
+    QTest::newRow("no address, each try new") << QStringList{":fail", ":ok"} << 1 << 1 << 0.5;
+}
+
+void ProductionLineTest::tallyCountsFirstTriesByModule() {
+    QFETCH(QStringList, tries);
+    const auto started = station::LineTally::Clock::now();
+    station::LineTally tally(started);
+    for (const QString& attempt : tries) {
+        production_run::ModuleOutcome outcome;
+        outcome.deviceAddress = attempt.section(':', 0, 0);
+        const bool ok = attempt.section(':', 1) == "ok";
+        outcome.status =
+            ok ? production_run::ExitStatus::Done : production_run::ExitStatus::Mismatch;
+        outcome.message = ok ? QString() : QStringLiteral("name differs\nsecond line");
+        const station::FinishedUnit unit = tally.count(outcome, QDateTime::currentDateTime());
+        QCOMPARE(unit.reason, ok ? QString() : QStringLiteral("name differs"));
+    }
+    const station::LineFigures figures = tally.figures(started + std::chrono::minutes(30));
+    QTEST(figures.passed, "passed");
+    QTEST(figures.failed, "failed");
+    QTEST(*figures.firstPassYield, "yield");
+    QCOMPARE(figures.unitsPerHour, 2.0 * figures.passed);
+    QCOMPARE(tally.recent().size(), tries.size());
 }
 
 } // namespace
