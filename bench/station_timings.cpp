@@ -3,7 +3,9 @@
 #include "cli_scale.h"
 
 #include "platform/machine_ports.h"
+#include "station/line_binding.h"
 #include "station/production_line.h"
+#include "station/station_window.h"
 #include "virtual_module/virtual_module.h"
 
 #include <QCoreApplication>
@@ -190,14 +192,13 @@ std::optional<StationMs> MeasureLongestStall(int count) {
     QTemporaryDir files;
     const platform::MachinePorts machine;
     station::ProductionLine line(machine);
-    // What a window does on each change: read the line's state to paint it.
-    int painted = 0;
-    QObject::connect(&line, &station::ProductionLine::slotChanged,
-                     [&] { painted += static_cast<int>(line.slotStates().size()); });
-    QObject::connect(&line, &station::ProductionLine::figuresChanged, [&] {
-        painted += line.figures().passed + static_cast<int>(line.recentUnits().size());
-    });
-    if (line.start(WriteJob(ports, files.filePath(QStringLiteral("stall.db")))))
+    // The station's own window paints every change, offscreen.
+    station::StationWindow window;
+    window.resize(1600, 1000);
+    window.show();
+    station::LineBinding binding(line, window,
+                                 [](const production_run::Job&) { return std::nullopt; });
+    if (!binding.start(WriteJob(ports, files.filePath(QStringLiteral("stall.db")))))
         return std::nullopt;
     if (!SpinUntil([&] { return AllIn(line, station::SlotPhase::Waiting); }))
         return std::nullopt;

@@ -29,7 +29,7 @@ StationTimings MeasureStationUnits(const QString& directory, int runs);
 std::optional<double> MeasureWaitingSlotsCpu(const QString& directory, int count,
                                              std::chrono::seconds span);
 // The longest gap between two turns of the event loop while `count` modules are provisioned at
-// once, with every state change painted by the line's observer.
+// once, with every state change painted by the station's window.
 std::optional<StationMs> MeasureLongestStall(int count);
 
 } // namespace bench
