@@ -2,6 +2,7 @@
 // COM port number so that Cordelo Setup and cordelo-cli find it.
 #include "port_mapping.h"
 #include "platform/printable_bytes.h"
+#include "platform/stop_signals_posix.h"
 #include "program_options.h"
 #include "virtual_module.h"
 
@@ -11,7 +12,6 @@
 #include <QStringList>
 
 #include <algorithm>
-#include <array>
 #include <chrono>
 #include <csignal>
 #include <cstdio>
@@ -21,7 +21,6 @@
 #include <variant>
 #include <vector>
 
-#include <fcntl.h>
 #include <unistd.h>
 
 namespace {
@@ -32,7 +31,6 @@ using namespace std::chrono_literals;
 constexpr int kUsageError = 2;
 
 std::mutex s_printMutex;
-std::array<int, 2> s_signalPipe{-1, -1};
 
 // One whole line at a time, flushed, so lines from the module's thread and the main
 // thread never mix, even when stdout is a pipe.
@@ -56,29 +54,6 @@ void PrintError(const QString& text) {
     std::lock_guard lock(s_printMutex);
     std::fprintf(stderr, "cordelo-virtual-module: %s\n", qPrintable(text));
     std::fflush(stderr);
-}
-
-extern "C" void OnSignal(int signal) {
-    const auto byte = static_cast<unsigned char>(signal);
-    [[maybe_unused]] const ssize_t written = ::write(s_signalPipe[1], &byte, 1);
-}
-
-bool InstallSignalHandlers() {
-    if (::pipe(s_signalPipe.data()) != 0)
-        return false;
-    for (const int fd : s_signalPipe) {
-        ::fcntl(fd, F_SETFD, FD_CLOEXEC);
-        ::fcntl(fd, F_SETFL, ::fcntl(fd, F_GETFL) | O_NONBLOCK);
-    }
-    struct sigaction action {};
-    action.sa_handler = OnSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    for (const int signal : {SIGINT, SIGTERM, SIGHUP}) {
-        if (::sigaction(signal, &action, nullptr) != 0)
-            return false;
-    }
-    return true;
 }
 
 std::string SignalName(int signal) {
@@ -178,20 +153,22 @@ int main(int argc, char* argv[]) {
     const ProgramOptions& options = std::get<ProgramOptions>(parsed);
 
     // Before anything is mapped, so that no signal can leave a stale mapping behind.
-    if (!InstallSignalHandlers()) {
+    const int stopSignals = platform::StopSignalsToPipe();
+    if (stopSignals < 0) {
         PrintError(QStringLiteral("cannot install signal handlers"));
         return EXIT_FAILURE;
     }
     int stopSignal = 0;
-    QSocketNotifier signalNotifier(s_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&stopSignal] {
-        unsigned char byte = 0;
-        while (::read(s_signalPipe[0], &byte, 1) == 1) {
-            if (stopSignal == 0)
-                stopSignal = byte;
-        }
-        QCoreApplication::quit();
-    });
+    QSocketNotifier signalNotifier(stopSignals, QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app,
+                     [&stopSignal, stopSignals] {
+                         unsigned char byte = 0;
+                         while (::read(stopSignals, &byte, 1) == 1) {
+                             if (stopSignal == 0)
+                                 stopSignal = byte;
+                         }
+                         QCoreApplication::quit();
+                     });
 
     const bool several = options.modules.size() > 1;
     Print("Cordelo virtual module, firmware " + options.module.settings.firmware +
