@@ -1,6 +1,7 @@
 // cordelo-cli: reads, writes and resets an adapter module from scripts.
 #include "cli_run.h"
 
+#include "platform/process_end.h"
 #include "platform/terminal_width.h"
 #include "platform/thread_safe_patterns.h"
 #include "production_record/driver_warnings.h"
@@ -34,20 +35,22 @@ extern "C" void OnInterrupt(int) {
 
 int main(int argc, char** argv) {
     platform::KeepPatternsOffThreadStacks();
-    QCoreApplication app(argc, argv);
-    QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
-    production_record::QuietDriverWarnings();
-    QTextStream out(stdout);
-    QTextStream err(stderr);
-    std::signal(SIGINT, OnInterrupt);
-    const bool watched = isatty(2) != 0;
-    // One simulated module for the whole run, so that what a write sets its verifying query
-    // reads.
-    const virtual_module::SimulatedModules simulated;
-    cli::Console console{
-        out, err, watched, &s_interrupted, watched ? platform::StderrColumns() : 0, {}, &simulated};
-    const int status = cli::RunCli(QCoreApplication::arguments(), console);
-    out.flush();
-    err.flush();
-    return status;
+    int status = 0;
+    {
+        QCoreApplication app(argc, argv);
+        QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
+        production_record::QuietDriverWarnings();
+        QTextStream out(stdout);
+        QTextStream err(stderr);
+        std::signal(SIGINT, OnInterrupt);
+        const bool watched = isatty(2) != 0;
+        // One simulated module for the whole run, so that what a write sets its verifying
+        // query reads.
+        const virtual_module::SimulatedModules simulated;
+        cli::Console console{
+            out, err,       watched, &s_interrupted, watched ? platform::StderrColumns() : 0,
+            {},  &simulated};
+        status = cli::RunCli(QCoreApplication::arguments(), console);
+    }
+    return platform::EndProcess(status);
 }

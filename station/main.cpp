@@ -10,6 +10,7 @@
 #include "stop_on_signal.h"
 
 #include "platform/machine_ports.h"
+#include "platform/process_end.h"
 #include "platform/thread_safe_patterns.h"
 #include "resources/program_identity.h"
 #include "virtual_module/simulated_modules.h"
@@ -109,6 +110,34 @@ int Refuse(const QString& why) {
     return 1;
 }
 
+// The window and the line, until the window closes; the line's threads have ended on return.
+int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed,
+               const std::optional<production_run::Job>& job,
+               const station::LineBinding::JobCheck& check) {
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("cordelo-station"));
+    resources::ApplyProgramIdentity();
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cordelo.CordeloStation"));
+    virtual_module::SimulatedModules simulated(kSimulatedSlots);
+    SimulatedSlotControls controls(simulated);
+    const platform::MachinePorts machine;
+    station::ProductionLine line(
+        parsed.simulatedModules ? static_cast<const platform::PortSource&>(simulated) : machine);
+    station::StationWindow window(parsed.simulatedModules ? &controls : nullptr);
+    station::LineBinding binding(line, window, check);
+    if (!station::CloseOnStopRequest(window))
+        std::fputs("cordelo-station: stop signals will not close the window\n", stderr);
+    window.resize(1280, 800);
+    window.show();
+    if (!job && parsed.simulatedModules)
+        window.jobForm()->showJob(SimulatedJob());
+    if (job) {
+        window.jobForm()->showJob(*job);
+        binding.start(*job);
+    }
+    return QApplication::exec();
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -135,34 +164,13 @@ int main(int argc, char** argv) {
             return Refuse(*refused);
         job = std::get<production_run::Job>(read);
     }
-    const auto check = [simulated = parsed.simulatedModules](const production_run::Job& given) {
-        return simulated ? station::RefusedOnSimulatedModules(given) : std::nullopt;
-    };
+    const station::LineBinding::JobCheck check =
+        [simulated = parsed.simulatedModules](const production_run::Job& given) {
+            return simulated ? station::RefusedOnSimulatedModules(given) : std::nullopt;
+        };
     if (job) {
         if (const auto refused = check(*job))
             return Refuse(*refused);
     }
-
-    QApplication app(argc, argv);
-    QApplication::setApplicationName(QStringLiteral("cordelo-station"));
-    resources::ApplyProgramIdentity();
-    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cordelo.CordeloStation"));
-    virtual_module::SimulatedModules simulated(kSimulatedSlots);
-    SimulatedSlotControls controls(simulated);
-    const platform::MachinePorts machine;
-    station::ProductionLine line(
-        parsed.simulatedModules ? static_cast<const platform::PortSource&>(simulated) : machine);
-    station::StationWindow window(parsed.simulatedModules ? &controls : nullptr);
-    station::LineBinding binding(line, window, check);
-    if (!station::CloseOnStopRequest(window))
-        std::fputs("cordelo-station: stop signals will not close the window\n", stderr);
-    window.resize(1280, 800);
-    window.show();
-    if (!job && parsed.simulatedModules)
-        window.jobForm()->showJob(SimulatedJob());
-    if (job) {
-        window.jobForm()->showJob(*job);
-        binding.start(*job);
-    }
-    return QApplication::exec();
+    return platform::EndProcess(RunStation(argc, argv, parsed, job, check));
 }

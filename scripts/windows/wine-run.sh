@@ -14,14 +14,19 @@ export QT_PLUGIN_PATH=$(winepath_of "$CORDELO_WINDOWS_QT/plugins")
 # The test programs run worker threads too (see platform/thread_safe_patterns.h).
 export QT_ENABLE_REGEXP_JIT=0
 
-# Under Wine a Qt Test program's standard output is lost; its results file is not.
+# Under Wine a Qt Test program's standard output is lost; its results file is not. It is
+# followed as it grows, so a test that CTest stops at its timeout still shows how far it got.
 case "$(basename "$1")" in
 tst_*.exe)
   results=$(mktemp -t cordelo-wine-results.XXXXXX)
   trap 'rm -f "$results"' EXIT
+  "$WINE" "$@" -o "$(winepath_of "$results"),txt" &
+  program=$!
+  tail -n +1 -s 0.2 -f --pid="$program" "$results" &
+  follower=$!
   status=0
-  "$WINE" "$@" -o "$(winepath_of "$results"),txt" || status=$?
-  cat "$results"
+  wait "$program" || status=$?
+  wait "$follower" || true
   exit "$status"
   ;;
 esac

@@ -4,6 +4,7 @@
 #include "station/line_tally.h"
 #include "station/production_line.h"
 
+#include "platform/process_end.h"
 #include "production_record/record_connection.h"
 #include "production_record/record_listing.h"
 #include "production_record/record_target.h"
@@ -233,5 +234,14 @@ void ProductionLineTest::tallyCountsFirstTriesByModule() {
 
 } // namespace
 
-QTEST_GUILESS_MAIN(ProductionLineTest)
+// As the station's own main: a line's threads are gone before the process ends.
+int main(int argc, char** argv) {
+    int status = 0;
+    {
+        QCoreApplication app(argc, argv);
+        ProductionLineTest test;
+        status = QTest::qExec(&test, argc, argv);
+    }
+    return platform::EndProcess(status);
+}
 #include "tst_production_line.moc"
