@@ -24,6 +24,12 @@ std::optional<QString> AddressOwners::take(const QString& deviceAddress, const Q
     return std::nullopt;
 }
 
+std::optional<QString> AddressOwners::ownerOf(const QString& deviceAddress) {
+    std::lock_guard lock(m_mutex);
+    const auto taken = m_ports.constFind(KeyOf(deviceAddress));
+    return taken != m_ports.constEnd() ? std::optional<QString>(*taken) : std::nullopt;
+}
+
 void AddressOwners::release(const QString& deviceAddress, const QString& port) {
     const QString key = KeyOf(deviceAddress);
     std::lock_guard lock(m_mutex);

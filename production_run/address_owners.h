@@ -15,6 +15,8 @@ class AddressOwners {
 public:
     // Takes the address for the port: the other port whose module took it first, or nothing.
     std::optional<QString> take(const QString& deviceAddress, const QString& port);
+    // The port whose module holds the address now, if any.
+    std::optional<QString> ownerOf(const QString& deviceAddress);
     // The port's module with that address has left: another may take it.
     void release(const QString& deviceAddress, const QString& port);
 

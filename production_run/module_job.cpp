@@ -47,6 +47,8 @@ public:
             m_outcome.settings = current->module;
             return;
         }
+        if (holdsAlready(job, current->module))
+            return;
         const auto overlay = job.overlay ? job.overlay(m_outcome) : profile::ModuleSettings{};
         if (const auto* refusal = std::get_if<Refusal>(&overlay)) {
             fail(refusal->status, refusal->message);
@@ -83,6 +85,25 @@ private:
         if (m_interrupted == nullptr || !m_interrupted->load())
             return false;
         return !fail(ExitStatus::Interrupted, QStringLiteral("interrupted"));
+    }
+
+    // A module that holds every value a write would give it is left as it is.
+    bool holdsAlready(const ModuleJob& job, const profile::ModuleSettings& current) {
+        const std::optional<profile::ModuleSettings> known =
+            job.known ? job.known(m_outcome) : std::nullopt;
+        if (!known)
+            return false;
+        const profile::ModuleSettings wanted =
+            profile::SettingsFromWrite(profile::LayOver(profile::LayOver({}, current), *known));
+        // As the verifying query compares: only what the write would send.
+        for (const QString& key : profile::kModuleKeys) {
+            const std::optional<QString> want = profile::ModuleKeyText(wanted, key);
+            if (want && want != profile::ModuleKeyText(current, key))
+                return false;
+        }
+        m_outcome.settings = current;
+        m_outcome.held = true;
+        return true;
     }
 
     bool mayChange(const ModuleJob& job) {
@@ -164,6 +185,7 @@ private:
             m_outcome.written << profile::ModuleKeyOf(step.setting);
         if (acknowledged == sequence.size())
             return true;
+        m_outcome.writeCutShort = true;
         // Every command sent was acknowledged: Ctrl-C stopped the write between two.
         if (sent == acknowledged) {
             return fail(ExitStatus::Interrupted,

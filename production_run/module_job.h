@@ -56,6 +56,11 @@ struct ModuleOutcome {
     bool verified = false;
     // Nothing answered a single ping: with --all, an empty port rather than a failure.
     bool silent = false;
+    // The module already held all a write would give it, and was not written.
+    bool held = false;
+    // The write stopped before its last command was acknowledged: the module holds some of
+    // what was sent and some of what it held.
+    bool writeCutShort = false;
     double seconds = 0;
 };
 
@@ -70,6 +75,10 @@ struct Refusal {
 // values are refused for this module.
 using OverlayFor =
     std::function<std::variant<profile::ModuleSettings, Refusal>(const ModuleOutcome& sofar)>;
+// What the module should already hold if it was provisioned before, asked before the overlay;
+// nothing when that cannot be known (no unit yet, say), and the module is written.
+using KnownOverlayFor =
+    std::function<std::optional<profile::ModuleSettings>(const ModuleOutcome& sofar)>;
 
 struct ModuleJob {
     Verb verb = Verb::Read;
@@ -83,6 +92,8 @@ struct ModuleJob {
     // Asked before the first command that changes the module (the write or the reset):
     // why it must not be sent, or nothing.
     std::function<std::optional<Refusal>()> beforeChange = nullptr;
+    // Unset, every module is written.
+    KnownOverlayFor known = nullptr;
 };
 
 // Says what the job is doing now, such as "checking the module".

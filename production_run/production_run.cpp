@@ -58,9 +58,9 @@ std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int>
 }
 
 std::variant<profile::ModuleSettings, Refusal>
-ProductionRun::overlayFor(int module, const QString& port, const ModuleOutcome& sofar) {
+ProductionRun::overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar) {
     UnitValues filled{platform::PortNumberOf(port), LastFourHexDigits(sofar.deviceAddress),
-                      m_job.first + module};
+                      m_job.first + number};
     profile::ModuleSettings valuesRow;
     if (m_record) {
         if (const auto other = m_addresses.take(sofar.deviceAddress, port)) {
@@ -84,16 +84,57 @@ ProductionRun::overlayFor(int module, const QString& port, const ModuleOutcome& 
     return std::get<profile::ModuleSettings>(overlay);
 }
 
-ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvents& events) {
+std::optional<profile::ModuleSettings> ProductionRun::knownOverlay(int number, const QString& port,
+                                                                   const ModuleOutcome& sofar,
+                                                                   std::optional<int>& unit) {
+    UnitValues filled{platform::PortNumberOf(port), LastFourHexDigits(sofar.deviceAddress),
+                      m_job.first + number};
+    profile::ModuleSettings valuesRow;
+    if (m_record) {
+        // A clone is refused by the overlay, as for any module.
+        if (sofar.deviceAddress.isEmpty() || m_addresses.take(sofar.deviceAddress, port))
+            return std::nullopt;
+        const auto known = m_record->lookUp(sofar.deviceAddress);
+        if (!known || !known->passedBefore || (m_overlays.usesUnit() && !known->unit) ||
+            (!m_job.valuesPath.isEmpty() && !known->valuesRow))
+            return std::nullopt;
+        unit = known->unit;
+        filled.unit = known->unit.value_or(0);
+        if (known->valuesRow)
+            valuesRow = m_values.row(*known->valuesRow);
+    }
+    const auto overlay = m_overlays.forUnit(filled, valuesRow);
+    if (std::holds_alternative<QString>(overlay))
+        return std::nullopt;
+    return std::get<profile::ModuleSettings>(overlay);
+}
+
+ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvents& events,
+                                       const std::optional<SlotProvision>& slot) {
     events.moduleBegan(module, port);
+    const int number = slot ? slot->number : module;
     ModuleJob job{m_job.verb, port, {}, m_job.verify, m_interrupted, &m_ports};
     if (m_record)
         job.beforeChange = [this] { return m_record->ready(); };
-    job.overlay = [this, module, port](const ModuleOutcome& sofar) {
-        return overlayFor(module, port, sofar);
+    job.overlay = [this, module, number, port](const ModuleOutcome& sofar) {
+        return overlayFor(module, number, port, sofar);
     };
+    std::optional<int> knownUnit;
+    if (slot && !slot->writeAnyway) {
+        job.known = [this, number, port, &knownUnit](const ModuleOutcome& sofar) {
+            return knownOverlay(number, port, sofar, knownUnit);
+        };
+    }
     ModuleOutcome outcome = RunModuleJob(
         job, m_trace.get(), [&](const QString& step) { events.stepTaken(module, step); });
+    if (outcome.held) {
+        // Nothing was done: no row, no log line, and the unit is the one it has.
+        outcome.unit = knownUnit;
+        if (m_record)
+            m_record->leave(module);
+        events.moduleFinished(module, outcome);
+        return outcome;
+    }
     // Every port on the machine is not every port with a module: an onboard UART with
     // nothing on it is no failure of the run, nor of the record.
     if (m_job.all && outcome.silent) {
@@ -131,6 +172,11 @@ void ProductionRun::releaseAddress(const QString& deviceAddress, const QString& 
     m_addresses.release(deviceAddress, port);
 }
 
+bool ProductionRun::addressHeldElsewhere(const QString& deviceAddress, const QString& port) {
+    const std::optional<QString> owner = m_addresses.ownerOf(deviceAddress);
+    return owner && *owner != port;
+}
+
 std::optional<Refusal> ProductionRun::recordReady() const {
     return m_record ? m_record->ready() : std::nullopt;
 }
@@ -139,6 +185,12 @@ std::optional<int> ProductionRun::valuesLeft() {
     if (!m_record || m_job.valuesPath.isEmpty())
         return std::nullopt;
     return m_record->valuesLeft();
+}
+
+std::optional<int> ProductionRun::valuesRows() const {
+    if (m_job.valuesPath.isEmpty())
+        return std::nullopt;
+    return m_values.size();
 }
 
 QStringList ProductionRun::spoolNotes() {

@@ -25,6 +25,15 @@
 
 namespace production_run {
 
+// How a slot of the station has its module provisioned.
+struct SlotProvision {
+    // The module's place among the line's modules, for {n}: one module keeps one number.
+    int number = 0;
+    // A module that holds all its unit should (its unit number and values row are the
+    // record's, by address) is not written again, and takes nothing.
+    bool writeAnyway = false;
+};
+
 class ProductionRun {
 public:
     // `ports` and the flags must outlive the run. `interrupted` stops every module at its next
@@ -43,8 +52,10 @@ public:
     std::optional<QString> prepare(const Job& job, std::optional<int> modules);
 
     // One module on PORT, on the calling thread, which must be a QThread (a serial port needs
-    // one). `module` numbers it within the run from 0; {n} is the job's first plus it.
-    ModuleOutcome provision(int module, const QString& port, RunEvents& events);
+    // one). `module` numbers it within the run from 0; {n} is the job's first plus it, or plus
+    // the slot's `number` when given.
+    ModuleOutcome provision(int module, const QString& port, RunEvents& events,
+                            const std::optional<SlotProvision>& slot = std::nullopt);
     // Every port at once, each module on a thread of its own, so that a slow or silent one
     // holds up no other; the outcomes in the order of the ports.
     std::vector<ModuleOutcome> provisionAll(const QStringList& ports, RunEvents& events);
@@ -52,18 +63,28 @@ public:
     // The module with this address has been taken out of PORT: another module with it may be
     // written elsewhere (two at once would be given one unit).
     void releaseAddress(const QString& deviceAddress, const QString& port);
+    // True when a module with this address is in another port than PORT.
+    bool addressHeldElsewhere(const QString& deviceAddress, const QString& port);
 
     // Waits until the record is ready: why it cannot be used, or nothing (also without one).
     std::optional<Refusal> recordReady() const;
     // The rows of the values list no module was ever given, when the job has a list and a
     // record; asks the record.
     std::optional<int> valuesLeft();
+    // The number of rows of the job's values list; nothing without one.
+    std::optional<int> valuesRows() const;
     // What to tell about the spool: rows stored from it, lines set aside, rows waiting.
     QStringList spoolNotes();
 
 private:
-    std::variant<profile::ModuleSettings, Refusal> overlayFor(int module, const QString& port,
-                                                              const ModuleOutcome& sofar);
+    // `module` is the module's place in the run, `number` its place for {n}.
+    std::variant<profile::ModuleSettings, Refusal>
+    overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar);
+    // What a module provisioned before holds, with the unit the record gave it; nothing when
+    // it may not have been (the record does not know it as passed, or cannot tell).
+    std::optional<profile::ModuleSettings> knownOverlay(int number, const QString& port,
+                                                        const ModuleOutcome& sofar,
+                                                        std::optional<int>& unit);
 
     const platform::PortSource& m_ports;
     const std::atomic<bool>* m_interrupted;

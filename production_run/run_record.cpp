@@ -287,6 +287,13 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
     return std::nullopt;
 }
 
+void RunRecord::leave(int module) {
+    std::unique_lock lock(m_mutex);
+    makeRoomFor(static_cast<std::size_t>(module));
+    m_stages[static_cast<std::size_t>(module)] = Stage::Done;
+    claimWhenAllArrived(lock);
+}
+
 std::optional<int> RunRecord::valuesLeft() {
     if (!m_values || ready())
         return std::nullopt;
@@ -299,6 +306,22 @@ std::optional<int> RunRecord::valuesLeft() {
                                  : std::nullopt);
     });
     return left.get();
+}
+
+std::optional<production_record::KnownUnit> RunRecord::lookUp(const QString& deviceAddress) {
+    if (ready())
+        return std::nullopt;
+    auto looked = std::make_shared<std::promise<std::optional<production_record::KnownUnit>>>();
+    std::future<std::optional<production_record::KnownUnit>> known = looked->get_future();
+    const QStringList keys = m_values ? m_values->keys() : QStringList();
+    m_worker->post([looked, deviceAddress, keys](production_record::RecordConnection& connection) {
+        looked->set_value(production_record::LookUpUnit(connection, deviceAddress, keys));
+    });
+    while (known.wait_for(kInterruptPoll) != std::future_status::ready) {
+        if (m_interrupted != nullptr && m_interrupted->load())
+            return std::nullopt;
+    }
+    return known.get();
 }
 
 QStringList RunRecord::spoolNotes() {

@@ -13,6 +13,7 @@
 #include "production_record/record_spool.h"
 #include "production_record/record_worker.h"
 #include "production_record/unit_claim.h"
+#include "production_record/unit_lookup.h"
 
 #include <atomic>
 #include <condition_variable>
@@ -50,6 +51,9 @@ public:
     // for the module may follow.
     std::optional<QString> keep(int module, Verb verb, ModuleOutcome& outcome);
 
+    // Once done, instead of keep(), for a module that was left as it was and has no row.
+    void leave(int module);
+
     // What the run tells on stderr about the spool: rows stored from it, lines set aside,
     // rows still waiting.
     QStringList spoolNotes();
@@ -57,6 +61,10 @@ public:
     // The rows of the values list that no module was ever given, or nothing when the record
     // cannot tell now.
     std::optional<int> valuesLeft();
+
+    // What the record already gave the module with this address, taking nothing; nothing when
+    // the record cannot tell now.
+    std::optional<production_record::KnownUnit> lookUp(const QString& deviceAddress);
 
 private:
     enum class Stage { Working, Claiming, Done };

@@ -10,6 +10,7 @@
 #include <QThread>
 
 #include <atomic>
+#include <map>
 #include <mutex>
 #include <vector>
 
@@ -33,6 +34,11 @@ struct ProductionLine::Private {
     std::unique_ptr<QThread> recordWatch;
     std::atomic<int> nextModule{0};
     bool running = false;
+
+    // The modules' places for {n}, by address key, for as long as the station runs.
+    std::mutex numbersMutex;
+    std::map<QString, int> numbers;
+    int nextNumber = 0;
 
     mutable std::mutex mutex;
     QList<SlotState> states;
@@ -75,15 +81,25 @@ std::optional<QString> ProductionLine::start(const production_run::Job& job) {
         line.run.reset();
         return refusal;
     }
+    if (line.run->valuesRows() == 0) {
+        line.run.reset();
+        return QStringLiteral("the values list %1 has no rows: every module needs one")
+            .arg(job.valuesPath);
+    }
+    QList<SlotState> lastStates;
     {
         std::lock_guard lock(line.mutex);
-        line.states.clear();
         for (const QString& port : ports) {
             SlotState state;
             state.port = port;
             state.phase = SlotPhase::Waiting;
-            line.states.append(state);
+            for (const SlotState& last : std::as_const(line.states)) {
+                if (last.port == port && last.phase == SlotPhase::Interrupted)
+                    state = last;
+            }
+            lastStates.append(state);
         }
+        line.states = lastStates;
         line.tally = LineTally();
     }
     for (int index = 0; index < ports.size(); ++index) {
@@ -101,15 +117,25 @@ std::optional<QString> ProductionLine::start(const production_run::Job& job) {
             countFinished(outcome);
         };
         callbacks.nextModule = [this] { return m_private->nextModule++; };
-        line.workers.push_back(std::make_unique<SlotWorker>(*line.run, line.ports, ports[index],
-                                                            line.stopping, std::move(callbacks)));
+        callbacks.numberFor = [this](const QString& addressKey) {
+            Private& line = *m_private;
+            std::lock_guard lock(line.numbersMutex);
+            if (addressKey.isEmpty())
+                return line.nextNumber++;
+            const auto [at, added] = line.numbers.try_emplace(addressKey, line.nextNumber);
+            line.nextNumber += added ? 1 : 0;
+            return at->second;
+        };
+        line.workers.push_back(std::make_unique<SlotWorker>(
+            *line.run, line.ports, lastStates[index], line.stopping, std::move(callbacks)));
     }
     line.running = true;
     for (const auto& slot : line.workers)
         slot->start();
     // A record that cannot be used stops the line before any module is written (each module
     // asks it before its first write command, so none is written meanwhile).
-    line.recordWatch.reset(QThread::create([this] {
+    const int slotCount = static_cast<int>(ports.size());
+    line.recordWatch.reset(QThread::create([this, slotCount] {
         production_run::ProductionRun& run = *m_private->run;
         if (const auto refusal = run.recordReady()) {
             if (!m_private->stopping)
@@ -123,6 +149,16 @@ std::optional<QString> ProductionLine::start(const production_run::Job& job) {
         }
         QMetaObject::invokeMethod(
             this, [this] { emit figuresChanged(); }, Qt::QueuedConnection);
+        if (!stopForValuesLeft(left) && left && *left < slotCount) {
+            const QString warning =
+                QStringLiteral("Only %1 left in the values list for %2 slots: have the next "
+                               "list ready.")
+                    .arg(*left == 1 ? QStringLiteral("1 row")
+                                    : QStringLiteral("%1 rows").arg(*left))
+                    .arg(slotCount);
+            QMetaObject::invokeMethod(
+                this, [this, warning] { emit lineWarned(warning); }, Qt::QueuedConnection);
+        }
     }));
     line.recordWatch->start();
     return std::nullopt;
@@ -147,6 +183,17 @@ void ProductionLine::countFinished(const production_run::ModuleOutcome& outcome)
         Qt::QueuedConnection);
     if (outcome.status == production_run::ExitStatus::RecordFailed)
         stopWithReason(outcome.message.section(QLatin1Char('\n'), 0, 0));
+    else
+        stopForValuesLeft(left);
+}
+
+bool ProductionLine::stopForValuesLeft(std::optional<int> left) {
+    // Every next module would be refused, and would look like a failed unit.
+    if (!left || *left > 0 || m_private->stopping)
+        return false;
+    stopWithReason(QStringLiteral("The values list has no row left that was never given: give "
+                                  "the line a new list, then start it again."));
+    return true;
 }
 
 void ProductionLine::stopWithReason(const QString& reason) {

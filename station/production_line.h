@@ -50,12 +50,16 @@ signals:
     void figuresChanged();
     // The line stopped by itself, such as when the record cannot be used: why, in words.
     void lineStopped(const QString& reason);
+    // Something the operator should see to soon, such as a values list nearly used up.
+    void lineWarned(const QString& warning);
 
 private:
     // From a slot's thread: tallies the module and tells the window.
     void countFinished(const production_run::ModuleOutcome& outcome);
     // From any thread: stops the line on its own thread and says why.
     void stopWithReason(const QString& reason);
+    // Stops the line when the values list has no row left; true when it did.
+    bool stopForValuesLeft(std::optional<int> left);
 
     struct Private;
     std::unique_ptr<Private> m_private;

@@ -22,6 +22,9 @@ enum class SlotPhase {
     Failed,
     // The port itself cannot be used (not there, busy, no permission).
     PortProblem,
+    // A write was cut short (the line stopped, the module was pulled): the module holds only
+    // part of its settings until it is put in again and written whole.
+    Interrupted,
 };
 
 struct SlotState {

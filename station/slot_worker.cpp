@@ -11,7 +11,6 @@
 
 namespace station {
 
-using Clock = std::chrono::steady_clock;
 using production_run::ExitStatus;
 using production_run::ModuleOutcome;
 
@@ -35,9 +34,12 @@ QString AddressKey(const QString& deviceAddress) {
 }
 
 SlotWorker::SlotWorker(production_run::ProductionRun& run, const platform::PortSource& ports,
-                       const QString& port, const std::atomic<bool>& stop, SlotCallbacks callbacks)
+                       const SlotState& last, const std::atomic<bool>& stop,
+                       SlotCallbacks callbacks)
     : m_run(run), m_ports(ports), m_stop(stop), m_callbacks(std::move(callbacks)) {
-    m_state.port = port;
+    m_state.port = last.port;
+    if (last.phase == SlotPhase::Interrupted)
+        m_state = last;
 }
 
 SlotWorker::~SlotWorker() {
@@ -79,6 +81,11 @@ void SlotWorker::again() {
     m_woken.notify_all();
 }
 
+bool SlotWorker::againRequested() {
+    std::lock_guard lock(m_mutex);
+    return std::exchange(m_againRequested, false);
+}
+
 void SlotWorker::pause(std::chrono::milliseconds period) {
     std::unique_lock lock(m_mutex);
     m_woken.wait_for(lock, period, [this] { return m_wakeRequested || m_stop.load(); });
@@ -96,43 +103,26 @@ void SlotWorker::show(SlotPhase phase, const QString& detail) {
     m_callbacks.changed(m_state);
 }
 
+bool SlotWorker::finished() const {
+    return m_state.phase == SlotPhase::Passed || m_state.phase == SlotPhase::Failed;
+}
+
 void SlotWorker::watch() {
-    show(SlotPhase::Waiting);
+    show(m_state.phase == SlotPhase::Interrupted ? SlotPhase::Interrupted : SlotPhase::Waiting,
+         m_state.detail);
     auto lastAnswer = Clock::now();
+    int unread = 0;
     while (!m_stop) {
         const auto tick = Clock::now();
-        bool again = false;
-        {
-            std::lock_guard lock(m_mutex);
-            again = std::exchange(m_againRequested, false);
-        }
-        const Presence presence = ping();
-        if (presence == Presence::PortFailed) {
+        if (!openWatch()) {
             pause(kPortRetryPeriod);
             continue;
         }
-        if (m_state.phase == SlotPhase::PortProblem)
-            show(SlotPhase::Waiting);
-        const bool done = m_state.phase == SlotPhase::Passed || m_state.phase == SlotPhase::Failed;
-        if (presence == Presence::Answered) {
+        if (finished()) {
+            watchFinished(lastAnswer);
+        } else {
+            watchEmpty(unread);
             lastAnswer = Clock::now();
-            if (m_state.phase == SlotPhase::Waiting || (done && again)) {
-                const QString address = readAddress();
-                const auto passed = m_passed.find(AddressKey(address));
-                if (address.isEmpty() || m_stop) {
-                    // It went before it told its address; the next ping sees whether it is there.
-                } else if (!again && passed != m_passed.end()) {
-                    m_state = passed->second;
-                    show(SlotPhase::Passed,
-                         QStringLiteral("passed here before; Again writes it once more"));
-                } else {
-                    provision();
-                }
-                lastAnswer = Clock::now();
-            }
-        } else if (done && Clock::now() - lastAnswer >= kTakenOutAfter) {
-            m_run.releaseAddress(m_state.deviceAddress, m_state.port);
-            show(SlotPhase::Waiting);
         }
         const auto spent =
             std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - tick);
@@ -140,35 +130,127 @@ void SlotWorker::watch() {
             pause(kPingPeriod - spent);
     }
     closeWatch();
-    show(SlotPhase::Idle);
+    // A module cut short keeps its cue while the line is stopped, and after it starts again.
+    if (m_halfWritten && finished()) {
+        show(SlotPhase::Interrupted,
+             QStringLiteral("Written only in part: put the module in again once the line "
+                            "runs.\n%1")
+                 .arg(m_state.detail));
+    } else if (m_state.phase != SlotPhase::Interrupted) {
+        show(SlotPhase::Idle);
+    }
 }
 
-SlotWorker::Presence SlotWorker::ping() {
-    if (!m_watch) {
-        // The watching link's waits run to their end (half a second at most) rather than
-        // waking every 100 ms to look for a stop: 16 waiting slots stay cheap.
-        m_watch = std::make_unique<WatchLink>(m_ports, m_state.port);
-        if (!modComm::OpenLine(m_watch->link, platform::PortNumberOf(m_state.port))) {
-            const QString why = m_watch->port->errorDescription();
-            m_watch.reset();
-            show(SlotPhase::PortProblem, why);
-            return Presence::PortFailed;
-        }
-        m_state.device = m_watch->port->openedDevice();
+void SlotWorker::watchFinished(Clock::time_point& lastAnswer) {
+    // The settings, not a ping: a module put in the moment the other was taken out answers
+    // pings just the same, and only its address tells it apart.
+    const std::optional<QString> address = queryAddress();
+    const bool present = address || ping();
+    if (present)
+        lastAnswer = Clock::now();
+    if (address && AddressKey(*address) != AddressKey(m_state.deviceAddress)) {
+        m_run.releaseAddress(m_state.deviceAddress, m_state.port);
+        provision(*address, false);
+        lastAnswer = Clock::now();
+    } else if (address && m_refusedForClone &&
+               !m_run.addressHeldElsewhere(m_state.deviceAddress, m_state.port)) {
+        provision(*address, false);
+        lastAnswer = Clock::now();
+    } else if (address && againRequested()) {
+        provision(*address, true);
+        lastAnswer = Clock::now();
+    } else if (!present && Clock::now() - lastAnswer >= kTakenOutAfter) {
+        takenOut();
     }
+}
+
+void SlotWorker::watchEmpty(int& unread) {
+    if (!ping()) {
+        unread = 0;
+        return;
+    }
+    if (const std::optional<QString> address = queryAddress()) {
+        unread = 0;
+        if (justMovedHere(*address))
+            return;
+        provision(*address, false);
+    } else if (!m_stop && ++unread >= kSettingsTries) {
+        // The run tries it once more itself, and records why it fails.
+        unread = 0;
+        provision({}, false);
+    }
+}
+
+bool SlotWorker::justMovedHere(const QString& address) {
+    if (!m_run.addressHeldElsewhere(address, m_state.port)) {
+        m_movedSince.reset();
+        return false;
+    }
+    // A module moved from another slot is still that slot's until it sees it gone; one still
+    // held there after that is a clone, which the run refuses.
+    if (!m_movedSince)
+        m_movedSince = Clock::now();
+    if (Clock::now() - *m_movedSince >= kMovedGrace) {
+        m_movedSince.reset();
+        return false;
+    }
+    return true;
+}
+
+void SlotWorker::takenOut() {
+    m_run.releaseAddress(m_state.deviceAddress, m_state.port);
+    if (m_halfWritten) {
+        show(SlotPhase::Interrupted,
+             QStringLiteral("The module taken out was written only in part: put it back in to "
+                            "finish it.\n%1")
+                 .arg(m_state.detail));
+    } else {
+        show(SlotPhase::Waiting);
+    }
+}
+
+bool SlotWorker::openWatch() {
+    if (m_watch)
+        return true;
+    // The watching link's waits run to their end (half a second at most) rather than waking
+    // every 100 ms to look for a stop: 16 waiting slots stay cheap.
+    m_watch = std::make_unique<WatchLink>(m_ports, m_state.port);
+    if (!modComm::OpenLine(m_watch->link, platform::PortNumberOf(m_state.port))) {
+        const QString why = m_watch->port->errorDescription();
+        m_watch.reset();
+        // The adapter is gone, and the module with it: its address may be written elsewhere.
+        m_run.releaseAddress(m_state.deviceAddress, m_state.port);
+        m_halfWritten = false;
+        m_state.deviceAddress.clear();
+        m_state.unit.reset();
+        m_state.name.clear();
+        show(SlotPhase::PortProblem, why);
+        return false;
+    }
+    m_state.device = m_watch->port->openedDevice();
+    if (m_state.phase == SlotPhase::PortProblem)
+        show(SlotPhase::Waiting);
+    return true;
+}
+
+bool SlotWorker::ping() {
+    if (!m_watch)
+        return false;
     const bool answered = modProg::PingModule(m_watch->link);
     // An adapter pulled out closes the port under us: open it afresh on the next ping.
     if (!m_watch->port->isOpen())
         closeWatch();
-    return answered ? Presence::Answered : Presence::Silent;
+    return answered;
 }
 
-QString SlotWorker::readAddress() {
+std::optional<QString> SlotWorker::queryAddress() {
     if (!m_watch)
-        return {};
+        return std::nullopt;
     const modProg::SettingsReply reply = modProg::ReadSettingsReply(m_watch->link);
+    if (!m_watch->port->isOpen())
+        closeWatch();
     if (reply.fieldsReceived < modProg::kFieldCount || modProg::ReplyDamage(reply))
-        return {};
+        return std::nullopt;
     return profile::ProfileFromReply(reply).device.address;
 }
 
@@ -179,14 +261,19 @@ void SlotWorker::closeWatch() {
     m_watch.reset();
 }
 
-void SlotWorker::provision() {
+void SlotWorker::provision(const QString& address, bool writeAnyway) {
     // The run opens the port itself, as the command line does.
     closeWatch();
     m_recordWarning.clear();
+    m_halfWritten = false;
+    m_refusedForClone = false;
+    m_state.deviceAddress = address;
     m_state.unit.reset();
     m_state.name.clear();
     show(SlotPhase::Working, QStringLiteral("checking the module"));
-    m_run.provision(m_callbacks.nextModule(), m_state.port, *this);
+    const production_run::SlotProvision how{m_callbacks.numberFor(AddressKey(address)),
+                                            writeAnyway};
+    m_run.provision(m_callbacks.nextModule(), m_state.port, *this, how);
 }
 
 void SlotWorker::stepTaken(int, const QString& step) {
@@ -203,24 +290,38 @@ void SlotWorker::moduleFinished(int, const ModuleOutcome& outcome) {
         show(SlotPhase::Waiting);
         return;
     }
-    m_callbacks.finished(outcome);
-    m_state.deviceAddress = outcome.deviceAddress;
+    if (!outcome.deviceAddress.isEmpty())
+        m_state.deviceAddress = outcome.deviceAddress;
     m_state.unit = outcome.unit;
     if (outcome.settings)
         m_state.name = outcome.settings->name.value_or(QString());
+    if (outcome.held) {
+        show(SlotPhase::Passed,
+             QStringLiteral("Provisioned before: it holds all its unit should, and was not "
+                            "written again."));
+        return;
+    }
+    m_callbacks.finished(outcome);
     if (outcome.status == ExitStatus::OpenFailed) {
         show(SlotPhase::PortProblem, outcome.message);
         return;
     }
+    const bool sentAWrite = !outcome.written.isEmpty() || !outcome.failed.isEmpty();
+    m_halfWritten = outcome.writeCutShort && sentAWrite;
+    m_refusedForClone = outcome.status != ExitStatus::Done && !sentAWrite &&
+                        m_run.addressHeldElsewhere(m_state.deviceAddress, m_state.port);
     if (outcome.status != ExitStatus::Done) {
         QString reason = outcome.message;
+        // It answered pings, but no query of the slot's or the run's got its settings.
+        if (outcome.status == ExitStatus::NoReply && outcome.deviceAddress.isEmpty() &&
+            !outcome.firmware.isEmpty())
+            reason = QStringLiteral("answers, but gives no settings (%1)").arg(reason);
         if (!m_recordWarning.isEmpty())
             reason += QStringLiteral("\n") + m_recordWarning;
         show(SlotPhase::Failed, reason);
         return;
     }
     show(SlotPhase::Passed, m_recordWarning);
-    m_passed[AddressKey(outcome.deviceAddress)] = m_state;
 }
 
 } // namespace station

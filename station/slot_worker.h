@@ -1,6 +1,7 @@
 // One slot of the line on a thread of its own: it pings its port about twice a second, has a
-// module that answers provisioned by the production run unless it passed there before, and
-// waits until the module is taken out.
+// module that answers provisioned by the production run (which leaves alone a module that
+// holds all its unit should), and watches it by its address until it is taken out or another
+// module is put in its place.
 #pragma once
 
 #include "slot_state.h"
@@ -18,7 +19,6 @@
 #include <memory>
 #include <mutex>
 #include <optional>
-#include <map>
 
 namespace station {
 
@@ -28,6 +28,12 @@ inline constexpr std::chrono::milliseconds kPingPeriod{500};
 inline constexpr std::chrono::milliseconds kTakenOutAfter{1000};
 // How long a slot whose port cannot be opened waits before it tries again.
 inline constexpr std::chrono::milliseconds kPortRetryPeriod{2000};
+// A module that answers pings but gives its settings to none of this many queries in a row
+// has failed.
+inline constexpr int kSettingsTries = 3;
+// How long a module whose address another slot still holds waits before it is tried: that
+// long after it is taken out, the other slot has seen it gone.
+inline constexpr std::chrono::milliseconds kMovedGrace{3000};
 
 struct SlotCallbacks {
     // The slot's state changed; called on the slot's thread.
@@ -36,13 +42,20 @@ struct SlotCallbacks {
     std::function<void(const production_run::ModuleOutcome&)> finished;
     // The number the next module provisioned on the line gets within the run.
     std::function<int()> nextModule;
+    // The module's place among the line's modules, by its address key, for {n}: a module
+    // written again keeps its number.
+    std::function<int(const QString& addressKey)> numberFor;
 };
 
 class SlotWorker : private production_run::RunEvents {
 public:
+    using Clock = std::chrono::steady_clock;
+
     // `run`, `ports` and `stop` must outlive the worker.
+    // `last` is what the slot showed when the line last stopped: a module interrupted there
+    // is still to be put in again.
     SlotWorker(production_run::ProductionRun& run, const platform::PortSource& ports,
-               const QString& port, const std::atomic<bool>& stop, SlotCallbacks callbacks);
+               const SlotState& last, const std::atomic<bool>& stop, SlotCallbacks callbacks);
     ~SlotWorker() override;
     SlotWorker(const SlotWorker&) = delete;
     SlotWorker& operator=(const SlotWorker&) = delete;
@@ -58,17 +71,26 @@ public:
     void again();
 
 private:
-    enum class Presence { Answered, Silent, PortFailed };
-
     void watch();
-    // One ping on the open watching link, or why the port would not open.
-    Presence ping();
-    // The module's device address, read from its settings; empty when it did not answer.
-    QString readAddress();
-    void provision();
+    // A module passed or failed here: whether it is still there, and still the same one.
+    void watchFinished(Clock::time_point& lastAnswer);
+    // No module, or one interrupted: whether one answers, and gives its settings.
+    void watchEmpty(int& unread);
+    void takenOut();
+    // True while a module with this address was in another slot a moment ago.
+    bool justMovedHere(const QString& address);
+    // Opens the watching link when it is closed; false, with the port problem shown, when the
+    // port cannot be opened.
+    bool openWatch();
+    bool ping();
+    // The module's device address, from its settings; nothing when it gave them not whole.
+    std::optional<QString> queryAddress();
+    void provision(const QString& address, bool writeAnyway);
     void closeWatch();
     void show(SlotPhase phase, const QString& detail = {});
     void pause(std::chrono::milliseconds period);
+    bool finished() const;
+    bool againRequested();
 
     void moduleBegan(int, const QString&) override {}
     void stepTaken(int, const QString& step) override;
@@ -80,9 +102,14 @@ private:
     const std::atomic<bool>& m_stop;
     SlotCallbacks m_callbacks;
     SlotState m_state;
-    // The modules that passed on this slot, by their address key, as they passed.
-    std::map<QString, SlotState> m_passed;
     QString m_recordWarning;
+    // The module that finished here was written only in part: taken out, it must go back in.
+    bool m_halfWritten = false;
+    // The module here was refused for an address another slot's module holds: it is written
+    // once that one is taken out (a module moved from slot to slot, quicker than the other
+    // slot sees it gone).
+    bool m_refusedForClone = false;
+    std::optional<Clock::time_point> m_movedSince;
 
     struct WatchLink;
     std::unique_ptr<WatchLink> m_watch;

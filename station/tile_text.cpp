@@ -24,6 +24,8 @@ PhaseLook PhaseLookOf(SlotPhase phase) {
         return {QStringLiteral("Failed"), QColor(0xb7, 0x1c, 0x1c), Qt::white};
     case SlotPhase::PortProblem:
         return {QStringLiteral("Port problem"), QColor(0x4a, 0x14, 0x8c), Qt::white};
+    case SlotPhase::Interrupted:
+        return {QStringLiteral("Interrupted"), QColor(0xe6, 0x51, 0x00), Qt::white};
     }
     return {};
 }
@@ -40,6 +42,7 @@ QString DetailOf(const SlotState& state) {
         return UnitText(state.unit, state.name) + QStringLiteral("\nTake the module out.");
     case SlotPhase::Failed:
     case SlotPhase::PortProblem:
+    case SlotPhase::Interrupted:
         return state.detail;
     }
     return {};

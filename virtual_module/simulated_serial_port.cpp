@@ -47,6 +47,16 @@ void SimulatedModule::replace(ModuleSettings settings) {
     m_present = true;
 }
 
+void SimulatedModule::setAdapterPlugged(bool plugged) {
+    const std::lock_guard lock(m_mutex);
+    m_adapterPlugged = plugged;
+}
+
+bool SimulatedModule::isAdapterPlugged() const {
+    const std::lock_guard lock(m_mutex);
+    return m_adapterPlugged;
+}
+
 bool SimulatedModule::isPresent() const {
     const std::lock_guard lock(m_mutex);
     return m_present;
@@ -85,6 +95,10 @@ bool SimulatedSerialPort::open() {
                 .arg(m_home);
         return false;
     }
+    if (!m_module.isAdapterPlugged()) {
+        m_errorDescription = QStringLiteral("No such file or directory");
+        return false;
+    }
     m_open = true;
     return true;
 }
@@ -101,6 +115,8 @@ void SimulatedSerialPort::discardInput() {
 }
 
 void SimulatedSerialPort::write(const QByteArray& text) {
+    if (m_open && !m_module.isAdapterPlugged())
+        close();
     if (!m_open)
         return;
     const auto reply = m_module.receive(std::string_view(text.constData(), text.size()),

@@ -36,6 +36,10 @@ public:
     std::vector<TimedByte> receive(std::string_view bytes, Clock::time_point now);
 
     void setPresent(bool present);
+    // The adapter the module hangs on, pulled out or plugged in: unplugged, its port does not
+    // open, and one that is open closes at its next use.
+    void setAdapterPlugged(bool plugged);
+    bool isAdapterPlugged() const;
     // Another module put in its place: these settings, no faults, present.
     void replace(ModuleSettings settings);
     bool isPresent() const;
@@ -46,6 +50,7 @@ public:
 private:
     mutable std::mutex m_mutex;
     bool m_present = true;
+    bool m_adapterPlugged = true;
     Faults m_faults;
     CommandFramer m_framer;
     CommandHandler m_handler;

@@ -29,9 +29,15 @@ private slots:
     void init();
     void passedModuleWaitsToBeTakenOutAndIsNotWrittenTwice();
     void swappedModuleIsProvisioned();
+    void moduleIsComparedWithItsUnitAndWrittenOnlyWhenItDiffers();
+    void againKeepsTheModulesNumberWithoutARecord();
+    void vanishedAdapterFreesItsModulesAddress();
+    void moduleThatGivesNoSettingsFailsInWords();
+    void valuesListUsedUpStopsTheLineBeforeAWrite();
     void failedModuleSaysWhyAndIsTriedAgainWhenPutBack();
     void unusableRecordStopsTheLineBeforeAnyWrite();
     void stopDuringAWriteKeepsTheRowWithinFiveSeconds();
+    void moduleCutShortKeepsItsCueUntilWrittenWhole();
     void twoSlotsWithOneAddressWriteOnlyOne();
     void tallyCountsFirstTriesByModule_data();
     void tallyCountsFirstTriesByModule();
@@ -40,6 +46,9 @@ private:
     production_run::Job job(const QString& record = {}) const;
     SlotState slot(int index) const { return m_line->slotStates().at(index); }
     QList<production_record::RecordRow> rows(const QString& record);
+    QString writeFile(const QString& name, const QByteArray& content);
+    // Waits until slot `index` shows a step of the write, as the line tells it.
+    bool waitForWriting(int index);
 
     QTemporaryDir m_dir;
     std::unique_ptr<virtual_module::SimulatedModules> m_modules;
@@ -71,6 +80,28 @@ QList<production_record::RecordRow> ProductionLineTest::rows(const QString& reco
     production_record::RecordConnection connection(target);
     const auto listed = production_record::ListRows(connection, {});
     return std::get<QList<production_record::RecordRow>>(listed);
+}
+
+QString ProductionLineTest::writeFile(const QString& name, const QByteArray& content) {
+    QFile file(m_dir.filePath(name));
+    if (!file.open(QIODevice::WriteOnly) || file.write(content) != content.size())
+        return {};
+    return file.fileName();
+}
+
+bool ProductionLineTest::waitForWriting(int index) {
+    QSignalSpy changed(m_line.get(), &station::ProductionLine::slotChanged);
+    QElapsedTimer waited;
+    waited.start();
+    while (waited.elapsed() < kWait) {
+        for (const QList<QVariant>& signal : std::as_const(changed)) {
+            if (signal.at(0).toInt() == index &&
+                signal.at(1).value<SlotState>().detail.startsWith("writing"))
+                return true;
+        }
+        changed.wait(100);
+    }
+    return false;
 }
 
 void ProductionLineTest::passedModuleWaitsToBeTakenOutAndIsNotWrittenTwice() {
@@ -113,6 +144,113 @@ void ProductionLineTest::swappedModuleIsProvisioned() {
     QVERIFY(slot(0).deviceAddress != first);
     QCOMPARE(m_line->recentUnits().size(), 2);
     QCOMPARE(m_line->recentUnits().first().deviceAddress, slot(0).deviceAddress);
+
+    // Another module in its place at once, with no silence between them, is seen all the same.
+    const QString second = slot(0).deviceAddress;
+    module.replace(virtual_module::NthSimulatedModule(8));
+    QTRY_COMPARE_WITH_TIMEOUT(m_line->recentUnits().size(), 3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QVERIFY(slot(0).deviceAddress != second);
+    QVERIFY(module.settings().name.starts_with("Line-"));
+}
+
+void ProductionLineTest::moduleIsComparedWithItsUnitAndWrittenOnlyWhenItDiffers() {
+    const QString record = m_dir.filePath("again.db");
+    QVERIFY(!m_line->start(job(record)));
+    virtual_module::SimulatedModule& module = m_modules->module(1);
+    module.setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(rows("again.db").size(), 1);
+
+    // The line forgets nothing at Stop: the record and the module say it is done.
+    m_line->stop();
+    QVERIFY(!m_line->start(job(record)));
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QVERIFY2(slot(0).detail.startsWith("Provisioned before"), qPrintable(slot(0).detail));
+    QCOMPARE(slot(0).unit, std::optional<int>(1));
+
+    // On another slot, with its settings changed meanwhile: written again as the same unit.
+    virtual_module::ModuleSettings changed = module.settings();
+    changed.name = "Renamed";
+    module.setPresent(false);
+    m_modules->module(2).replace(changed);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+    QVERIFY2(!slot(1).detail.startsWith("Provisioned before"), qPrintable(slot(1).detail));
+    QCOMPARE(slot(1).unit, std::optional<int>(1));
+    QCOMPARE(m_modules->module(2).settings().name, std::string("Unit-1"));
+
+    // Again writes a module that needs nothing, and it stays the same unit.
+    m_line->again(1);
+    QTRY_COMPARE_WITH_TIMEOUT(rows("again.db").size(), 3, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+    m_line->stop();
+    for (const production_record::RecordRow& row : rows("again.db")) {
+        QCOMPARE(row.result, QStringLiteral("ok"));
+        QCOMPARE(row.unit, std::optional<int>(1));
+    }
+}
+
+void ProductionLineTest::againKeepsTheModulesNumberWithoutARecord() {
+    QVERIFY(!m_line->start(job()));
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+    const std::string name = m_modules->module(2).settings().name;
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    m_line->again(1);
+    QTRY_COMPARE_WITH_TIMEOUT(m_line->recentUnits().size(), 3, kWait);
+    QCOMPARE(m_modules->module(2).settings().name, name);
+    QVERIFY(m_modules->module(1).settings().name != name);
+}
+
+void ProductionLineTest::vanishedAdapterFreesItsModulesAddress() {
+    m_modules->module(2).replace(virtual_module::NthSimulatedModule(1));
+    m_modules->module(2).setPresent(false);
+    QVERIFY(!m_line->start(job(m_dir.filePath("vanished.db"))));
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    m_modules->module(1).setAdapterPlugged(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::PortProblem, kWait);
+    // Its module went with the adapter; put in elsewhere, it is that module, not a clone.
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(slot(1).unit, std::optional<int>(1));
+}
+
+void ProductionLineTest::moduleThatGivesNoSettingsFailsInWords() {
+    QVERIFY(!m_line->start(job(m_dir.filePath("mute.db"))));
+    virtual_module::Faults mute;
+    mute.noReplyTo = "QUERY";
+    m_modules->module(1).setFaults(mute);
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Failed, kWait);
+    QVERIFY2(slot(0).detail.startsWith("answers, but gives no settings"),
+             qPrintable(slot(0).detail));
+    QCOMPARE(rows("mute.db").size(), 1);
+    QCOMPARE(rows("mute.db").first().result, QStringLiteral("no_reply"));
+    m_modules->module(1).setPresent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Waiting, kWait);
+    QCOMPARE(rows("mute.db").size(), 1);
+}
+
+void ProductionLineTest::valuesListUsedUpStopsTheLineBeforeAWrite() {
+    production_run::Job empty = job(m_dir.filePath("values.db"));
+    empty.valuesPath = writeFile("empty.csv", "pin\n");
+    QVERIFY(m_line->start(empty).value_or(QString()).contains("has no rows"));
+
+    production_run::Job one = empty;
+    one.valuesPath = writeFile("one.csv", "pin\n4321\n");
+    QSignalSpy warned(m_line.get(), &station::ProductionLine::lineWarned);
+    QSignalSpy stopped(m_line.get(), &station::ProductionLine::lineStopped);
+    QVERIFY(!m_line->start(one));
+    QTRY_COMPARE_WITH_TIMEOUT(warned.size(), 1, kWait);
+    QVERIFY2(warned.first().first().toString().startsWith("Only 1 row"),
+             qPrintable(warned.first().first().toString()));
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(stopped.size(), 1, kWait);
+    QVERIFY(stopped.first().first().toString().contains("no row left"));
+    QCOMPARE(m_modules->module(1).settings().pin, std::string("4321"));
+    QCOMPARE(m_line->figures().failed, 0);
 }
 
 void ProductionLineTest::failedModuleSaysWhyAndIsTriedAgainWhenPutBack() {
@@ -173,6 +311,29 @@ void ProductionLineTest::stopDuringAWriteKeepsTheRowWithinFiveSeconds() {
     QVERIFY2(kept.first().result == "interrupted" || kept.first().result == "ok",
              qPrintable(kept.first().result));
     QCOMPARE(kept.first().unit, std::optional<int>(1));
+}
+
+void ProductionLineTest::moduleCutShortKeepsItsCueUntilWrittenWhole() {
+    QVERIFY(!m_line->start(job()));
+    m_modules->module(1).setPresent(true);
+    QVERIFY(waitForWriting(0));
+    m_line->stop();
+    QCOMPARE(slot(0).phase, SlotPhase::Interrupted);
+    QVERIFY2(slot(0).detail.contains("put the module in again"), qPrintable(slot(0).detail));
+
+    // Pulled in the middle of a write: the slot says so after the module has gone.
+    QVERIFY(!m_line->start(job()));
+    QCOMPARE(slot(0).phase, SlotPhase::Interrupted);
+    m_modules->module(2).setPresent(true);
+    QVERIFY(waitForWriting(1));
+    m_modules->module(2).setPresent(false);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Interrupted, kWait);
+    QVERIFY2(slot(1).detail.contains("put it back in"), qPrintable(slot(1).detail));
+
+    // Put back, each is written whole.
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
 }
 
 void ProductionLineTest::twoSlotsWithOneAddressWriteOnlyOne() {
