@@ -111,7 +111,6 @@ void SlotWorker::watch() {
     show(m_state.phase == SlotPhase::Interrupted ? SlotPhase::Interrupted : SlotPhase::Waiting,
          m_state.detail);
     auto lastAnswer = Clock::now();
-    int unread = 0;
     while (!m_stop) {
         const auto tick = Clock::now();
         if (!openWatch()) {
@@ -121,7 +120,7 @@ void SlotWorker::watch() {
         if (finished()) {
             watchFinished(lastAnswer);
         } else {
-            watchEmpty(unread);
+            watchEmpty();
             lastAnswer = Clock::now();
         }
         const auto spent =
@@ -148,7 +147,14 @@ void SlotWorker::watchFinished(Clock::time_point& lastAnswer) {
     const bool present = address || ping();
     if (present)
         lastAnswer = Clock::now();
-    if (address && AddressKey(*address) != AddressKey(m_state.deviceAddress)) {
+    // One that answers pings and not the query, where the last one gave its settings, is
+    // another module (or this one gone wrong): either way it is tried again.
+    m_unread = present && !address ? m_unread + 1 : 0;
+    if (m_unread >= kSettingsTries && !m_state.deviceAddress.isEmpty()) {
+        m_run.releaseAddress(m_state.deviceAddress, m_state.port);
+        provision({}, false);
+        lastAnswer = Clock::now();
+    } else if (address && AddressKey(*address) != AddressKey(m_state.deviceAddress)) {
         m_run.releaseAddress(m_state.deviceAddress, m_state.port);
         provision(*address, false);
         lastAnswer = Clock::now();
@@ -164,19 +170,18 @@ void SlotWorker::watchFinished(Clock::time_point& lastAnswer) {
     }
 }
 
-void SlotWorker::watchEmpty(int& unread) {
+void SlotWorker::watchEmpty() {
     if (!ping()) {
-        unread = 0;
+        m_unread = 0;
         return;
     }
     if (const std::optional<QString> address = queryAddress()) {
-        unread = 0;
+        m_unread = 0;
         if (justMovedHere(*address))
             return;
         provision(*address, false);
-    } else if (!m_stop && ++unread >= kSettingsTries) {
+    } else if (!m_stop && ++m_unread >= kSettingsTries) {
         // The run tries it once more itself, and records why it fails.
-        unread = 0;
         provision({}, false);
     }
 }
@@ -267,6 +272,7 @@ void SlotWorker::provision(const QString& address, bool writeAnyway) {
     m_recordWarning.clear();
     m_halfWritten = false;
     m_refusedForClone = false;
+    m_unread = 0;
     m_state.deviceAddress = address;
     m_state.unit.reset();
     m_state.name.clear();

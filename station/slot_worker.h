@@ -75,7 +75,7 @@ private:
     // A module passed or failed here: whether it is still there, and still the same one.
     void watchFinished(Clock::time_point& lastAnswer);
     // No module, or one interrupted: whether one answers, and gives its settings.
-    void watchEmpty(int& unread);
+    void watchEmpty();
     void takenOut();
     // True while a module with this address was in another slot a moment ago.
     bool justMovedHere(const QString& address);
@@ -110,6 +110,8 @@ private:
     // slot sees it gone).
     bool m_refusedForClone = false;
     std::optional<Clock::time_point> m_movedSince;
+    // Pings answered in a row by a module that gave no settings.
+    int m_unread = 0;
 
     struct WatchLink;
     std::unique_ptr<WatchLink> m_watch;

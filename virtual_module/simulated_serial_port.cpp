@@ -19,6 +19,7 @@ std::vector<SimulatedModule::TimedByte> SimulatedModule::receive(std::string_vie
     if (!m_present)
         return reply;
     for (const std::string& command : m_framer.feed(bytes).commands) {
+        ++m_receivedByKeyword[CommandKeyword(command)];
         for (const Segment& segment : m_handler.handle(command, m_faults, false).segments) {
             Clock::time_point at = std::max(now, m_lineFreeAt) + segment.pauseBefore;
             for (const char byte : segment.bytes) {
@@ -70,6 +71,12 @@ void SimulatedModule::setFaults(Faults faults) {
 ModuleSettings SimulatedModule::settings() const {
     const std::lock_guard lock(m_mutex);
     return m_handler.settings();
+}
+
+std::size_t SimulatedModule::receivedCount(const std::string& keyword) const {
+    const std::lock_guard lock(m_mutex);
+    const auto found = m_receivedByKeyword.find(keyword);
+    return found == m_receivedByKeyword.end() ? 0 : found->second;
 }
 
 QList<platform::PortAssignment> SimulatedPorts() {

@@ -9,6 +9,7 @@
 
 #include <chrono>
 #include <deque>
+#include <map>
 #include <mutex>
 #include <string_view>
 #include <utility>
@@ -46,11 +47,14 @@ public:
     // Takes effect for the next command.
     void setFaults(Faults faults);
     ModuleSettings settings() const;
+    // How many commands with this keyword ("NAME", "PING") modules in this place received.
+    std::size_t receivedCount(const std::string& keyword) const;
 
 private:
     mutable std::mutex m_mutex;
     bool m_present = true;
     bool m_adapterPlugged = true;
+    std::map<std::string, std::size_t> m_receivedByKeyword;
     Faults m_faults;
     CommandFramer m_framer;
     CommandHandler m_handler;

@@ -1,10 +1,13 @@
 #include "scratch_postgres.h"
 
+#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
+
+#include <csignal>
 
 #include <pwd.h>
 #include <unistd.h>
@@ -80,6 +83,29 @@ void ScratchPostgres::stop() {
         {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
          QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
     m_running = false;
+}
+
+bool ScratchPostgres::setStalled(bool stalled) {
+    QFile pidFile(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!m_running || !pidFile.open(QIODevice::ReadOnly))
+        return false;
+    const qint64 server = pidFile.readLine().trimmed().toLongLong();
+    if (server <= 0)
+        return false;
+    // The sessions are the server's children: each is stopped too, mid-statement or not.
+    QList<qint64> processes{server};
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (!stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray fields = stat.readAll();
+        const QList<QByteArray> afterName = fields.mid(fields.lastIndexOf(')') + 2).split(' ');
+        if (afterName.size() > 1 && afterName.at(1).toLongLong() == server)
+            processes << entry.toLongLong();
+    }
+    for (const qint64 process : processes)
+        ::kill(static_cast<pid_t>(process), stalled ? SIGSTOP : SIGCONT);
+    return true;
 }
 
 bool ScratchPostgres::createDatabase(const QString& name) {

@@ -21,6 +21,10 @@ public:
     bool restart();
     void stop();
 
+    // Stops the server and every session of it where they stand (SIGSTOP), as a server that
+    // no longer answers, or lets them go on; false when the server is not running.
+    bool setStalled(bool stalled);
+
     // Makes an empty database; false when the server refused.
     bool createDatabase(const QString& name);
     // The --record URL of a database on this server.
