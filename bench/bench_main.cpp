@@ -15,6 +15,7 @@
 #endif
 #ifdef CORDELO_RECORD_DRILL
 #include "record_drill.h"
+#include "station_drill.h"
 #endif
 
 #include <QApplication>
@@ -43,6 +44,8 @@ constexpr Milliseconds kSummaryGoal{1000};
 constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
 constexpr int kDrillRounds = 12;
+// Every fault of the station's drill six times over.
+constexpr int kStationDrillSteps = 6 * static_cast<int>(drills::kStationFaults);
 constexpr int kStationRuns = 9;
 constexpr int kStationSlots = 16;
 constexpr std::chrono::seconds kStationIdle{10};
@@ -285,6 +288,50 @@ void ReportDrill(const char* database, drills::RecordDrillPlan plan, const QStri
         std::fprintf(stderr, "record drill, %s: %s\n", database, qPrintable(failure));
 }
 
+// The station's drill: the faults played, and each invariant with its checks.
+void ReportStationDrill(const char* database, drills::StationDrillPlan plan) {
+    plan.steps = kStationDrillSteps;
+    const drills::StationDrillReport report = drills::RunStationDrill(plan);
+    QStringList faults;
+    for (std::size_t kind = 0; kind < drills::kStationFaults; ++kind) {
+        if (report.faults[kind] > 0)
+            faults << QStringLiteral("%1 %2")
+                          .arg(report.faults[kind])
+                          .arg(QLatin1String(drills::kStationFaultNames[kind]));
+    }
+    std::printf("| Station fault drill, %s: %d slots, %d put-ins | faults: %s | | | | |\n",
+                database, plan.slotCount, report.putIns, qPrintable(faults.join(", ")));
+    for (std::size_t invariant = 0; invariant < drills::kStationInvariants; ++invariant) {
+        const int checked = report.checked[invariant];
+        const int held = checked - report.broken[invariant];
+        Row(qPrintable(
+                QStringLiteral("Station fault drill, %1: %2")
+                    .arg(database, QLatin1String(drills::kStationInvariantNames[invariant]))),
+            QStringLiteral("%1 of %2 checks held").arg(held).arg(checked),
+            QStringLiteral("%1 checks").arg(checked), checked > 0 ? double(held) / checked : 0,
+            "all held", checked > 0 && held == checked);
+    }
+    for (const QString& failure : report.failures)
+        std::fprintf(stderr, "station drill, %s: %s\n", database, qPrintable(failure));
+}
+
+void ReportStationDrills() {
+    QTemporaryDir files;
+    drills::StationDrillPlan plan;
+    plan.folder = files.path();
+    plan.target = files.filePath(QStringLiteral("record.db"));
+    ReportStationDrill("SQLite file", plan);
+    doubles::ScratchPostgres server;
+    if (!server.start() || !server.createDatabase(QStringLiteral("station"))) {
+        std::printf("| Station fault drill, PostgreSQL | no server: %s | | | | MISSED |\n",
+                    qPrintable(server.errorText()));
+        return;
+    }
+    plan.server = &server;
+    plan.target = server.url(QStringLiteral("station"));
+    ReportStationDrill("PostgreSQL", plan);
+}
+
 void ReportRecordDrills(const QString& directory) {
     QTemporaryDir files;
     drills::RecordDrillPlan plan;
@@ -462,6 +509,8 @@ int main(int argc, char** argv) {
 #ifdef CORDELO_RECORD_DRILL
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());
+    if (wanted("station-drill"))
+        ReportStationDrills();
 #endif
     if (wanted("station"))
         ReportStation(QCoreApplication::applicationDirPath());
