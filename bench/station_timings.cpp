@@ -5,6 +5,7 @@
 #include "platform/machine_ports.h"
 #include "station/line_binding.h"
 #include "station/production_line.h"
+#include "station/slot_worker.h"
 #include "station/station_window.h"
 #include "virtual_module/virtual_module.h"
 
@@ -17,6 +18,7 @@
 #include <atomic>
 #include <memory>
 #include <mutex>
+#include <thread>
 
 #include <sys/resource.h>
 
@@ -48,6 +50,15 @@ SilentModule(int number, std::function<void(const virtual_module::LogEntry&)> lo
     options.log = std::move(log);
     auto module = std::make_unique<VirtualModule>(options);
     return module->start() ? std::move(module) : nullptr;
+}
+
+StationMs WireFloor(const virtual_module::ModuleSettings& settings) {
+    // The replies: the virtual module paces what it sends, not what it receives.
+    std::size_t characters = std::string("[READY][]").size() + settings.firmware.size();
+    for (const std::string& field : virtual_module::QueryFields(settings))
+        characters += field.size() + 2;
+    return StationMs(station::kPingPeriod) / 2 +
+           std::chrono::duration_cast<StationMs>(virtual_module::kCharPeriod9600 * characters);
 }
 
 production_run::Job WriteJob(const QStringList& ports, const QString& record) {
@@ -116,8 +127,11 @@ StationTimings MeasureStationUnits(const QString& directory, int runs) {
             [&](const station::FinishedUnit&) { finished = std::chrono::steady_clock::now(); });
         if (line.start(WriteJob({device}, stationRecord)))
             return timings;
-        // Two pings unanswered: the slot is waiting for a module.
+        timings.floor = WireFloor(module->settings());
+        // Two pings unanswered: the slot is waiting for a module. It is put in at a moment of
+        // the wait for the next one, each run at another.
         module->waitForCommand(2, std::chrono::milliseconds(kWaitMs));
+        std::this_thread::sleep_for(station::kPingPeriod * (2 * run + 1) / (2 * runs));
         const auto putIn = SystemClock::now();
         module->setFaults({});
         if (!SpinUntil([&] { return finished.has_value(); }))

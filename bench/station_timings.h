@@ -14,8 +14,12 @@ namespace bench {
 using StationMs = std::chrono::duration<double, std::milli>;
 
 struct StationTimings {
-    // From the moment a module in a waiting slot starts to answer to its first write command.
+    // From the moment a module in a waiting slot starts to answer to its first write command,
+    // put in at moments spread evenly over the slot's ping period.
     std::vector<StationMs> toFirstWrite;
+    // What the wire needs for that: half the ping period on average, then the replies to one
+    // ping, the version and the settings at 9600 baud, by the lengths of the texts.
+    StationMs floor{0};
     // One unit, from the slot's first command to the module to its row, and the same job
     // through cordelo-cli write, process start to end (in turns, each on a module of its own).
     std::vector<StationMs> stationUnit;

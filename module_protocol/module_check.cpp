@@ -26,7 +26,10 @@ ModuleCheck CheckModule(modComm::Link& link, QString& version) {
     // A stop request sends nothing more; the caller tells it from a silent module.
     if (!answered || modComm::StopRequested(link))
         return ModuleCheck::NoReply;
+    return CheckVersion(link, version);
+}
 
+ModuleCheck CheckVersion(modComm::Link& link, QString& version) {
     modComm::SendCommand(link, ComposeCommand(Command::Version));
     version = modComm::WaitForVersion(link);
     if (version == kFirmwareV11 || version == kFirmwareV20)

@@ -16,5 +16,7 @@ enum class ModuleCheck { NoReply, InvalidFirmware, Supported };
 ModuleCheck CheckModule(modComm::Link& link);
 // The same, telling the version the module gave (empty when it gave none).
 ModuleCheck CheckModule(modComm::Link& link, QString& version);
+// "<VERS>" and the version check alone, for a module that has just answered a ping.
+ModuleCheck CheckVersion(modComm::Link& link, QString& version);
 
 } // namespace modProg

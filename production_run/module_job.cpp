@@ -1,6 +1,7 @@
 #include "module_job.h"
 
 #include "outcome_report.h"
+#include "port_watch.h"
 #include "stderr_message_box.h"
 
 #include "module_protocol/commands.h"
@@ -25,10 +26,13 @@ public:
     Exchange(modComm::Link& link, ModuleOutcome& outcome, const StepReport& step)
         : m_link(link), m_outcome(outcome), m_step(step) {}
 
-    void run(const ModuleJob& job) {
+    // `seen`, when given, is what a watch of the port already learnt of the module.
+    void run(const ModuleJob& job, const Sighting* seen = nullptr) {
         m_interrupted = job.interrupted;
         m_step(QStringLiteral("checking the module"));
-        if (stopped() || !checkModule())
+        if (seen)
+            m_outcome.firmware = seen->firmware;
+        if (stopped() || !(seen ? checked(seen->check) : checkModule()))
             return;
         if (job.verb == Verb::Reset) {
             if (!mayChange(job))
@@ -38,7 +42,8 @@ public:
             return;
         }
         m_step(QStringLiteral("reading the settings"));
-        const std::optional<profile::Profile> current = query();
+        const std::optional<profile::Profile> current =
+            seen && seen->profile ? seen->profile : query();
         if (!current)
             return;
         m_outcome.deviceAddress = current->device.address;
@@ -119,8 +124,10 @@ private:
 
     bool checkModule() {
         const modProg::ModuleCheck check = modProg::CheckModule(m_link, m_outcome.firmware);
-        if (stopped())
-            return false;
+        return !stopped() && checked(check);
+    }
+
+    bool checked(modProg::ModuleCheck check) {
         if (check == modProg::ModuleCheck::NoReply) {
             m_outcome.silent = true;
             return fail(ExitStatus::NoReply, QStringLiteral("no module answered"));
@@ -230,6 +237,21 @@ private:
 };
 
 } // namespace
+
+ModuleOutcome RunModuleJobOn(modComm::Link& link, const QString& device, const ModuleJob& job,
+                             const Sighting& seen, const StepReport& step) {
+    const auto started = std::chrono::steady_clock::now();
+    ModuleOutcome outcome;
+    outcome.port = job.port;
+    outcome.device = device;
+    // The watch's waits run to their end; the job's end early on a stop.
+    const std::atomic<bool>* watching = std::exchange(link.stop, job.interrupted);
+    Exchange(link, outcome, step).run(job, &seen);
+    link.stop = watching;
+    outcome.seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return outcome;
+}
 
 ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
                            const StepReport& step) {

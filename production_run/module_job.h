@@ -20,6 +20,9 @@
 namespace platform {
 class SerialTrace;
 }
+namespace modComm {
+struct Link;
+}
 
 namespace production_run {
 
@@ -101,5 +104,11 @@ using StepReport = std::function<void(const QString& step)>;
 
 ModuleOutcome RunModuleJob(const ModuleJob& job, platform::SerialTrace* trace,
                            const StepReport& step);
+
+struct Sighting;
+// The same on a link a watch holds open, going on from what the watch already learnt of the
+// module; the link stays open.
+ModuleOutcome RunModuleJobOn(modComm::Link& link, const QString& device, const ModuleJob& job,
+                             const Sighting& seen, const StepReport& step);
 
 } // namespace production_run

@@ -109,8 +109,24 @@ std::optional<profile::ModuleSettings> ProductionRun::knownOverlay(int number, c
     return std::get<profile::ModuleSettings>(overlay);
 }
 
-ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvents& events,
-                                       const std::optional<SlotProvision>& slot) {
+ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvents& events) {
+    return provisionBy(module, port, events, std::nullopt,
+                       [this](const ModuleJob& job, const StepReport& step) {
+                           return RunModuleJob(job, m_trace.get(), step);
+                       });
+}
+
+ModuleOutcome ProductionRun::provision(int module, PortWatch& watch, const Sighting& seen,
+                                       RunEvents& events, const SlotProvision& slot) {
+    return provisionBy(module, watch.port(), events, slot,
+                       [&watch, &seen](const ModuleJob& job, const StepReport& step) {
+                           return RunModuleJobOn(watch.link(), watch.device(), job, seen, step);
+                       });
+}
+
+ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEvents& events,
+                                         const std::optional<SlotProvision>& slot,
+                                         const Exchange& exchange) {
     events.moduleBegan(module, port);
     const int number = slot ? slot->number : module;
     ModuleJob job{m_job.verb, port, {}, m_job.verify, m_interrupted, &m_ports};
@@ -125,8 +141,8 @@ ModuleOutcome ProductionRun::provision(int module, const QString& port, RunEvent
             return knownOverlay(number, port, sofar, knownUnit);
         };
     }
-    ModuleOutcome outcome = RunModuleJob(
-        job, m_trace.get(), [&](const QString& step) { events.stepTaken(module, step); });
+    ModuleOutcome outcome =
+        exchange(job, [&](const QString& step) { events.stepTaken(module, step); });
     if (outcome.held) {
         // Nothing was done: no row, no log line, and the unit is the one it has.
         outcome.unit = knownUnit;

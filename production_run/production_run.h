@@ -7,6 +7,7 @@
 #include "job.h"
 #include "module_job.h"
 #include "overlay_source.h"
+#include "port_watch.h"
 #include "production_log.h"
 #include "run_events.h"
 #include "run_record.h"
@@ -19,6 +20,7 @@
 #include <QFile>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <optional>
 #include <vector>
@@ -52,10 +54,14 @@ public:
     std::optional<QString> prepare(const Job& job, std::optional<int> modules);
 
     // One module on PORT, on the calling thread, which must be a QThread (a serial port needs
-    // one). `module` numbers it within the run from 0; {n} is the job's first plus it, or plus
-    // the slot's `number` when given.
-    ModuleOutcome provision(int module, const QString& port, RunEvents& events,
-                            const std::optional<SlotProvision>& slot = std::nullopt);
+    // one). `module` numbers it within the run from 0; {n} is the job's first plus it.
+    ModuleOutcome provision(int module, const QString& port, RunEvents& events);
+    // The module a slot's watch saw answer, on the watch's link; {n} is the job's first plus
+    // the slot's `number`.
+    ModuleOutcome provision(int module, PortWatch& watch, const Sighting& seen, RunEvents& events,
+                            const SlotProvision& slot);
+    // Where the bytes of every port go, with --trace; null without.
+    platform::SerialTrace* trace() const { return m_trace.get(); }
     // Every port at once, each module on a thread of its own, so that a slow or silent one
     // holds up no other; the outcomes in the order of the ports.
     std::vector<ModuleOutcome> provisionAll(const QStringList& ports, RunEvents& events);
@@ -77,6 +83,9 @@ public:
     QStringList spoolNotes();
 
 private:
+    using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;
+    ModuleOutcome provisionBy(int module, const QString& port, RunEvents& events,
+                              const std::optional<SlotProvision>& slot, const Exchange& exchange);
     // `module` is the module's place in the run, `number` its place for {n}.
     std::variant<profile::ModuleSettings, Refusal>
     overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar);

@@ -1,31 +1,9 @@
 #include "slot_worker.h"
 
-#include "module_profile/profile.h"
-#include "module_protocol/module_check.h"
-#include "module_protocol/settings_reply.h"
-#include "platform/port_names.h"
-#include "platform/qt_pacing.h"
-#include "platform/qt_settings_store.h"
-#include "production_run/stderr_message_box.h"
-#include "serial_link/port_session.h"
-
 namespace station {
 
 using production_run::ExitStatus;
 using production_run::ModuleOutcome;
-
-// The port the slot watches between modules, opened on the slot's own thread.
-struct SlotWorker::WatchLink {
-    explicit WatchLink(const platform::PortSource& ports, const QString& name)
-        : port(ports.make(name, settings)), link{platform, {}, modComm::WaitStyle::OnData} {}
-
-    platform::QtSettingsStore settings;
-    std::unique_ptr<platform::SerialPort> port;
-    production_run::StderrMessageBox messages;
-    platform::QtPacing pacing;
-    platform::Platform platform{*port, settings, messages, pacing};
-    modComm::Link link;
-};
 
 QString AddressKey(const QString& deviceAddress) {
     QString key = deviceAddress.toUpper();
@@ -36,7 +14,8 @@ QString AddressKey(const QString& deviceAddress) {
 SlotWorker::SlotWorker(production_run::ProductionRun& run, const platform::PortSource& ports,
                        const SlotState& last, const std::atomic<bool>& stop,
                        SlotCallbacks callbacks)
-    : m_run(run), m_ports(ports), m_stop(stop), m_callbacks(std::move(callbacks)) {
+    : m_run(run), m_stop(stop), m_callbacks(std::move(callbacks)),
+      m_watch(ports, last.port, run.trace()) {
     m_state.port = last.port;
     if (last.phase == SlotPhase::Interrupted)
         m_state = last;
@@ -128,7 +107,7 @@ void SlotWorker::watch() {
         if (spent < kPingPeriod)
             pause(kPingPeriod - spent);
     }
-    closeWatch();
+    m_watch.close();
     // A module cut short keeps its cue while the line is stopped, and after it starts again.
     if (m_halfWritten && finished()) {
         show(SlotPhase::Interrupted,
@@ -143,27 +122,28 @@ void SlotWorker::watch() {
 void SlotWorker::watchFinished(Clock::time_point& lastAnswer) {
     // The settings, not a ping: a module put in the moment the other was taken out answers
     // pings just the same, and only its address tells it apart.
-    const std::optional<QString> address = queryAddress();
-    const bool present = address || ping();
+    const std::optional<profile::Profile> read = m_watch.query();
+    const bool present = read || m_watch.ping();
     if (present)
         lastAnswer = Clock::now();
     // One that answers pings and not the query, where the last one gave its settings, is
     // another module (or this one gone wrong): either way it is tried again.
-    m_unread = present && !address ? m_unread + 1 : 0;
+    m_unread = present && !read ? m_unread + 1 : 0;
+    const QString address = read ? read->device.address : QString();
     if (m_unread >= kSettingsTries && !m_state.deviceAddress.isEmpty()) {
         m_run.releaseAddress(m_state.deviceAddress, m_state.port);
-        provision({}, false);
+        provision(m_watch.look(), false);
         lastAnswer = Clock::now();
-    } else if (address && AddressKey(*address) != AddressKey(m_state.deviceAddress)) {
+    } else if (read && AddressKey(address) != AddressKey(m_state.deviceAddress)) {
         m_run.releaseAddress(m_state.deviceAddress, m_state.port);
-        provision(*address, false);
+        provision(m_watch.look(), false);
         lastAnswer = Clock::now();
-    } else if (address && m_refusedForClone &&
+    } else if (read && m_refusedForClone &&
                !m_run.addressHeldElsewhere(m_state.deviceAddress, m_state.port)) {
-        provision(*address, false);
+        provision(m_watch.look(), false);
         lastAnswer = Clock::now();
-    } else if (address && againRequested()) {
-        provision(*address, true);
+    } else if (read && againRequested()) {
+        provision(m_watch.look(), true);
         lastAnswer = Clock::now();
     } else if (!present && Clock::now() - lastAnswer >= kTakenOutAfter) {
         takenOut();
@@ -171,18 +151,19 @@ void SlotWorker::watchFinished(Clock::time_point& lastAnswer) {
 }
 
 void SlotWorker::watchEmpty() {
-    if (!ping()) {
+    if (!m_watch.ping()) {
         m_unread = 0;
         return;
     }
-    if (const std::optional<QString> address = queryAddress()) {
+    const production_run::Sighting seen = m_watch.look();
+    if (seen.profile) {
         m_unread = 0;
-        if (justMovedHere(*address))
+        if (justMovedHere(seen.deviceAddress()))
             return;
-        provision(*address, false);
+        provision(seen, false);
     } else if (!m_stop && ++m_unread >= kSettingsTries) {
         // The run tries it once more itself, and records why it fails.
-        provision({}, false);
+        provision(seen, false);
     }
 }
 
@@ -215,71 +196,36 @@ void SlotWorker::takenOut() {
 }
 
 bool SlotWorker::openWatch() {
-    if (m_watch)
+    if (m_watch.isOpen())
         return true;
-    // The watching link's waits run to their end (half a second at most) rather than waking
-    // every 100 ms to look for a stop: 16 waiting slots stay cheap.
-    m_watch = std::make_unique<WatchLink>(m_ports, m_state.port);
-    if (!modComm::OpenLine(m_watch->link, platform::PortNumberOf(m_state.port))) {
-        const QString why = m_watch->port->errorDescription();
-        m_watch.reset();
+    if (const std::optional<QString> why = m_watch.open()) {
         // The adapter is gone, and the module with it: its address may be written elsewhere.
         m_run.releaseAddress(m_state.deviceAddress, m_state.port);
         m_halfWritten = false;
         m_state.deviceAddress.clear();
         m_state.unit.reset();
         m_state.name.clear();
-        show(SlotPhase::PortProblem, why);
+        show(SlotPhase::PortProblem, *why);
         return false;
     }
-    m_state.device = m_watch->port->openedDevice();
+    m_state.device = m_watch.device();
     if (m_state.phase == SlotPhase::PortProblem)
         show(SlotPhase::Waiting);
     return true;
 }
 
-bool SlotWorker::ping() {
-    if (!m_watch)
-        return false;
-    const bool answered = modProg::PingModule(m_watch->link);
-    // An adapter pulled out closes the port under us: open it afresh on the next ping.
-    if (!m_watch->port->isOpen())
-        closeWatch();
-    return answered;
-}
-
-std::optional<QString> SlotWorker::queryAddress() {
-    if (!m_watch)
-        return std::nullopt;
-    const modProg::SettingsReply reply = modProg::ReadSettingsReply(m_watch->link);
-    if (!m_watch->port->isOpen())
-        closeWatch();
-    if (reply.fieldsReceived < modProg::kFieldCount || modProg::ReplyDamage(reply))
-        return std::nullopt;
-    return profile::ProfileFromReply(reply).device.address;
-}
-
-void SlotWorker::closeWatch() {
-    if (!m_watch)
-        return;
-    modComm::ClosePort(m_watch->link);
-    m_watch.reset();
-}
-
-void SlotWorker::provision(const QString& address, bool writeAnyway) {
-    // The run opens the port itself, as the command line does.
-    closeWatch();
+void SlotWorker::provision(const production_run::Sighting& seen, bool writeAnyway) {
     m_recordWarning.clear();
     m_halfWritten = false;
     m_refusedForClone = false;
     m_unread = 0;
-    m_state.deviceAddress = address;
+    m_state.deviceAddress = seen.deviceAddress();
     m_state.unit.reset();
     m_state.name.clear();
     show(SlotPhase::Working, QStringLiteral("checking the module"));
-    const production_run::SlotProvision how{m_callbacks.numberFor(AddressKey(address)),
-                                            writeAnyway};
-    m_run.provision(m_callbacks.nextModule(), m_state.port, *this, how);
+    const production_run::SlotProvision how{
+        m_callbacks.numberFor(AddressKey(m_state.deviceAddress)), writeAnyway};
+    m_run.provision(m_callbacks.nextModule(), m_watch, seen, *this, how);
 }
 
 void SlotWorker::stepTaken(int, const QString& step) {

@@ -7,6 +7,7 @@
 #include "slot_state.h"
 
 #include "platform/port_source.h"
+#include "production_run/port_watch.h"
 #include "production_run/production_run.h"
 
 #include <QDeadlineTimer>
@@ -79,14 +80,10 @@ private:
     void takenOut();
     // True while a module with this address was in another slot a moment ago.
     bool justMovedHere(const QString& address);
-    // Opens the watching link when it is closed; false, with the port problem shown, when the
+    // Opens the watched port when it is closed; false, with the port problem shown, when the
     // port cannot be opened.
     bool openWatch();
-    bool ping();
-    // The module's device address, from its settings; nothing when it gave them not whole.
-    std::optional<QString> queryAddress();
-    void provision(const QString& address, bool writeAnyway);
-    void closeWatch();
+    void provision(const production_run::Sighting& seen, bool writeAnyway);
     void show(SlotPhase phase, const QString& detail = {});
     void pause(std::chrono::milliseconds period);
     bool finished() const;
@@ -98,9 +95,9 @@ private:
     void moduleFinished(int, const production_run::ModuleOutcome& outcome) override;
 
     production_run::ProductionRun& m_run;
-    const platform::PortSource& m_ports;
     const std::atomic<bool>& m_stop;
     SlotCallbacks m_callbacks;
+    production_run::PortWatch m_watch;
     SlotState m_state;
     QString m_recordWarning;
     // The module that finished here was written only in part: taken out, it must go back in.
@@ -112,9 +109,6 @@ private:
     std::optional<Clock::time_point> m_movedSince;
     // Pings answered in a row by a module that gave no settings.
     int m_unread = 0;
-
-    struct WatchLink;
-    std::unique_ptr<WatchLink> m_watch;
 
     std::mutex m_mutex;
     std::condition_variable m_woken;
