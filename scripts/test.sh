@@ -1,47 +1,78 @@
 #!/usr/bin/env bash
-# Installs what is missing, then builds and runs the whole test suite: once as a
-# normal build, whose Debian package is installed and smoke-tested (as root or in CI
-# only), once under AddressSanitizer and UndefinedBehaviorSanitizer, the fuzzers for a
-# minute each, and last the Windows stage: the MinGW build, its tests under Wine, and
-# its installer tried in a fresh Wine prefix.
+# Installs what is missing, then builds and runs the whole test suite: once as a normal
+# build, whose Debian package is installed and smoke-tested (as root or in CI only), once
+# under AddressSanitizer and UndefinedBehaviorSanitizer in a build that also makes the two
+# fuzzers, which then run for a minute each, and last the Windows stage: the MinGW build,
+# its tests under Wine, and its installer tried in a fresh Wine prefix. Each stage's time is
+# printed as it ends, and all of them at the end.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
-bash scripts/install-deps.sh
+started=$SECONDS
+stage_times=()
+print_stage_times() {
+  echo "== stage times"
+  printf '%s\n' "${stage_times[@]}"
+  echo "total: $((SECONDS - started)) s"
+}
+trap print_stage_times EXIT
+
+# stage NAME COMMAND...: runs the command as one timed stage.
+stage() {
+  local name=$1
+  shift
+  echo "== $name"
+  local begun=$SECONDS
+  "$@"
+  local took=$((SECONDS - begun))
+  stage_times+=("$(printf '%5d s  %s' "$took" "$name")")
+  echo "== $name: $took s"
+}
+
+stage "installing what is missing" bash scripts/install-deps.sh
 
 export QT_QPA_PLATFORM=offscreen
 jobs=$(nproc)
+# Most tests wait on the module's 9600-baud pace rather than on a core.
+test_jobs=$((jobs * 2))
 
-build_and_test() {
-  echo "== $1 build"
+configure_and_build() {
   cmake --preset "$1" >/dev/null
   cmake --build --preset "$1" -j "$jobs"
-  ctest --preset "$1" -j "$jobs"
 }
 
-build_and_test default
+fuzz_side_by_side() {
+  mkdir -p build/sanitize/findings
+  # A finding is written to build/sanitize/findings; add it to the fuzzer's corpus in
+  # tests/fuzz so the regular suite replays it from then on.
+  local pids=()
+  for fuzzer in token_reader:corpus profile:profile_corpus; do
+    local name=${fuzzer%%:*}
+    local corpus=${fuzzer#*:}
+    local work=build/sanitize/$corpus
+    mkdir -p "$work"
+    cp tests/fuzz/$corpus/* "$work"/
+    ASAN_OPTIONS=detect_leaks=0 build/sanitize/bin/fuzz_$name -max_total_time=60 -max_len=4000 \
+      -print_final_stats=1 -artifact_prefix=build/sanitize/findings/ "$work" \
+      >"build/sanitize/fuzz_$name.log" 2>&1 &
+    pids+=($!)
+  done
+  local status=0
+  for pid in "${pids[@]}"; do
+    wait "$pid" || status=1
+  done
+  for name in token_reader profile; do
+    echo "-- fuzzing the ${name/_/ }"
+    tail -n 12 "build/sanitize/fuzz_$name.log"
+  done
+  return $status
+}
 
-echo "== Debian package, installed and run against the virtual module"
-bash scripts/package.sh
-bash scripts/smoke-installed.sh
-
-build_and_test sanitize
-
-echo "== building the fuzzers"
-cmake --preset fuzz >/dev/null
-cmake --build --preset fuzz -j "$jobs"
-mkdir -p build/fuzz/findings
-# A finding is written to build/fuzz/findings; add it to the fuzzer's corpus in tests/fuzz
-# so the regular suite replays it from then on.
-for fuzzer in token_reader:corpus profile:profile_corpus; do
-  name=${fuzzer%%:*}
-  corpus=${fuzzer#*:}
-  echo "== fuzzing the ${name/_/ } for 60 s"
-  work=build/fuzz/$corpus
-  mkdir -p "$work"
-  cp tests/fuzz/$corpus/* "$work"/
-  build/fuzz/bin/fuzz_$name -max_total_time=60 -max_len=4000 -print_final_stats=1 \
-    -artifact_prefix=build/fuzz/findings/ "$work" 2>&1 | tail -n 12
-done
-
-bash scripts/test-windows.sh
+stage "default build" configure_and_build default
+stage "default tests" ctest --preset default -j "$test_jobs"
+stage "Debian package, installed and run against the virtual module" \
+  bash -c 'bash scripts/package.sh && bash scripts/smoke-installed.sh'
+stage "sanitizer build, with the fuzzers" configure_and_build sanitize
+stage "sanitizer tests" ctest --preset sanitize -j "$test_jobs"
+stage "the two fuzzers, 60 s each, side by side" fuzz_side_by_side
+stage "Windows stage" bash scripts/test-windows.sh

@@ -170,7 +170,10 @@ QWidget* StationWindow::makeSimulatedBar(int slot) {
         {tr("Take out"), &SimulatedSlots::takeOut},
         {tr("Put back"), &SimulatedSlots::putBack},
         {tr("Faulty module"), &SimulatedSlots::putInFaulty}};
-    for (const auto& [text, action] : actions) {
+    for (const auto& entry : actions) {
+        // Named copies: a lambda cannot capture a structured binding before clang 16.
+        const QString text = entry.first;
+        const auto action = entry.second;
         auto* button = new QPushButton(text);
         button->setAccessibleDescription(tr("Simulated module in slot %1: %2").arg(port, text));
         connect(button, &QPushButton::clicked, this,

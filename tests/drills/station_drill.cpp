@@ -33,7 +33,6 @@ using station::SlotState;
 
 // A put-in the line has not settled by then was missed.
 constexpr auto kSettleWithin = 25s;
-constexpr auto kStopWithin = 5s;
 constexpr auto kStallFor = 3s;
 constexpr auto kQuickSwap = 200ms;
 constexpr auto kSlowSwap = 3s;
