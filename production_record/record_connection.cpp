@@ -101,6 +101,12 @@ std::optional<QString> RecordConnection::connect() {
             .arg(m_target.key, Why(m_database.lastError()), unwritable);
     if (isPostgres() && !run(QStringLiteral("SET lock_timeout = %1").arg(kLockSlice.count())))
         return failure(m_statementError);
+    // A server that takes a statement and then dawdles ends it itself; one that stopped
+    // answering altogether is left to the bounded waits of the record's callers.
+    if (isPostgres() && !readOnly &&
+        !run(QStringLiteral("SET statement_timeout = %1")
+                 .arg(std::chrono::milliseconds(m_waits.limit).count())))
+        return failure(m_statementError);
     // A write-ahead log flushes the disk once per commit where a rollback journal flushes it
     // four times; it needs every writer on this machine, as one bench's file is. The commit
     // stays durable (synchronous=FULL), since a unit number lost to a power cut could be
@@ -161,6 +167,7 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
     if (const auto error = open())
         return error;
     m_interrupted = false;
+    m_refusedStatement = false;
     const auto deadline = std::chrono::steady_clock::now() + m_waits.limit;
     while (true) {
         const std::optional<QString> error = attempt(body);
@@ -169,6 +176,7 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
         // The server went away (restarted, say): a new connection may carry the same
         // transaction once it is back.
         const bool lost = !m_retryable && !stillConnected();
+        m_refusedStatement = !m_retryable && !lost && !m_timedOut;
         if ((!m_retryable && !lost) || stopWaiting(deadline)) {
             if (m_interrupted)
                 return QStringLiteral("interrupted while waiting for the record %1")
@@ -191,6 +199,7 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
 std::optional<QString>
 RecordConnection::attempt(const std::function<std::optional<QString>()>& body) {
     m_retryable = false;
+    m_timedOut = false;
     if (!m_database.isOpen()) {
         if (const auto error = connect())
             return error;
@@ -226,6 +235,7 @@ QSqlQuery* RecordConnection::prepared(const QString& statement) {
 
 QString RecordConnection::failure(const QSqlError& error) {
     m_retryable = IsLockWait(error);
+    m_timedOut = error.nativeErrorCode() == QStringLiteral("57014");
     return QStringLiteral("the record %1: %2").arg(m_target.key, Why(error));
 }
 

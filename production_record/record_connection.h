@@ -51,6 +51,14 @@ public:
 
     // Whether the last failure was Ctrl-C ending a wait.
     bool wasInterrupted() const { return m_interrupted; }
+    // Whether the last failure of write() was a statement the record refused (its data), not
+    // the record itself (a lock, a lost connection, a wait given up): the same transaction
+    // without that statement may succeed.
+    bool refusedStatement() const { return m_refusedStatement; }
+
+    // How long write() keeps trying from now on.
+    std::chrono::seconds waitLimit() const { return m_waits.limit; }
+    void setWaitLimit(std::chrono::seconds limit) { m_waits.limit = limit; }
 
     // A failed statement for people, noting whether it is worth another try.
     QString failure(const QSqlError& error);
@@ -81,6 +89,9 @@ private:
     // The last failure: another session held the lock, or the connection was lost.
     bool m_retryable = false;
     bool m_interrupted = false;
+    bool m_refusedStatement = false;
+    // The last failure was the server ending a statement that ran past statement_timeout.
+    bool m_timedOut = false;
     QSqlError m_statementError;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -6,7 +6,10 @@
 #include <QSqlError>
 #include <QSqlQuery>
 
+#include <QDir>
+
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace doubles {
@@ -76,10 +79,47 @@ bool ScratchPostgres::restart() {
 void ScratchPostgres::stop() {
     if (!m_running)
         return;
+    thaw();
     run(QStringLiteral("pg_ctl"),
         {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
          QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
     m_running = false;
+}
+
+QList<int> ScratchPostgres::processes() const {
+    QFile pidFile(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
+    if (!m_running || !pidFile.open(QIODevice::ReadOnly))
+        return {};
+    const int postmaster = pidFile.readLine().trimmed().toInt();
+    if (postmaster <= 0)
+        return {};
+    QList<int> found{postmaster};
+    // Its children, by the parent each one's /proc/PID/stat names after "(name)".
+    for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
+        QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
+            continue;
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == postmaster)
+            found << entry.toInt();
+    }
+    return found;
+}
+
+bool ScratchPostgres::signalAll(int signal) const {
+    const QList<int> pids = processes();
+    for (const int pid : pids)
+        ::kill(pid, signal);
+    return !pids.isEmpty();
+}
+
+bool ScratchPostgres::freeze() {
+    return signalAll(SIGSTOP);
+}
+
+void ScratchPostgres::thaw() {
+    signalAll(SIGCONT);
 }
 
 bool ScratchPostgres::createDatabase(const QString& name) {
