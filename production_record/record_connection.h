@@ -55,6 +55,9 @@ public:
     // the record itself (a lock, a lost connection, a wait given up): the same transaction
     // without that statement may succeed.
     bool refusedStatement() const { return m_refusedStatement; }
+    // Whether that statement was refused for the data it carried (a value out of range, a rule
+    // of the database): the row, not the record, is at fault.
+    bool refusedData() const { return m_refusedStatement && m_dataFault; }
 
     // How long write() keeps trying from now on.
     std::chrono::seconds waitLimit() const { return m_waits.limit; }
@@ -83,6 +86,8 @@ private:
     RecordTarget m_target;
     Mode m_mode;
     RecordWaits m_waits;
+    // What the server may spend on one statement: the wait limit the connection was made with.
+    std::chrono::seconds m_statementLimit;
     QString m_name;
     QSqlDatabase m_database;
     bool m_opened = false;
@@ -92,6 +97,7 @@ private:
     bool m_refusedStatement = false;
     // The last failure was the server ending a statement that ran past statement_timeout.
     bool m_timedOut = false;
+    bool m_dataFault = false;
     QSqlError m_statementError;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

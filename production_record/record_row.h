@@ -69,8 +69,8 @@ std::optional<QString> InsertRows(RecordConnection& connection, const QList<Reco
 struct RowStored {
     // Why the row is not in the record, or nothing.
     std::optional<QString> error;
-    // The record refused the row itself (not its lock or its connection): trying it again
-    // will not help.
+    // The record refused the row itself (its data, or a statement that failed for this row
+    // alone), not for its lock, its connection or its tables: trying it again will not help.
     bool refused = false;
 };
 

@@ -59,14 +59,14 @@ void RecordWorker::Shared::serve(RecordWaits waits) {
             wake.wait(lock, woken);
         if (leftBehind || (stopping && !hasWork()))
             return;
+        // After a transaction the record has just answered (or failed): the time to try the
+        // chore, as well as every period while it is wanted.
+        const bool choreNow = chore && !stopping && (choreWanted || hasWork());
         const auto jobsNow = std::exchange(jobs, {});
         const auto claimsNow = std::exchange(claims, {});
         auto claimedNow = std::exchange(claimed, {});
         const auto rowsNow = std::exchange(rows, {});
         auto addedNow = std::exchange(added, {});
-        // After a transaction the record has just answered (or failed): the time to try the
-        // chore, as well as every period while it is wanted.
-        const bool choreNow = chore && !stopping && (choreWanted || hasWork());
         const auto choreOnce = chore;
         if (choreNow)
             choreWanted = false;

@@ -60,6 +60,9 @@ public:
     std::optional<int> valuesLeft();
     // What to tell about the spool: rows stored from it, lines set aside, rows waiting.
     QStringList spoolNotes();
+    // How many rows of the record wait in its spool now, for a front end to show; they are
+    // stored as soon as the record answers again.
+    int rowsWaiting() const;
 
 private:
     std::variant<profile::ModuleSettings, Refusal> overlayFor(int module, const QString& port,
