@@ -211,7 +211,7 @@ QString UsageText() {
         "                    before its first write command and completed when it is\n"
         "                    done; a row never completed (a bench killed) reads as\n"
         "                    interrupted. A row the record cannot take waits in a spool\n"
-        "                    of that record's own and is stored by the next run on it.\n"
+        "                    of that record's own and is stored as soon as it answers.\n"
         "                    Two modules with one device address: the second is refused.\n"
         "  --bench NAME      The bench in the record; the host name unless given.\n"
         "                    With record: the rows of this bench.\n"

@@ -35,6 +35,17 @@ bool IsLockWait(const QSqlError& error) {
     return codes.contains(error.nativeErrorCode());
 }
 
+// PostgreSQL's data exceptions, integrity violations and raised exceptions; SQLite's "too big",
+// constraint and type mismatch: the statement's values are refused, not the statement.
+bool IsDataFault(const QSqlError& error, bool postgres) {
+    const QString code = error.nativeErrorCode();
+    if (postgres)
+        return code.startsWith(QStringLiteral("22")) || code.startsWith(QStringLiteral("23")) ||
+               code.startsWith(QStringLiteral("P0"));
+    return code == QStringLiteral("18") || code == QStringLiteral("19") ||
+           code == QStringLiteral("20");
+}
+
 QString Why(const QSqlError& error) {
     const QString text = error.text().trimmed();
     return text.isEmpty() ? QStringLiteral("the connection to the database was lost") : text;
@@ -43,7 +54,8 @@ QString Why(const QSqlError& error) {
 } // namespace
 
 RecordConnection::RecordConnection(RecordTarget target, Mode mode, RecordWaits waits)
-    : m_target(std::move(target)), m_mode(mode), m_waits(waits), m_name(NextConnectionName()) {}
+    : m_target(std::move(target)), m_mode(mode), m_waits(waits), m_statementLimit(waits.limit),
+      m_name(NextConnectionName()) {}
 
 RecordConnection::~RecordConnection() {
     m_prepared.clear();
@@ -100,6 +112,12 @@ std::optional<QString> RecordConnection::connect() {
         return QStringLiteral("cannot open the record %1: %2%3")
             .arg(m_target.key, Why(m_database.lastError()), unwritable);
     if (isPostgres() && !run(QStringLiteral("SET lock_timeout = %1").arg(kLockSlice.count())))
+        return failure(m_statementError);
+    // A server that takes a statement and then dawdles ends it itself; one that stopped
+    // answering altogether is left to the bounded waits of the record's callers.
+    if (isPostgres() && !readOnly &&
+        !run(QStringLiteral("SET statement_timeout = %1")
+                 .arg(std::chrono::milliseconds(m_statementLimit).count())))
         return failure(m_statementError);
     // A write-ahead log flushes the disk once per commit where a rollback journal flushes it
     // four times; it needs every writer on this machine, as one bench's file is. The commit
@@ -161,6 +179,7 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
     if (const auto error = open())
         return error;
     m_interrupted = false;
+    m_refusedStatement = false;
     const auto deadline = std::chrono::steady_clock::now() + m_waits.limit;
     while (true) {
         const std::optional<QString> error = attempt(body);
@@ -169,6 +188,7 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
         // The server went away (restarted, say): a new connection may carry the same
         // transaction once it is back.
         const bool lost = !m_retryable && !stillConnected();
+        m_refusedStatement = !m_retryable && !lost && !m_timedOut;
         if ((!m_retryable && !lost) || stopWaiting(deadline)) {
             if (m_interrupted)
                 return QStringLiteral("interrupted while waiting for the record %1")
@@ -191,6 +211,8 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
 std::optional<QString>
 RecordConnection::attempt(const std::function<std::optional<QString>()>& body) {
     m_retryable = false;
+    m_timedOut = false;
+    m_dataFault = false;
     if (!m_database.isOpen()) {
         if (const auto error = connect())
             return error;
@@ -226,6 +248,8 @@ QSqlQuery* RecordConnection::prepared(const QString& statement) {
 
 QString RecordConnection::failure(const QSqlError& error) {
     m_retryable = IsLockWait(error);
+    m_timedOut = error.nativeErrorCode() == QStringLiteral("57014");
+    m_dataFault = IsDataFault(error, isPostgres());
     return QStringLiteral("the record %1: %2").arg(m_target.key, Why(error));
 }
 

@@ -51,6 +51,17 @@ public:
 
     // Whether the last failure was Ctrl-C ending a wait.
     bool wasInterrupted() const { return m_interrupted; }
+    // Whether the last failure of write() was a statement the record refused (its data), not
+    // the record itself (a lock, a lost connection, a wait given up): the same transaction
+    // without that statement may succeed.
+    bool refusedStatement() const { return m_refusedStatement; }
+    // Whether that statement was refused for the data it carried (a value out of range, a rule
+    // of the database): the row, not the record, is at fault.
+    bool refusedData() const { return m_refusedStatement && m_dataFault; }
+
+    // How long write() keeps trying from now on.
+    std::chrono::seconds waitLimit() const { return m_waits.limit; }
+    void setWaitLimit(std::chrono::seconds limit) { m_waits.limit = limit; }
 
     // A failed statement for people, noting whether it is worth another try.
     QString failure(const QSqlError& error);
@@ -75,12 +86,18 @@ private:
     RecordTarget m_target;
     Mode m_mode;
     RecordWaits m_waits;
+    // What the server may spend on one statement: the wait limit the connection was made with.
+    std::chrono::seconds m_statementLimit;
     QString m_name;
     QSqlDatabase m_database;
     bool m_opened = false;
     // The last failure: another session held the lock, or the connection was lost.
     bool m_retryable = false;
     bool m_interrupted = false;
+    bool m_refusedStatement = false;
+    // The last failure was the server ending a statement that ran past statement_timeout.
+    bool m_timedOut = false;
+    bool m_dataFault = false;
     QSqlError m_statementError;
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };

@@ -30,7 +30,8 @@ QString ResultCondition(const RecordFilter& filter, QVariantList& values) {
             values << result;
     }
     if (filter.failed)
-        either << QStringLiteral("result NOT IN ('ok', 'empty')");
+        either << QStringLiteral("result NOT IN ('ok', 'empty', '%1')")
+                      .arg(QLatin1String(kRefusedResult));
     if (either.isEmpty())
         return {};
     return QLatin1Char('(') + either.join(QStringLiteral(" OR ")) + QLatin1Char(')');

@@ -10,13 +10,17 @@
 
 namespace production_record {
 
+// The result of a module refused before any write command (a clone of a module on another
+// port): no unit's failure, so it stays out of --latest, `failed` and the summary.
+inline constexpr const char* kRefusedResult = "refused";
+
 struct RecordFilter {
     // Rows of this bench only; empty for all.
     QString bench;
     // Rows recorded at or after `since` and at or before `until`; invalid for no bound.
     QDateTime since;
     QDateTime until;
-    // Rows with any of these results; `failed` adds every result but ok and empty.
+    // Rows with any of these results; `failed` adds every result but ok, empty and refused.
     QStringList results;
     bool failed = false;
     std::optional<int> unit;

@@ -59,12 +59,14 @@ std::variant<QList<RecordRow>, QString> ListRows(RecordConnection& connection,
         statement = QStringLiteral("SELECT %1 FROM module_records%2")
                         .arg(columns, Where({clause.conditions}));
     } else {
-        // A row without an address belongs to no module it could be the latest of.
+        // A row without an address belongs to no module it could be the latest of, and a
+        // module refused before any write (a clone) is not the unit whose address it gave.
         const QString newest =
             QStringLiteral("SELECT %1, row_number() OVER (PARTITION BY %2 ORDER BY recorded_at "
                            "DESC, id DESC) AS newest FROM module_records%3")
                 .arg(columns, AddressKeyOf(std::get<int>(layout)),
-                     Where({clause.conditions, QStringLiteral("device_address <> ''")}));
+                     Where({clause.conditions, QStringLiteral("device_address <> ''"),
+                            QStringLiteral("result <> '%1'").arg(QLatin1String(kRefusedResult))}));
         statement =
             QStringLiteral("SELECT %1 FROM (%2) AS latest%3")
                 .arg(kColumns, newest,

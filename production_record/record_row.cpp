@@ -37,7 +37,7 @@ QVariant StoredSettings(const std::optional<SettingsText>& settings) {
 
 // An empty text is stored as one, not as NULL.
 QVariant Stored(const QString& text) {
-    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(text);
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(StorableText(text));
 }
 
 const QStringList kUpdatedColumns =
@@ -68,16 +68,45 @@ QString LinePart(const QString& text) {
     return part;
 }
 
+// The values row a claim took for a module that was never written goes back to the list.
+std::optional<QString> GiveBackValuesRow(RecordConnection& connection, const RecordRow& row) {
+    QSqlQuery* query =
+        connection.prepared(QStringLiteral("DELETE FROM values_given WHERE claimed_by = ?"));
+    if (!query)
+        return connection.failure(connection.preparationError());
+    query->bindValue(0, row.rowId);
+    if (!query->exec())
+        return connection.failure(query->lastError());
+    return std::nullopt;
+}
+
+std::optional<QString> InsertCompleted(RecordConnection& connection, const RecordRow& row) {
+    if (const auto error = InsertRow(connection, row))
+        return error;
+    return SentNoWrite(row) ? GiveBackValuesRow(connection, row) : std::nullopt;
+}
+
 } // namespace
 
-std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row) {
+QString StorableText(const QString& text) {
+    if (!text.contains(QChar(0)))
+        return text;
+    return QString(text).replace(QChar(0), QStringLiteral("\\x00"));
+}
+
+bool SentNoWrite(const RecordRow& row) {
+    return row.command == QStringLiteral("write") && !row.acknowledged && row.problemKeys.isEmpty();
+}
+
+std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row,
+                                 ExistingRow existing) {
     QSqlQuery* query = connection.prepared(
         QString("INSERT INTO module_records (row_id, recorded_at, bench, command, port, device, "
                 "device_address, firmware, result, exit_status, settings_before, "
                 "settings_acknowledged, settings_verified, problem_keys, unit, message) VALUES (?, "
-                "?, ?, "
-                "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO UPDATE SET %1")
-            .arg(UpdateAll()));
+                "?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?, ?) ON CONFLICT (row_id) DO %1")
+            .arg(existing == ExistingRow::Update ? QStringLiteral("UPDATE SET ") + UpdateAll()
+                                                 : QStringLiteral("NOTHING")));
     if (!query)
         return connection.failure(connection.preparationError());
     const QVariantList values = {
@@ -115,11 +144,30 @@ RecordRow NewRow() {
 std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows) {
     return connection.write([&connection, &rows]() -> std::optional<QString> {
         for (const RecordRow& row : rows) {
-            if (const auto error = InsertRow(connection, row))
+            if (const auto error = InsertCompleted(connection, row))
                 return error;
         }
         return std::nullopt;
     });
+}
+
+QList<RowStored> StoreRows(RecordConnection& connection, const QList<RecordRow>& rows) {
+    const std::optional<QString> together = InsertRows(connection, rows);
+    if (!together || rows.size() == 1 || !connection.refusedStatement())
+        return QList<RowStored>(rows.size(), {together, together && connection.refusedData()});
+    QList<std::optional<QString>> errors;
+    QList<bool> dataFaults;
+    for (const RecordRow& row : rows) {
+        errors << InsertRows(connection, {row});
+        dataFaults << connection.refusedData();
+    }
+    // A row that fails where others are stored is at fault itself; one that fails as every
+    // other does (a table gone) waits for the record to be mended.
+    const bool someStored = errors.contains(std::nullopt);
+    QList<RowStored> each;
+    for (qsizetype index = 0; index < rows.size(); ++index)
+        each << RowStored{errors[index], errors[index] && (someStored || dataFaults[index])};
+    return each;
 }
 
 QJsonObject RowJson(const RecordRow& row) {

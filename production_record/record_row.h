@@ -44,13 +44,39 @@ struct RecordRow {
 // A row for now, with a fresh id.
 RecordRow NewRow();
 
-// Adds the row, or brings the row of its id up to date, inside the caller's transaction.
-std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row);
+// Text as every database can keep it: PostgreSQL stores no NUL character, and one in a
+// module's firmware or address would cut its statement short, so it is kept as "\x00", the
+// way messages show it.
+QString StorableText(const QString& text);
+
+// A write row whose module was sent no write command (refused, or stopped before it): the
+// values row its claim took is given back, since only a module written holds one.
+bool SentNoWrite(const RecordRow& row);
+
+// What InsertRow does with a row of the same id already there: brings it up to date, or
+// leaves it (a row begun before its write never overwrites the row that completed it).
+enum class ExistingRow { Update, Keep };
+
+// Adds the row inside the caller's transaction.
+std::optional<QString> InsertRow(RecordConnection& connection, const RecordRow& row,
+                                 ExistingRow existing = ExistingRow::Update);
 
 // Adds the rows in one transaction, bringing up to date those whose id is there already
 // (a row begun before its module's write, or a row kept in the spool and stored before);
 // why they could not be added (then none was), or nothing.
 std::optional<QString> InsertRows(RecordConnection& connection, const QList<RecordRow>& rows);
+
+struct RowStored {
+    // Why the row is not in the record, or nothing.
+    std::optional<QString> error;
+    // The record refused the row itself (its data, or a statement that failed for this row
+    // alone), not for its lock, its connection or its tables: trying it again will not help.
+    bool refused = false;
+};
+
+// The same, but a row the record refuses fails alone: after such a failure the rows are tried
+// one by one. What became of each, in the order of the rows.
+QList<RowStored> StoreRows(RecordConnection& connection, const QList<RecordRow>& rows);
 
 // The row as --json and the spool give it, and back; nothing when the object is no row.
 QJsonObject RowJson(const RecordRow& row);

@@ -79,6 +79,32 @@ QStringList VersionThreeTables(bool postgres) {
     };
 }
 
+// The unit numbers and values rows are claimed by the module's address key, so that one
+// module reporting its address in two spellings is one unit. An older record's claims are
+// brought to their keys in place; where two spellings each took a number, the module keeps the
+// first it was given. A values row now says which claim took it, so that a claim whose module
+// was never written gives it back.
+QStringList VersionFourTables() {
+    const QString key = QLatin1String(kAddressKeySql);
+    const auto keyOf = [&key](const QString& table) {
+        return QString(key).replace(QStringLiteral("device_address"),
+                                    table + QStringLiteral(".device_address"));
+    };
+    return {
+        QStringLiteral("DELETE FROM unit_numbers WHERE unit > (SELECT min(kept.unit) FROM "
+                       "unit_numbers AS kept WHERE %1 = %2)")
+            .arg(keyOf(QStringLiteral("kept")), keyOf(QStringLiteral("unit_numbers"))),
+        QStringLiteral("UPDATE unit_numbers SET device_address = %1").arg(key),
+        QStringLiteral("DELETE FROM values_rows WHERE list_row > (SELECT min(kept.list_row) FROM "
+                       "values_rows AS kept WHERE kept.list = values_rows.list AND %1 = %2)")
+            .arg(keyOf(QStringLiteral("kept")), keyOf(QStringLiteral("values_rows"))),
+        QStringLiteral("UPDATE values_rows SET device_address = %1").arg(key),
+        QStringLiteral("UPDATE values_given SET device_address = %1").arg(key),
+        QStringLiteral("ALTER TABLE values_given ADD COLUMN claimed_by TEXT"),
+        QStringLiteral("CREATE INDEX values_given_claimed_by ON values_given (claimed_by)"),
+    };
+}
+
 // True when the record's version table is where the connection looks for tables: on
 // PostgreSQL that is the search path, so a bench role's own schema counts as well as public.
 std::optional<bool> HasVersionTable(RecordConnection& connection, QString& error) {
@@ -129,6 +155,8 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
         statements << VersionTwoTables();
     if (from < 3)
         statements << VersionThreeTables(connection.isPostgres());
+    if (from < 4)
+        statements << VersionFourTables();
     statements << QStringLiteral("DELETE FROM record_schema");
     statements
         << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);

@@ -10,7 +10,7 @@
 namespace production_record {
 
 // The layout this program writes.
-inline constexpr int kSchemaVersion = 3;
+inline constexpr int kSchemaVersion = 4;
 
 // Creates the tables in an empty database, upgrades an older layout, or refuses a newer
 // one without changing anything. Safe when several benches start at once.

@@ -4,53 +4,39 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QHash>
 #include <QJsonDocument>
 #include <QLockFile>
 #include <QRegularExpression>
 #include <QSaveFile>
+#include <QSet>
 #include <QStandardPaths>
 
+#include <algorithm>
 #include <chrono>
 
 namespace production_record {
 namespace {
 
-constexpr std::chrono::seconds kLockWait{10};
+// Another run holds the lock only while it writes a line or rewrites the file.
+constexpr std::chrono::seconds kLockWait{2};
 
 QString LockFailure(const QString& path) {
     return QStringLiteral("the spool %1 is locked by another run").arg(path);
 }
 
-QString DataFolder() {
+// The folder every program keeps the spools in: cordelo-cli's own, where earlier versions of
+// it kept them, so that a station and a command line on one record share one spool.
+QString SharedDataFolder() {
+    return QStandardPaths::writableLocation(QStandardPaths::GenericDataLocation) +
+           QStringLiteral("/cordelo-cli");
+}
+
+QString ProgramDataFolder() {
     return QStandardPaths::writableLocation(QStandardPaths::AppLocalDataLocation);
 }
 
-struct SpoolLines {
-    QList<RecordRow> rows;
-    QList<QByteArray> others;
-    QList<QByteArray> torn;
-};
-
-SpoolLines ReadLines(const QByteArray& bytes, const QString& targetKey) {
-    SpoolLines lines;
-    for (const QByteArray& line : bytes.split('\n')) {
-        if (line.trimmed().isEmpty())
-            continue;
-        const QJsonObject object = QJsonDocument::fromJson(line).object();
-        const std::optional<RecordRow> row = RowFromJson(object);
-        if (!row)
-            lines.torn << line;
-        else if (object.value(QStringLiteral("target")).toString() == targetKey)
-            lines.rows << *row;
-        else
-            lines.others << line;
-    }
-    return lines;
-}
-
-} // namespace
-
-QString SpoolPath(const RecordTarget& target) {
+QString SpoolIn(const QString& folder, const RecordTarget& target) {
     const QString readable =
         target.kind == RecordTarget::Kind::SqliteFile
             ? QFileInfo(target.database).completeBaseName()
@@ -58,84 +44,209 @@ QString SpoolPath(const RecordTarget& target) {
     static const QRegularExpression unsafe(QStringLiteral("[^A-Za-z0-9._-]"));
     const QString hash = QString::fromLatin1(
         QCryptographicHash::hash(target.key.toUtf8(), QCryptographicHash::Sha256).toHex().left(12));
-    return DataFolder() + QStringLiteral("/record-spool/") +
+    return folder + QStringLiteral("/record-spool/") +
            QString(readable).replace(unsafe, QStringLiteral("_")) + QLatin1Char('-') + hash +
            QStringLiteral(".jsonl");
 }
 
-QString FormerSpoolPath(const QString& logPath) {
+struct SpoolLine {
+    QByteArray text;
+    // Nothing for a line that is no row.
+    std::optional<RecordRow> row;
+    QString target;
+};
+
+QList<SpoolLine> ReadLines(const QString& path) {
+    QFile file(path);
+    QList<SpoolLine> lines;
+    if (!file.open(QIODevice::ReadOnly))
+        return lines;
+    for (const QByteArray& text : file.readAll().split('\n')) {
+        if (text.trimmed().isEmpty())
+            continue;
+        const QJsonObject object = QJsonDocument::fromJson(text).object();
+        lines << SpoolLine{text, RowFromJson(object),
+                           object.value(QStringLiteral("target")).toString()};
+    }
+    return lines;
+}
+
+void Append(const QString& path, const QList<QByteArray>& lines) {
+    if (lines.isEmpty())
+        return;
+    QFile file(path);
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Append))
+        return;
+    for (const QByteArray& line : lines)
+        file.write(line + '\n');
+}
+
+QByteArray LineOf(const QString& targetKey, const RecordRow& row) {
+    QJsonObject line = RowJson(row);
+    line.insert(QStringLiteral("target"), targetKey);
+    return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
+}
+
+// The line as set aside, with why the record refused it.
+QByteArray RefusedLine(const QByteArray& line, const QString& why) {
+    QJsonObject object = QJsonDocument::fromJson(line).object();
+    object.insert(QStringLiteral("refused"), why);
+    return QJsonDocument(object).toJson(QJsonDocument::Compact);
+}
+
+} // namespace
+
+QString SpoolPath(const RecordTarget& target) {
+    return SpoolIn(SharedDataFolder(), target);
+}
+
+QStringList FormerSpoolPaths(const QString& logPath, const RecordTarget& target) {
+    QStringList paths;
     if (!logPath.isEmpty())
-        return logPath + QStringLiteral(".record-spool");
-    return DataFolder() + QStringLiteral("/record-spool.jsonl");
+        paths << logPath + QStringLiteral(".record-spool");
+    paths << ProgramDataFolder() + QStringLiteral("/record-spool.jsonl");
+    const QString ownSpool = SpoolIn(ProgramDataFolder(), target);
+    if (ownSpool != SpoolPath(target))
+        paths << ownSpool;
+    return paths;
+}
+
+QStringList RecordSpool::sideFiles() const {
+    const QFileInfo spool(m_path);
+    QStringList paths;
+    for (const QString& name :
+         spool.dir().entryList({spool.fileName() + QStringLiteral(".row-*")}, QDir::Files))
+        paths << spool.dir().filePath(name);
+    return paths;
 }
 
 std::optional<QString> RecordSpool::keep(const QString& targetKey, const RecordRow& row) {
     std::lock_guard guard(m_mutex);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    QLockFile lock(m_path + QStringLiteral(".lock"));
-    if (!lock.tryLock(kLockWait))
-        return LockFailure(m_path);
-    QFile file(m_path);
-    QJsonObject line = RowJson(row);
-    line.insert(QStringLiteral("target"), targetKey);
-    QByteArray bytes = QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
-    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+    const QByteArray line = LineOf(targetKey, row);
+    const auto failed = [this](const QFileDevice& file) {
         return QStringLiteral("cannot keep the row in the spool %1: %2")
             .arg(m_path, file.errorString());
+    };
+    QLockFile lock(m_path + QStringLiteral(".lock"));
+    if (!lock.tryLock(kLockWait)) {
+        QSaveFile own(m_path + QStringLiteral(".row-") + row.rowId);
+        if (!own.open(QIODevice::WriteOnly) || own.write(line) != line.size() || !own.commit())
+            return failed(own);
+        return std::nullopt;
+    }
+    QFile file(m_path);
+    QByteArray bytes = line;
+    if (!file.open(QIODevice::ReadWrite | QIODevice::Append))
+        return failed(file);
     // A line cut short by an earlier crash ends here, so that this row starts a line of its
     // own instead of being glued to it.
     if (file.size() > 0 && file.seek(file.size() - 1) && file.read(1) != "\n")
         bytes.prepend('\n');
     if (file.write(bytes) != bytes.size() || !file.flush())
-        return QStringLiteral("cannot keep the row in the spool %1: %2")
-            .arg(m_path, file.errorString());
+        return failed(file);
     return std::nullopt;
 }
 
 std::variant<RecordSpool::Replayed, QString> RecordSpool::replay(RecordConnection& connection) {
-    std::lock_guard guard(m_mutex);
-    if (!QFileInfo::exists(m_path))
+    const QString& targetKey = connection.target().key;
+    QList<RecordRow> rows;
+    QStringList sides;
+    bool torn = false;
+    {
+        std::lock_guard guard(m_mutex);
+        sides = sideFiles();
+        if (!QFileInfo::exists(m_path) && sides.isEmpty())
+            return Replayed{};
+        QLockFile lock(m_path + QStringLiteral(".lock"));
+        if (!lock.tryLock(kLockWait))
+            return LockFailure(m_path);
+        QList<SpoolLine> lines = ReadLines(m_path);
+        for (const QString& side : sides)
+            lines << ReadLines(side);
+        for (const SpoolLine& line : lines) {
+            torn = torn || !line.row;
+            if (line.row && line.target == targetKey)
+                rows << *line.row;
+        }
+    }
+    if (rows.isEmpty() && !torn)
         return Replayed{};
+    // The record is waited for without the lock, so that other runs keep their rows meanwhile.
+    Replayed replayed;
+    QSet<QString> stored;
+    QHash<QString, QString> refused;
+    if (!rows.isEmpty()) {
+        const QList<RowStored> results = StoreRows(connection, rows);
+        for (qsizetype index = 0; index < rows.size(); ++index) {
+            if (!results[index].error)
+                stored.insert(rows[index].rowId);
+            else if (results[index].refused)
+                refused.insert(rows[index].rowId, *results[index].error);
+        }
+        if (stored.isEmpty() && refused.isEmpty())
+            return *results.constFirst().error;
+    }
+    std::lock_guard guard(m_mutex);
     QLockFile lock(m_path + QStringLiteral(".lock"));
+    // The rows stored stay in the file for the next replay, which stores them once.
     if (!lock.tryLock(kLockWait))
         return LockFailure(m_path);
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return QStringLiteral("cannot read the spool %1: %2").arg(m_path, file.errorString());
-    const SpoolLines lines = ReadLines(file.readAll(), connection.target().key);
-    file.close();
-    if (lines.rows.isEmpty() && lines.torn.isEmpty())
-        return Replayed{};
-    if (!lines.rows.isEmpty()) {
-        if (const auto error = InsertRows(connection, lines.rows))
-            return *error;
+    QList<QByteArray> kept;
+    QList<QByteArray> cutShort;
+    QList<QByteArray> setAside;
+    // What becomes of a line: false when it leaves the file.
+    const auto stays = [&](const SpoolLine& line) {
+        if (!line.row) {
+            cutShort << line.text;
+            return false;
+        }
+        if (line.target != targetKey)
+            return true;
+        const QString& id = line.row->rowId;
+        if (stored.contains(id))
+            return false;
+        if (!refused.contains(id))
+            return true;
+        setAside << RefusedLine(line.text, refused.value(id));
+        replayed.refusal = refused.value(id);
+        return false;
+    };
+    for (const SpoolLine& line : ReadLines(m_path)) {
+        if (stays(line))
+            kept << line.text;
     }
-    QFile torn(tornPath());
-    if (!lines.torn.isEmpty() && torn.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        for (const QByteArray& line : lines.torn)
-            torn.write(line + '\n');
-        torn.close();
+    for (const QString& side : sides) {
+        const QList<SpoolLine> lines = ReadLines(side);
+        if (std::none_of(lines.cbegin(), lines.cend(), stays))
+            QFile::remove(side);
     }
-    // A row written again next time (when the file cannot be rewritten) is stored once.
-    if (lines.others.isEmpty()) {
+    Append(tornPath(), cutShort);
+    Append(refusedPath(), setAside);
+    replayed.stored = static_cast<int>(stored.size());
+    replayed.torn = static_cast<int>(cutShort.size());
+    replayed.refused = static_cast<int>(setAside.size());
+    if (kept.isEmpty()) {
         QFile::remove(m_path);
     } else {
         QSaveFile rest(m_path);
         if (rest.open(QIODevice::WriteOnly)) {
-            for (const QByteArray& line : lines.others)
+            for (const QByteArray& line : kept)
                 rest.write(line + '\n');
             rest.commit();
         }
     }
-    return Replayed{static_cast<int>(lines.rows.size()), static_cast<int>(lines.torn.size())};
+    return replayed;
 }
 
 int RecordSpool::waiting(const QString& targetKey) {
     std::lock_guard guard(m_mutex);
-    QFile file(m_path);
-    if (!file.open(QIODevice::ReadOnly))
-        return 0;
-    return static_cast<int>(ReadLines(file.readAll(), targetKey).rows.size());
+    QList<SpoolLine> lines = ReadLines(m_path);
+    for (const QString& side : sideFiles())
+        lines << ReadLines(side);
+    return static_cast<int>(std::count_if(lines.cbegin(), lines.cend(), [&](const SpoolLine& line) {
+        return line.row && line.target == targetKey;
+    }));
 }
 
 } // namespace production_record

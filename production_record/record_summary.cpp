@@ -17,9 +17,11 @@ constexpr int kValuesByKeyLayout = 2;
 // "2026-12-01T08:00:00.000Z"
 constexpr int kStoredTimeLength = 24;
 
-// The rows a summary counts: the write rows of real modules that the filter leaves.
+// The rows a summary counts: the write rows of real modules that the filter leaves; a module
+// refused before any write is no unit.
 QString WrittenRows(const FilterClause& clause) {
-    QString conditions = QStringLiteral("command = 'write' AND result <> 'empty'");
+    QString conditions = QStringLiteral("command = 'write' AND result NOT IN ('empty', '%1')")
+                             .arg(QLatin1String(kRefusedResult));
     if (!clause.conditions.isEmpty())
         conditions += QStringLiteral(" AND ") + clause.conditions;
     return conditions;

@@ -1,7 +1,9 @@
 // The one thread that talks to the record for a run, with the run's one connection (a Qt SQL
 // connection belongs to its thread). Claims and rows that modules hand in while it is busy
 // go together into its next transaction: a commit costs a disk flush, so 8 modules take two
-// or three of them, not 8.
+// or three of them, not 8. Every wait for it ends: at Ctrl-C or a stop, and when it has been
+// stuck in one call for longer than the record may keep a run waiting (a server that stopped
+// answering in the middle of a statement holds libpq for ever).
 #pragma once
 
 #include "production_record/record_connection.h"
@@ -11,47 +13,84 @@
 #include <QList>
 #include <QThread>
 
-#include <condition_variable>
+#include <chrono>
 #include <functional>
 #include <future>
 #include <memory>
-#include <mutex>
-#include <vector>
+#include <optional>
+#include <type_traits>
+#include <utility>
+#include <variant>
 
 namespace production_record {
 
+// Why a wait for the record's thread ended without its answer.
+enum class Unanswered { Interrupted, Stuck };
+
+template <typename T> using Answer = std::variant<T, Unanswered>;
+
 class RecordWorker {
 public:
-    RecordWorker(production_record::RecordTarget target, production_record::RecordWaits waits);
+    RecordWorker(RecordTarget target, RecordWaits waits);
+    // Waits for the thread to finish what it was handed, but not for a thread stuck in the
+    // record or once the run was given up: that one is left to end with the process (or when
+    // the server answers again), touching nothing but what it shares with no one.
     ~RecordWorker();
     RecordWorker(const RecordWorker&) = delete;
     RecordWorker& operator=(const RecordWorker&) = delete;
 
     // Runs the job on the worker's thread with its connection, before the claims and rows
-    // handed in after it.
-    void post(std::function<void(production_record::RecordConnection&)> job);
-    // From any thread; each waits for its own result, or until Ctrl-C (then nothing).
-    std::optional<QList<production_record::ClaimResult>>
-    claim(const QList<production_record::ClaimRequest>& requests);
-    std::optional<std::optional<QString>> add(const production_record::RecordRow& row);
+    // handed in after it. What the job uses must outlive a thread left behind.
+    void post(std::function<void(RecordConnection&)> job);
+    // The job's result, from any thread.
+    template <typename T> Answer<T> ask(std::function<T(RecordConnection&)> job);
+    // From any thread; each waits for its own result.
+    Answer<QList<ClaimResult>> claim(const QList<ClaimRequest>& requests);
+    Answer<RowStored> add(const RecordRow& row);
+
+    // `chore` runs on the thread after each batch of its work and every `period` while it
+    // says work is left (rows wait in the spool, say), and once more after want().
+    void setChore(std::function<bool(RecordConnection&)> chore, std::chrono::milliseconds period);
+    void want();
+
+    // The thread has been in one call for longer than the record may keep a run waiting.
+    bool stuck() const;
+    // The run's waits end now (Ctrl-C, the line stopping).
+    bool givenUp() const;
+
+    // The result of a future that the worker's thread gives, or why it did not come.
+    template <typename Future>
+    Answer<std::decay_t<decltype(std::declval<Future&>().get())>> await(Future& result) const;
 
 private:
-    void serve();
-    // The future's value, or nothing once Ctrl-C is pressed while it is awaited.
-    template <typename T> std::optional<T> await(std::future<T>& result) const;
+    struct Shared;
 
-    production_record::RecordTarget m_target;
-    production_record::RecordWaits m_waits;
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    QList<std::function<void(production_record::RecordConnection&)>> m_jobs;
-    QList<production_record::ClaimRequest> m_claims;
-    std::vector<std::promise<production_record::ClaimResult>> m_claimed;
-    QList<production_record::RecordRow> m_rows;
-    std::vector<std::promise<std::optional<QString>>> m_added;
-    bool m_stopping = false;
+    RecordWaits m_waits;
+    std::shared_ptr<Shared> m_shared;
     // A QThread, like the run's module threads: Qt's data for it ends with it.
     std::unique_ptr<QThread> m_thread;
 };
+
+template <typename T> Answer<T> RecordWorker::ask(std::function<T(RecordConnection&)> job) {
+    auto answer = std::make_shared<std::promise<T>>();
+    std::future<T> result = answer->get_future();
+    post([answer, job = std::move(job)](RecordConnection& connection) {
+        answer->set_value(job(connection));
+    });
+    return await(result);
+}
+
+template <typename Future>
+Answer<std::decay_t<decltype(std::declval<Future&>().get())>>
+RecordWorker::await(Future& result) const {
+    constexpr std::chrono::milliseconds kLookAgain{100};
+    while (result.wait_for(kLookAgain) != std::future_status::ready) {
+        if (givenUp())
+            return Unanswered::Interrupted;
+        if (stuck())
+            return Unanswered::Stuck;
+    }
+    return result.get();
+}
 
 } // namespace production_record

@@ -1,5 +1,7 @@
 #include "unit_claim.h"
 
+#include "record_filter.h"
+
 #include <QDateTime>
 #include <QSet>
 #include <QSqlQuery>
@@ -9,6 +11,12 @@ namespace {
 
 // Keys of a values list asked about at once, in file order.
 constexpr qsizetype kKeysPerQuery = 200;
+
+// A module is claimed for by its address key: one that reports "0012 6F 3A 0001" on one slot
+// and "0012 6f 3a 0001" on another is one unit.
+QString ClaimKey(const ClaimRequest& request) {
+    return StorableText(AddressKey(request.deviceAddress));
+}
 
 // The claims of one transaction, after the counter row is locked.
 class Claims {
@@ -45,7 +53,9 @@ public:
             return std::nullopt;
         RecordRow started = *request.started;
         started.unit = claim.unit;
-        return InsertRow(m_connection, started);
+        // A claim the record took only after its run gave up on it may find the row that run
+        // completed (from the spool): it stays as it is.
+        return InsertRow(m_connection, started, ExistingRow::Keep);
     }
 
     std::optional<QString> storeCounter() {
@@ -85,7 +95,7 @@ private:
     std::optional<QString> takeUnit(const ClaimRequest& request, UnitClaim& claim) {
         const auto kept =
             column(QStringLiteral("SELECT unit FROM unit_numbers WHERE device_address = ?"),
-                   {request.deviceAddress});
+                   {ClaimKey(request)});
         if (!kept)
             return failure();
         if (!kept->isEmpty()) {
@@ -95,7 +105,7 @@ private:
         claim.unit = m_next++;
         if (!run(QStringLiteral("INSERT INTO unit_numbers (device_address, unit, bench, "
                                 "taken_at) VALUES (?, ?, ?, ?)"),
-                 {request.deviceAddress, *claim.unit, request.bench, m_now}))
+                 {ClaimKey(request), *claim.unit, request.bench, m_now}))
             return failure();
         return std::nullopt;
     }
@@ -112,7 +122,7 @@ private:
         }
         const auto own =
             column(QStringLiteral("SELECT row_key FROM values_given WHERE device_address = ?"),
-                   {request.deviceAddress});
+                   {ClaimKey(request)});
         if (!own)
             return failure();
         const QSet<QString> ownKeys(own->cbegin(), own->cend());
@@ -136,10 +146,14 @@ private:
                 if (taken.contains(chunk[index]))
                     continue;
                 claim.valuesRow = static_cast<int>(from + index) + 1;
+                const QVariant claimedBy = request.started
+                                               ? QVariant(request.started->rowId)
+                                               : QVariant(QMetaType::fromType<QString>());
                 if (!run(QStringLiteral("INSERT INTO values_given (row_key, device_address, "
-                                        "list, bench, taken_at) VALUES (?, ?, ?, ?, ?)"),
-                         {chunk[index], request.deviceAddress, request.valuesList, request.bench,
-                          m_now}))
+                                        "list, bench, taken_at, claimed_by) VALUES (?, ?, ?, ?, "
+                                        "?, ?)"),
+                         {chunk[index], ClaimKey(request), request.valuesList, request.bench, m_now,
+                          claimedBy}))
                     return failure();
                 return std::nullopt;
             }
@@ -174,8 +188,8 @@ private:
             if (!run(QStringLiteral("INSERT INTO values_given (row_key, device_address, list, "
                                     "bench, taken_at) VALUES (?, ?, ?, ?, ?) ON CONFLICT "
                                     "(row_key) DO NOTHING"),
-                     {request.valuesKeys[line - 1], address, request.valuesList, request.bench,
-                      m_now}))
+                     {request.valuesKeys[line - 1], StorableText(AddressKey(address)),
+                      request.valuesList, request.bench, m_now}))
                 return failure();
         }
         if (!run(QStringLiteral("DELETE FROM values_rows WHERE list = ?"), {request.valuesList}))

@@ -1,14 +1,13 @@
 #include "address_owners.h"
 
-namespace production_run {
+#include "production_record/record_filter.h"
 
+namespace production_run {
 namespace {
 
-// "0012 6F 3A 0001" and "00126f3a0001" are one module.
+// "0012 6F 3A 0001" and "00126f3a0001" are one module, as the record claims for it.
 QString KeyOf(const QString& deviceAddress) {
-    QString key = deviceAddress.toUpper();
-    key.remove(QLatin1Char(' '));
-    return key;
+    return production_record::AddressKey(deviceAddress);
 }
 
 } // namespace

@@ -213,4 +213,8 @@ QStringList ProductionRun::spoolNotes() {
     return m_record ? m_record->spoolNotes() : QStringList();
 }
 
+int ProductionRun::rowsWaiting() const {
+    return m_record ? m_record->rowsWaiting() : 0;
+}
+
 } // namespace production_run

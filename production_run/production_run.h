@@ -81,6 +81,9 @@ public:
     std::optional<int> valuesRows() const;
     // What to tell about the spool: rows stored from it, lines set aside, rows waiting.
     QStringList spoolNotes();
+    // How many rows of the record wait in its spool now, for a front end to show; they are
+    // stored as soon as the record answers again.
+    int rowsWaiting() const;
 
 private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;

@@ -2,6 +2,7 @@
 
 #include "outcome_report.h"
 
+#include "production_record/record_filter.h"
 #include "production_record/record_schema.h"
 
 #include <QFileInfo>
@@ -12,8 +13,13 @@ namespace production_run {
 namespace {
 
 using production_record::SettingsText;
+using production_record::Unanswered;
 
 constexpr std::chrono::milliseconds kInterruptPoll{100};
+// While rows wait in the spool, how often the record is tried again, and how long each try
+// may wait for it, so that a record that is down holds up the run's claims little.
+constexpr std::chrono::seconds kReplayPeriod{5};
+constexpr std::chrono::seconds kReplayWait{2};
 
 // The settings of `keys`, all when none are given.
 std::optional<SettingsText> TextOf(const std::optional<profile::ModuleSettings>& settings,
@@ -48,6 +54,16 @@ Refusal Interrupted(const QString& target) {
             QStringLiteral("interrupted while waiting for the record %1").arg(target)};
 }
 
+Refusal NoAnswer(const QString& target) {
+    return {ExitStatus::RecordFailed,
+            QStringLiteral("the record %1 stopped answering in the middle of a transaction")
+                .arg(target)};
+}
+
+Refusal RefusalOf(Unanswered unanswered, const QString& target) {
+    return unanswered == Unanswered::Interrupted ? Interrupted(target) : NoAnswer(target);
+}
+
 // A command reached the module that may have changed it.
 bool ModuleChanged(Verb verb, const ModuleOutcome& outcome) {
     if (verb == Verb::Write)
@@ -55,7 +71,59 @@ bool ModuleChanged(Verb verb, const ModuleOutcome& outcome) {
     return verb == Verb::Reset && outcome.status == ExitStatus::Done;
 }
 
+// A module refused before any write command (a clone of a module on another port, a value it
+// cannot be given) is no unit's failure: its row says so, and stays out of the units' history.
+QString RecordResult(Verb verb, const ModuleOutcome& outcome) {
+    if (verb == Verb::Write && outcome.status == ExitStatus::Usage && !ModuleChanged(verb, outcome))
+        return QLatin1String(production_record::kRefusedResult);
+    return ResultName(outcome);
+}
+
 } // namespace
+
+// The spool of the run's record and what its replays found, shared with the record's thread.
+struct RunRecord::Spooled {
+    Spooled(QString spoolPath, QStringList formerPaths, QString target)
+        : spool(std::move(spoolPath)), former(std::move(formerPaths)),
+          targetKey(std::move(target)) {}
+
+    // Stores the rows kept in the spool (and, at the start, in those of earlier versions);
+    // whether rows still wait.
+    bool replay(production_record::RecordConnection& connection, bool withFormer) {
+        const auto replayOne = [this, &connection](production_record::RecordSpool& one) {
+            const auto replayed = one.replay(connection);
+            if (const auto* done =
+                    std::get_if<production_record::RecordSpool::Replayed>(&replayed)) {
+                stored += done->stored;
+                torn += done->torn;
+                refused += done->refused;
+                if (done->refused > 0) {
+                    std::lock_guard lock(mutex);
+                    refusal = done->refusal;
+                }
+            }
+        };
+        replayOne(spool);
+        for (const QString& path : withFormer ? former : QStringList()) {
+            production_record::RecordSpool formerSpool(path);
+            replayOne(formerSpool);
+        }
+        waiting = spool.waiting(targetKey);
+        return waiting > 0;
+    }
+
+    production_record::RecordSpool spool;
+    const QStringList former;
+    const QString targetKey;
+    // Set once the record is ready: nothing is written to a record that was refused.
+    std::atomic<bool> ready{false};
+    std::atomic<int> stored{0};
+    std::atomic<int> torn{0};
+    std::atomic<int> refused{0};
+    std::atomic<int> waiting{0};
+    std::mutex mutex;
+    QString refusal;
+};
 
 production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcome,
                                           const QString& bench, std::optional<int> unit) {
@@ -66,7 +134,7 @@ production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcom
     row.device = outcome.device;
     row.deviceAddress = outcome.deviceAddress;
     row.firmware = outcome.firmware;
-    row.result = ResultName(outcome);
+    row.result = RecordResult(verb, outcome);
     row.exitStatus = static_cast<int>(outcome.status);
     row.before = TextOf(outcome.before);
     if (!outcome.written.isEmpty())
@@ -95,43 +163,45 @@ std::optional<QString> RunRecord::open(const Job& job, bool wantsUnit, const Val
     m_requests.resize(m_stages.size());
     m_results.resize(m_stages.size());
     m_started.resize(m_stages.size());
-    m_spool =
-        std::make_unique<production_record::RecordSpool>(production_record::SpoolPath(*m_target));
-    m_formerSpool = production_record::FormerSpoolPath(job.logPath);
+    m_spooled = std::make_shared<Spooled>(
+        production_record::SpoolPath(*m_target),
+        production_record::FormerSpoolPaths(job.logPath, *m_target), m_target->key);
     m_worker = std::make_unique<production_record::RecordWorker>(
         *m_target, production_record::RecordWaits{job.recordTimeout, interrupted});
     auto ready = std::make_shared<std::promise<std::optional<QString>>>();
     m_ready = ready->get_future().share();
-    m_worker->post([this, ready](production_record::RecordConnection& connection) {
+    // Rows an earlier run kept are stored before this run adds its own. One that cannot be
+    // stored now stays in the spool, tried again while the run goes on.
+    m_worker->post([spooled = m_spooled, ready](production_record::RecordConnection& connection) {
         if (const auto refusal = production_record::PrepareSchema(connection)) {
             ready->set_value(refusal);
             return;
         }
-        prepare(connection);
+        spooled->ready = true;
+        spooled->replay(connection, true);
         ready->set_value(std::nullopt);
     });
+    m_worker->setChore(
+        [spooled = m_spooled](production_record::RecordConnection& connection) {
+            if (!spooled->ready)
+                return false;
+            const std::chrono::seconds limit = connection.waitLimit();
+            connection.setWaitLimit(kReplayWait);
+            const bool left = spooled->replay(connection, false);
+            connection.setWaitLimit(limit);
+            return left;
+        },
+        kReplayPeriod);
+    m_worker->want();
     return std::nullopt;
 }
 
-// Rows an earlier run kept are stored before this run adds its own. One that cannot be
-// stored now stays in the spool for the next run, and this run goes on.
-void RunRecord::prepare(production_record::RecordConnection& connection) {
-    production_record::RecordSpool former(m_formerSpool);
-    for (production_record::RecordSpool* spool : {m_spool.get(), &former}) {
-        const auto replayed = spool->replay(connection);
-        if (const auto* done = std::get_if<production_record::RecordSpool::Replayed>(&replayed)) {
-            m_replayed += done->stored;
-            m_torn += done->torn;
-        }
-    }
-}
-
 std::optional<Refusal> RunRecord::ready() const {
-    while (m_ready.wait_for(kInterruptPoll) != std::future_status::ready) {
-        if (m_interrupted != nullptr && m_interrupted->load())
-            return Interrupted(m_target->key);
-    }
-    const std::optional<QString> failure = m_ready.get();
+    auto readiness = m_ready;
+    const auto answer = m_worker->await(readiness);
+    if (const auto* unanswered = std::get_if<Unanswered>(&answer))
+        return RefusalOf(*unanswered, m_target->key);
+    const std::optional<QString> failure = std::get<std::optional<QString>>(answer);
     if (!failure)
         return std::nullopt;
     if (m_interrupted != nullptr && m_interrupted->load())
@@ -222,11 +292,12 @@ void RunRecord::claimFor(const std::vector<std::size_t>& modules,
     const auto claimed = m_worker->claim(requests);
     lock.lock();
     for (std::size_t at = 0; at < modules.size(); ++at) {
-        if (!claimed) {
-            m_results[modules[at]] = Interrupted(m_target->key);
+        if (const auto* unanswered = std::get_if<Unanswered>(&claimed)) {
+            m_results[modules[at]] = RefusalOf(*unanswered, m_target->key);
             continue;
         }
-        const production_record::ClaimResult& result = claimed->at(static_cast<qsizetype>(at));
+        const production_record::ClaimResult& result =
+            std::get<QList<production_record::ClaimResult>>(claimed).at(static_cast<qsizetype>(at));
         if (const auto* refusal = std::get_if<production_record::ClaimRefusal>(&result))
             m_results[modules[at]] = refusalOf(*refusal);
         else
@@ -273,14 +344,23 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
         row.time = started->time;
     }
     const auto added = m_worker->add(row);
-    if (added && !*added)
+    const auto* stored = std::get_if<production_record::RowStored>(&added);
+    if (stored && !stored->error)
         return std::nullopt;
     const QString error =
-        added ? **added : QStringLiteral("interrupted before the record took the row");
-    const auto spoolError = m_spool->keep(m_target->key, row);
-    if (!spoolError)
-        return QStringLiteral("%1; the row is kept in %2 and written to the record on the next run")
-            .arg(error, m_spool->path());
+        stored ? *stored->error
+        : std::get<Unanswered>(added) == Unanswered::Interrupted
+            ? QStringLiteral("interrupted before the record took the row")
+            : QStringLiteral("the record stopped answering before it took the row");
+    production_record::RecordSpool& spool = m_spooled->spool;
+    const auto spoolError = spool.keep(m_target->key, row);
+    if (!spoolError) {
+        m_spooled->waiting = spool.waiting(m_target->key);
+        m_worker->want();
+        return QStringLiteral("%1; the row is kept in %2 and written to the record as soon as it "
+                              "answers")
+            .arg(error, spool.path());
+    }
     fail(ModuleChanged(verb, outcome) ? ExitStatus::Unrecorded : ExitStatus::RecordFailed,
          QStringLiteral("its row is in neither the record nor the spool: %1; %2")
              .arg(error, *spoolError));
@@ -297,51 +377,61 @@ void RunRecord::leave(int module) {
 std::optional<int> RunRecord::valuesLeft() {
     if (!m_values || ready())
         return std::nullopt;
-    auto counted = std::make_shared<std::promise<std::optional<int>>>();
-    std::future<std::optional<int>> left = counted->get_future();
     const QStringList keys = m_values->keys();
-    m_worker->post([counted, keys](production_record::RecordConnection& connection) {
-        const auto given = production_record::CountGiven(connection, keys);
-        counted->set_value(given ? std::optional<int>(static_cast<int>(keys.size()) - *given)
-                                 : std::nullopt);
-    });
-    return left.get();
+    const auto left = m_worker->ask<std::optional<int>>(
+        [keys](production_record::RecordConnection& connection) -> std::optional<int> {
+            const auto given = production_record::CountGiven(connection, keys);
+            return given ? std::optional<int>(static_cast<int>(keys.size()) - *given)
+                         : std::nullopt;
+        });
+    const auto* counted = std::get_if<std::optional<int>>(&left);
+    return counted ? *counted : std::nullopt;
+}
+
+int RunRecord::rowsWaiting() const {
+    return m_spooled ? m_spooled->waiting.load() : 0;
 }
 
 std::optional<production_record::KnownUnit> RunRecord::lookUp(const QString& deviceAddress) {
     if (ready())
         return std::nullopt;
-    auto looked = std::make_shared<std::promise<std::optional<production_record::KnownUnit>>>();
-    std::future<std::optional<production_record::KnownUnit>> known = looked->get_future();
     const QStringList keys = m_values ? m_values->keys() : QStringList();
-    m_worker->post([looked, deviceAddress, keys](production_record::RecordConnection& connection) {
-        looked->set_value(production_record::LookUpUnit(connection, deviceAddress, keys));
-    });
-    while (known.wait_for(kInterruptPoll) != std::future_status::ready) {
-        if (m_interrupted != nullptr && m_interrupted->load())
-            return std::nullopt;
-    }
-    return known.get();
+    const auto known = m_worker->ask<std::optional<production_record::KnownUnit>>(
+        [deviceAddress, keys](production_record::RecordConnection& connection) {
+            return production_record::LookUpUnit(connection, deviceAddress, keys);
+        });
+    const auto* looked = std::get_if<std::optional<production_record::KnownUnit>>(&known);
+    return looked ? *looked : std::nullopt;
 }
 
 QStringList RunRecord::spoolNotes() {
     QStringList notes;
-    const int replayed = m_replayed;
-    if (replayed > 0)
-        notes << QStringLiteral("wrote %1 kept from an earlier run to the record")
-                     .arg(replayed == 1 ? QStringLiteral("1 row")
-                                        : QStringLiteral("%1 rows").arg(replayed));
-    if (m_torn > 0)
+    const production_record::RecordSpool& spool = m_spooled->spool;
+    const auto rows = [](int count) {
+        return count == 1 ? QStringLiteral("1 row") : QStringLiteral("%1 rows").arg(count);
+    };
+    const int stored = m_spooled->stored;
+    if (stored > 0)
+        notes << QStringLiteral("wrote %1 kept in the spool to the record").arg(rows(stored));
+    const int torn = m_spooled->torn;
+    if (torn > 0)
         notes << QStringLiteral("%1 of the spool %2 were cut short (a crash or a full disk) and "
                                 "are no row; they are set aside in %3")
-                     .arg(m_torn == 1 ? QStringLiteral("1 line")
-                                      : QStringLiteral("%1 lines").arg(m_torn.load()),
-                          m_spool->path(), m_spool->tornPath());
-    const int waiting = m_spool->waiting(m_target->key);
+                     .arg(torn == 1 ? QStringLiteral("1 line")
+                                    : QStringLiteral("%1 lines").arg(torn),
+                          spool.path(), spool.tornPath());
+    const int refused = m_spooled->refused;
+    if (refused > 0) {
+        std::lock_guard lock(m_spooled->mutex);
+        notes << QStringLiteral("the record refused %1 of the spool (%2); set aside in %3 so "
+                                "that it holds up no other row")
+                     .arg(rows(refused), m_spooled->refusal, spool.refusedPath());
+    }
+    const int waiting = m_spooled->spool.waiting(m_target->key);
     notes << QStringLiteral("%1 in the spool %2 for the record")
                  .arg(waiting == 1 ? QStringLiteral("1 row waits")
                                    : QStringLiteral("%1 rows wait").arg(waiting),
-                      m_spool->path());
+                      spool.path());
     return notes;
 }
 

@@ -57,6 +57,9 @@ public:
     // What the run tells on stderr about the spool: rows stored from it, lines set aside,
     // rows still waiting.
     QStringList spoolNotes();
+    // How many of the record's rows wait in its spool, as last seen: rows kept there are
+    // written to the record as soon as it answers again, while the run goes on.
+    int rowsWaiting() const;
 
     // The rows of the values list that no module was ever given, or nothing when the record
     // cannot tell now.
@@ -68,8 +71,8 @@ public:
 
 private:
     enum class Stage { Working, Claiming, Done };
+    struct Spooled;
 
-    void prepare(production_record::RecordConnection& connection);
     std::variant<production_record::UnitClaim, Refusal>
     refusalOf(const production_record::ClaimRefusal& refusal) const;
     // With the lock held: claims for every waiting module once none is still working.
@@ -85,10 +88,8 @@ private:
     bool m_openEnded = false;
     const ValuesList* m_values = nullptr;
     const std::atomic<bool>* m_interrupted = nullptr;
-    std::unique_ptr<production_record::RecordSpool> m_spool;
-    QString m_formerSpool;
-    std::atomic<int> m_replayed{0};
-    std::atomic<int> m_torn{0};
+    // Shared with the record's thread, which may outlive the run when the server hangs.
+    std::shared_ptr<Spooled> m_spooled;
     std::shared_future<std::optional<QString>> m_ready;
 
     std::mutex m_mutex;

@@ -1,14 +1,14 @@
 #include "slot_worker.h"
 
+#include "production_record/record_filter.h"
+
 namespace station {
 
 using production_run::ExitStatus;
 using production_run::ModuleOutcome;
 
 QString AddressKey(const QString& deviceAddress) {
-    QString key = deviceAddress.toUpper();
-    key.remove(QLatin1Char(' '));
-    return key;
+    return production_record::AddressKey(deviceAddress);
 }
 
 SlotWorker::SlotWorker(production_run::ProductionRun& run, const platform::PortSource& ports,

@@ -448,6 +448,14 @@ void CliRecordTest::valuesRowsAreKnownByTheirValues() {
              qPrintable(clones.err));
     QCOMPARE((QSet<QString>{name(6), name(7)}).contains("D"), true);
     QVERIFY(name(6) != name(7));
+    // The clone's row is no failure of the unit whose address it gave.
+    QStringList results;
+    for (const QJsonObject& row : Listed(m_dir.filePath("v.db")))
+        results << row.value("result").toString();
+    QVERIFY2(results.contains("refused"), qPrintable(results.join(' ')));
+    QCOMPARE(
+        RunCli({"record", m_dir.filePath("v.db"), "--latest", "--result", "failed", "--json"}).out,
+        QString());
 }
 
 void CliRecordTest::questionsFindTheirRows_data() {

@@ -1,15 +1,15 @@
 #include "scratch_postgres.h"
 
-#include <QDir>
 #include <QFile>
 #include <QProcess>
 #include <QSqlDatabase>
 #include <QSqlError>
 #include <QSqlQuery>
 
-#include <csignal>
+#include <QDir>
 
 #include <pwd.h>
+#include <signal.h>
 #include <unistd.h>
 
 namespace doubles {
@@ -79,33 +79,47 @@ bool ScratchPostgres::restart() {
 void ScratchPostgres::stop() {
     if (!m_running)
         return;
+    thaw();
     run(QStringLiteral("pg_ctl"),
         {QStringLiteral("-D"), m_dir.filePath(QStringLiteral("data")), QStringLiteral("-m"),
          QStringLiteral("fast"), QStringLiteral("-w"), QStringLiteral("stop")});
     m_running = false;
 }
 
-bool ScratchPostgres::setStalled(bool stalled) {
+QList<int> ScratchPostgres::processes() const {
     QFile pidFile(m_dir.filePath(QStringLiteral("data/postmaster.pid")));
     if (!m_running || !pidFile.open(QIODevice::ReadOnly))
-        return false;
-    const qint64 server = pidFile.readLine().trimmed().toLongLong();
-    if (server <= 0)
-        return false;
-    // The sessions are the server's children: each is stopped too, mid-statement or not.
-    QList<qint64> processes{server};
+        return {};
+    const int postmaster = pidFile.readLine().trimmed().toInt();
+    if (postmaster <= 0)
+        return {};
+    QList<int> found{postmaster};
+    // Its children, by the parent each one's /proc/PID/stat names after "(name)".
     for (const QString& entry : QDir(QStringLiteral("/proc")).entryList(QDir::Dirs)) {
         QFile stat(QStringLiteral("/proc/%1/stat").arg(entry));
-        if (!stat.open(QIODevice::ReadOnly))
+        if (entry.toInt() <= 0 || !stat.open(QIODevice::ReadOnly))
             continue;
-        const QByteArray fields = stat.readAll();
-        const QList<QByteArray> afterName = fields.mid(fields.lastIndexOf(')') + 2).split(' ');
-        if (afterName.size() > 1 && afterName.at(1).toLongLong() == server)
-            processes << entry.toLongLong();
+        const QByteArray line = stat.readAll();
+        const QList<QByteArray> fields = line.mid(line.lastIndexOf(')') + 2).split(' ');
+        if (fields.size() > 1 && fields[1].toInt() == postmaster)
+            found << entry.toInt();
     }
-    for (const qint64 process : processes)
-        ::kill(static_cast<pid_t>(process), stalled ? SIGSTOP : SIGCONT);
-    return true;
+    return found;
+}
+
+bool ScratchPostgres::signalAll(int signal) const {
+    const QList<int> pids = processes();
+    for (const int pid : pids)
+        ::kill(pid, signal);
+    return !pids.isEmpty();
+}
+
+bool ScratchPostgres::freeze() {
+    return signalAll(SIGSTOP);
+}
+
+void ScratchPostgres::thaw() {
+    signalAll(SIGCONT);
 }
 
 bool ScratchPostgres::createDatabase(const QString& name) {

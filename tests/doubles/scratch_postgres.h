@@ -20,10 +20,10 @@ public:
     // Starts a server that start() made and stop() stopped, on the same data.
     bool restart();
     void stop();
-
-    // Stops the server and every session of it where they stand (SIGSTOP), as a server that
-    // no longer answers, or lets them go on; false when the server is not running.
-    bool setStalled(bool stalled);
+    // Stops every process of the server (SIGSTOP) as a hung machine would: connections stay
+    // open and nothing answers; thaw() lets them go on. False when they cannot be found.
+    bool freeze();
+    void thaw();
 
     // Makes an empty database; false when the server refused.
     bool createDatabase(const QString& name);
@@ -33,6 +33,9 @@ public:
 
 private:
     bool run(const QString& program, const QStringList& arguments);
+    // The server's processes, the postmaster first.
+    QList<int> processes() const;
+    bool signalAll(int signal) const;
 
     QTemporaryDir m_dir{QStringLiteral("/tmp/cordelo-pg-XXXXXX")};
     bool m_running = false;

@@ -336,9 +336,9 @@ private:
         case StationFault::ServerStalled:
             if (m_plan.server == nullptr)
                 return awaitSettled(beside);
-            m_plan.server->setStalled(true);
+            m_plan.server->freeze();
             Pause(kStallFor);
-            m_plan.server->setStalled(false);
+            m_plan.server->thaw();
             break;
         case StationFault::LineStopped:
             WaitUntil([&] { return slot(beside).phase == SlotPhase::Working; }, 10s);

@@ -7,8 +7,13 @@
 #include "platform/process_end.h"
 #include "production_record/record_connection.h"
 #include "production_record/record_listing.h"
+#include "production_record/record_spool.h"
 #include "production_record/record_target.h"
 #include "virtual_module/simulated_modules.h"
+
+#ifdef CORDELO_SCRATCH_POSTGRES
+#include "scratch_postgres.h"
+#endif
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -26,6 +31,7 @@ class ProductionLineTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase();
     void init();
     void passedModuleWaitsToBeTakenOutAndIsNotWrittenTwice();
     void swappedModuleIsProvisioned();
@@ -39,6 +45,8 @@ private slots:
     void stopDuringAWriteKeepsTheRowWithinFiveSeconds();
     void moduleCutShortKeepsItsCueUntilWrittenWhole();
     void twoSlotsWithOneAddressWriteOnlyOne();
+    void rowSpooledByAnotherProgramIsStoredWhileTheLineRuns();
+    void stopEndsWithinFiveSecondsWhenTheServerHangs();
     void tallyCountsFirstTriesByModule_data();
     void tallyCountsFirstTriesByModule();
 
@@ -54,6 +62,11 @@ private:
     std::unique_ptr<virtual_module::SimulatedModules> m_modules;
     std::unique_ptr<station::ProductionLine> m_line;
 };
+
+void ProductionLineTest::initTestCase() {
+    // The spools of the tests stay out of the user's.
+    qputenv("XDG_DATA_HOME", m_dir.path().toLocal8Bit());
+}
 
 void ProductionLineTest::init() {
     m_line.reset();
@@ -355,6 +368,64 @@ void ProductionLineTest::twoSlotsWithOneAddressWriteOnlyOne() {
     m_modules->module(2).setPresent(true);
     QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
     QCOMPARE(slot(1).unit, std::optional<int>(1));
+}
+
+void ProductionLineTest::rowSpooledByAnotherProgramIsStoredWhileTheLineRuns() {
+    const QString record = m_dir.filePath("shared.db");
+    QVERIFY(!m_line->start(job(record)));
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    // As cordelo-cli leaves a row it could not store in the record's spool.
+    const auto target =
+        std::get<production_record::RecordTarget>(production_record::ParseRecordTarget(record));
+    production_record::RecordSpool spool(production_record::SpoolPath(target));
+    production_record::RecordRow fromTheCommandLine = production_record::NewRow();
+    QCOMPARE(spool.keep(target.key, fromTheCommandLine), std::nullopt);
+
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(spool.waiting(target.key), 0, kWait);
+    QVERIFY(m_line->isRunning());
+    m_line->stop();
+    const auto kept = rows("shared.db");
+    QVERIFY(std::any_of(kept.cbegin(), kept.cend(), [&](const production_record::RecordRow& row) {
+        return row.rowId == fromTheCommandLine.rowId;
+    }));
+}
+
+void ProductionLineTest::stopEndsWithinFiveSecondsWhenTheServerHangs() {
+#ifdef CORDELO_SCRATCH_POSTGRES
+    doubles::ScratchPostgres server;
+    if (!server.start() || !server.createDatabase("hang"))
+        QSKIP(qPrintable("no PostgreSQL server: " + server.errorText()));
+    QFile values(m_dir.filePath("pins.csv"));
+    QVERIFY(values.open(QIODevice::WriteOnly) && values.write("pin\n1111\n2222\n3333\n") > 0);
+    values.close();
+    production_run::Job hanging = job(server.url("hang"));
+    hanging.valuesPath = values.fileName();
+    QVERIFY(!m_line->start(hanging));
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+
+    QVERIFY(server.freeze());
+    m_modules->module(2).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Working, kWait);
+    QElapsedTimer stopping;
+    stopping.start();
+    m_line->stop();
+    QVERIFY2(stopping.elapsed() < 5000, qPrintable(QString::number(stopping.elapsed())));
+    const auto target = std::get<production_record::RecordTarget>(
+        production_record::ParseRecordTarget(server.url("hang")));
+    production_record::RecordSpool spool(production_record::SpoolPath(target));
+    QCOMPARE(spool.waiting(target.key), 1);
+
+    // Once the server answers again, the next run stores the row.
+    server.thaw();
+    QVERIFY(!m_line->start(hanging));
+    QTRY_COMPARE_WITH_TIMEOUT(spool.waiting(target.key), 0, kWait);
+    m_line->stop();
+#else
+    QSKIP("no PostgreSQL server to stop answering on this system (POSIX only)");
+#endif
 }
 
 void ProductionLineTest::tallyCountsFirstTriesByModule_data() {
