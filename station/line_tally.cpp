@@ -62,10 +62,12 @@ LineFigures LineTally::figures(Clock::time_point now) const {
         }
     }
     figures.failed = static_cast<int>(m_units.size()) - figures.passed;
-    // Within the first hour, the rate is over the time the station has been up.
-    const auto window = std::min<Clock::duration>(now - m_started, kRateWindow);
+    // Within the first hour, the rate is over the time the station has been up, though not
+    // less than a few minutes: the first units of the day are no rate of thousands an hour.
+    const auto window =
+        std::clamp<Clock::duration>(now - m_started, kShortestRateWindow, kRateWindow);
     const double hours = std::chrono::duration<double, std::ratio<3600>>(window).count();
-    figures.unitsPerHour = hours > 0 ? recentPasses / hours : 0;
+    figures.unitsPerHour = recentPasses / hours;
     if (!m_units.isEmpty())
         figures.firstPassYield = static_cast<double>(firstPasses) / m_units.size();
     figures.valuesLeft = m_valuesLeft;

@@ -22,6 +22,7 @@ public:
     static constexpr qsizetype kRecentUnits = 20;
     // Units per hour are the units that passed within this long before now.
     static constexpr std::chrono::hours kRateWindow{1};
+    static constexpr std::chrono::minutes kShortestRateWindow{5};
 
     explicit LineTally(Clock::time_point started = Clock::now()) : m_started(started) {}
 

@@ -239,6 +239,8 @@ void ProductionLineTest::tallyCountsUnitsByTheirLatestOutcome_data() {
         << QStringList{"A:ok@1", "A:refused@2"} << 60 << 1 << 0 << 1.0 << 1.0;
     QTest::newRow("the last hour, as it passes")
         << QStringList{"A:ok@10", "B:ok@20"} << 75 << 2 << 0 << 1.0 << 1.0;
+    QTest::newRow("the first minute")
+        << QStringList{"A:ok@0", "B:ok@1"} << 1 << 2 << 0 << 1.0 << 24.0;
     QTest::newRow("idle for an hour") << QStringList{"A:ok@10"} << 200 << 1 << 0 << 1.0 << 0.0;
 }
 
