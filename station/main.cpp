@@ -111,15 +111,8 @@ int Refuse(const QString& why) {
     return 1;
 }
 
-// Tells why the job given cannot run: true when the program must end there, having no display
-// to show it on. With one, the window shows it as well, where the operator can put it right.
-bool EndsWithoutWindow(const QString& why) {
-    Refuse(why);
-    return !platform::DisplayAvailable();
-}
-
 // The window and the line, until the window closes; the line's threads have ended on return.
-// `unreadable`: why the job file given cannot be read, shown above the job form.
+// `unreadable`: why the job file given cannot be read, told on stderr and above the job form.
 int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed,
                const std::optional<production_run::Job>& job,
                const station::LineBinding::JobCheck& check, const QString& unreadable) {
@@ -136,6 +129,9 @@ int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed
     station::LineBinding binding(line, window, check);
     if (!station::CloseOnStopRequest(window))
         std::fputs("cordelo-station: stop signals will not close the window\n", stderr);
+    // Told once a stop signal would close the window: whoever reads it may send one.
+    if (!unreadable.isEmpty())
+        Refuse(unreadable);
     window.resize(1280, 800);
     window.show();
     if (!job && parsed.simulatedModules)
@@ -173,8 +169,8 @@ int main(int argc, char** argv) {
     if (!parsed.jobFile.isEmpty()) {
         const auto read = station::ReadJobFile(parsed.jobFile);
         if (const auto* refused = std::get_if<QString>(&read)) {
-            if (EndsWithoutWindow(*refused))
-                return 1;
+            if (!platform::DisplayAvailable())
+                return Refuse(*refused);
             unreadable = *refused;
         } else {
             job = std::get<production_run::Job>(read);
@@ -184,9 +180,11 @@ int main(int argc, char** argv) {
         [simulated = parsed.simulatedModules](const production_run::Job& given) {
             return simulated ? station::RefusedOnSimulatedModules(given) : std::nullopt;
         };
-    // The binding refuses it again in the window.
-    if (const auto refused = job ? check(*job) : std::nullopt;
-        refused && EndsWithoutWindow(*refused))
-        return 1;
+    if (const auto refused = job ? check(*job) : std::nullopt) {
+        Refuse(*refused);
+        // With a display, the binding refuses it again in the window, where it can be put right.
+        if (!platform::DisplayAvailable())
+            return 1;
+    }
     return platform::EndProcess(RunStation(argc, argv, parsed, job, check, unreadable));
 }
