@@ -26,7 +26,7 @@ FinishedUnit LineTally::count(const production_run::ModuleOutcome& outcome, cons
     if (IsUnitOutcome(outcome)) {
         QString key = AddressKey(outcome.deviceAddress);
         if (key.isEmpty())
-            key = QStringLiteral("#%1").arg(++m_unaddressed);
+            key = QStringLiteral("no address %1").arg(++m_unaddressed);
         const bool known = m_units.contains(key);
         Unit& unit = m_units[key];
         if (!known)

@@ -42,8 +42,8 @@ private:
     };
 
     Clock::time_point m_started;
-    // By address key; a module known by no address is a unit of its own under a key no
-    // address has.
+    // By address key; a module known by no address is a unit of its own, under a key with a
+    // blank, which no address key has.
     QHash<QString, Unit> m_units;
     int m_unaddressed = 0;
     std::optional<int> m_valuesLeft;
