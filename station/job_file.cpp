@@ -14,13 +14,19 @@ QString BesideFile(const QDir& folder, const QString& path) {
     return path.isEmpty() ? path : QDir::cleanPath(folder.absoluteFilePath(path));
 }
 
+// Windows calls a rooted path such as /dev/ttyUSB0 relative to the drive; it is kept as given.
+bool IsRelative(const QString& path) {
+    return QDir::isRelativePath(path) && !path.startsWith(QLatin1Char('/'));
+}
+
 // A path as the file keeps it: relative to the file's folder when it lies within, so that the
 // folder can be moved as a whole; absolute otherwise. A relative path in the form is relative
 // to the working directory, as the line opens it.
 QString AsKept(const QDir& folder, const QString& path) {
     if (path.isEmpty())
         return path;
-    const QString absolute = QDir::cleanPath(QDir::current().absoluteFilePath(path));
+    const QString absolute =
+        IsRelative(path) ? QDir::cleanPath(QDir::current().absoluteFilePath(path)) : path;
     const QString relative = folder.relativeFilePath(absolute);
     return relative.startsWith(QLatin1String("..")) || QDir::isAbsolutePath(relative) ? absolute
                                                                                       : relative;
@@ -40,7 +46,7 @@ bool IsPortPath(const QString& port) {
 QStringList PortsBesideFile(const QDir& folder, const QStringList& ports) {
     QStringList resolved;
     for (const QString& port : ports)
-        resolved << (IsPortPath(port) ? BesideFile(folder, port) : port);
+        resolved << (IsPortPath(port) && IsRelative(port) ? BesideFile(folder, port) : port);
     return resolved;
 }
 

@@ -129,9 +129,6 @@ int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed
     station::LineBinding binding(line, window, check);
     if (!station::CloseOnStopRequest(window))
         std::fputs("cordelo-station: stop signals will not close the window\n", stderr);
-    // Told once a stop signal would close the window: whoever reads it may send one.
-    if (!unreadable.isEmpty())
-        Refuse(unreadable);
     window.resize(1280, 800);
     window.show();
     if (!job && parsed.simulatedModules)
@@ -140,8 +137,12 @@ int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed
         window.jobForm()->showJob(*job);
         binding.start(*job);
     }
-    if (!unreadable.isEmpty())
+    // Told once the window is up, so that a stop request (a signal, or WM_CLOSE on Windows)
+    // from whoever reads it closes the window.
+    if (!unreadable.isEmpty()) {
         window.showRefusal(unreadable);
+        Refuse(unreadable);
+    }
     return QApplication::exec();
 }
 
