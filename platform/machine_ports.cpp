@@ -12,8 +12,9 @@ namespace platform {
 std::unique_ptr<SerialPort> MachinePorts::make(const QString& port,
                                                const SettingsStore& settings) const {
     auto opened = std::make_unique<QtSerialPort>(settings, m_tree);
+    opened->setAdviceFor(m_advice);
     if (PortNumberOf(port) == 0)
-        opened->setDevicePath(port);
+        opened->setDevicePath(DevicePathOf(port));
     return opened;
 }
 

@@ -5,10 +5,34 @@
 namespace platform {
 namespace {
 
+// A slot's operator cannot pick another port: the slot's own adapter must be plugged in, or the
+// line's engineer must make the slot's port open it.
+QString SlotNotFoundAdvice(const OpenErrorFacts& facts) {
+    const QString port = PortKey(facts.portNumber);
+    const QString plugIn =
+        QStringLiteral("Plug in the slot's adapter: the slot tries again by itself. ");
+    if (facts.portNumber == 0)
+        return plugIn + QStringLiteral("If it is plugged in, the job gives this slot the path of "
+                                       "another device.");
+#ifdef Q_OS_WIN
+    return plugIn + QStringLiteral("If it is plugged in, Device Manager shows it under another "
+                                   "COM port than %1: give the slot that port in the job.")
+                        .arg(port);
+#else
+    return plugIn + QStringLiteral("If it is plugged in, %1 opens another device: map %1 to "
+                                   "the adapter with the line\n"
+                                   "%1=/dev/ttyUSB0\n"
+                                   "in section [%2] of %3")
+                        .arg(port, kPortsSection, facts.settingsLocation);
+#endif
+}
+
 QString Advice(const OpenErrorFacts& facts) {
     const QString port = PortKey(facts.portNumber);
     switch (facts.failure) {
     case OpenFailure::NotFound:
+        if (facts.reader == AdviceFor::LineSlot)
+            return SlotNotFoundAdvice(facts);
         if (facts.portNumber == 0)
             return QStringLiteral("Plug in the adapter, or check the device path.");
 #ifdef Q_OS_WIN

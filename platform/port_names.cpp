@@ -1,5 +1,6 @@
 #include "port_names.h"
 
+#include <QDir>
 #include <QRegularExpression>
 
 namespace platform {
@@ -10,6 +11,12 @@ QString PortKey(int portNumber) {
 
 QString DeviceForPort(const SettingsStore& settings, int portNumber, const PortTree& tree) {
     return DiscoverPorts(settings, tree).value(portNumber - 1).device;
+}
+
+QString DevicePathOf(const QString& port) {
+    if (!port.contains(QLatin1Char('/')) || !QDir::isRelativePath(port))
+        return port;
+    return QDir::cleanPath(QDir::current().absoluteFilePath(port));
 }
 
 int PortNumberOf(const QString& port) {

@@ -17,6 +17,12 @@ QString PortKey(int portNumber);
 // name outside COM1 to COM16, which the programs refuse).
 int PortNumberOf(const QString& port);
 
+// PORT, a device path, as the serial library must be given it: a relative path with a folder
+// in it (slots/slot1, ./slot1) made absolute against the working directory, since the library
+// looks for any name that is not absolute among the system's devices. A bare name (ttyUSB0)
+// is left to it for that very reason.
+QString DevicePathOf(const QString& port);
+
 // What COMn opens, by the rules of DiscoverPorts; empty outside COM1 to COM16.
 QString DeviceForPort(const SettingsStore& settings, int portNumber, const PortTree& tree = {});
 

@@ -113,6 +113,7 @@ void QtSerialPort::describeOpenFailure(const PortAssignment& target) {
     facts.device = target.device;
     facts.portNumber = m_devicePath.isEmpty() ? m_commPort : 0;
     facts.settingsLocation = QtSettingsStore::location();
+    facts.reader = m_adviceFor;
     m_errorDescription = DescribeOpenError(facts);
 }
 

@@ -4,6 +4,7 @@
 #pragma once
 
 #include "line_settings.h"
+#include "open_error_text.h"
 #include "serial_port.h"
 
 #include <QObject>
@@ -40,6 +41,8 @@ public:
     // Opens this device whatever the port number says, for a device given by its path;
     // deviceFor() then names it. Empty goes back to opening by port number.
     void setDevicePath(const QString& device) { m_devicePath = device; }
+    // Whom errorDescription() advises.
+    void setAdviceFor(AdviceFor reader) { m_adviceFor = reader; }
     QString deviceFor(int portNumber) const override;
     QList<PortAssignment> discoverPorts() const override;
     QString openedDevice() const override { return m_openedDevice; }
@@ -55,6 +58,7 @@ private:
     QSerialPort m_port;
     int m_commPort = 1;
     QString m_devicePath;
+    AdviceFor m_adviceFor = AdviceFor::PortChooser;
     LineSettings m_lineSettings;
     bool m_rtsEnable = false;
     int m_inputLen = 0;

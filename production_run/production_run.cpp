@@ -28,10 +28,8 @@ std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int>
     if (const auto refusal = m_overlays.checkBeforeAnyPort(job.first))
         return refusal;
     const bool recording = !job.recordTarget.isEmpty();
-    if (m_overlays.usesUnit() && !recording) {
-        return QStringLiteral("{unit} needs --record: unit numbers come from the production "
-                              "record's counter");
-    }
+    if (m_overlays.usesUnit() && !recording)
+        return kUnitNeedsRecord;
     if (!job.valuesPath.isEmpty()) {
         if (const auto refusal = m_values.load(job.valuesPath))
             return refusal;

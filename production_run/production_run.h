@@ -36,6 +36,11 @@ struct SlotProvision {
     bool writeAnyway = false;
 };
 
+// prepare()'s refusal of a job whose values hold {unit} but that names no record, in the
+// command line's words: a window words it for its own fields.
+inline const QString kUnitNeedsRecord =
+    QStringLiteral("{unit} needs --record: unit numbers come from the production record's counter");
+
 class ProductionRun {
 public:
     // `ports` and the flags must outlive the run. `interrupted` stops every module at its next

@@ -24,9 +24,13 @@ QWidget* WithBrowse(QLineEdit* field, QPushButton* browse) {
     return row;
 }
 
+// A screen reader finds a label's buddy only beside it, not inside a row with a Browse
+// button: each field is named outright.
 QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
     auto* label = new QLabel(text);
     label->setBuddy(buddy);
+    QString name = text;
+    buddy->setAccessibleName(name.remove(QLatin1Char('&')).remove(QLatin1Char(':')));
     return label;
 }
 
@@ -51,6 +55,9 @@ JobForm::JobForm(QWidget* parent)
     auto* browseProfile = new QPushButton(tr("&Browse…"));
     auto* browseValues = new QPushButton(tr("Bro&wse…"));
     auto* browseRecord = new QPushButton(tr("Brow&se…"));
+    browseProfile->setAccessibleName(tr("Browse for the profile"));
+    browseValues->setAccessibleName(tr("Browse for the values list"));
+    browseRecord->setAccessibleName(tr("Browse for the record"));
     connect(browseProfile, &QPushButton::clicked, this, [this] {
         chooseFile(m_profile, tr("Profile"), tr("Profiles (*.ini);;All files (*)"));
     });

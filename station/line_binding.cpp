@@ -1,8 +1,29 @@
 #include "line_binding.h"
 
+#include "production_run/production_run.h"
+
 #include <QSysInfo>
+#include <QTimer>
+
+#include <chrono>
 
 namespace station {
+namespace {
+
+// Units per hour fall as the last hour passes, running or stopped, so the window asks for the
+// figures again this often rather than only when a unit finishes.
+constexpr std::chrono::seconds kFiguresRefresh{15};
+
+// The engine words a refusal for the command line, by its options; the window names its fields.
+QString InTheWindowsWords(const QString& refusal) {
+    if (refusal == production_run::kUnitNeedsRecord)
+        return QStringLiteral("{unit} needs a record: unit numbers come from the production "
+                              "record's counter. Give the job's Record an SQLite file or a "
+                              "postgresql:// address.");
+    return refusal;
+}
+
+} // namespace
 
 LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck check)
     : QObject(&window), m_line(line), m_window(window), m_check(std::move(check)) {
@@ -18,6 +39,9 @@ LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck c
     connect(&line, &ProductionLine::unitFinished, &window, &StationWindow::showUnit);
     connect(&line, &ProductionLine::figuresChanged, this,
             [this] { m_window.showFigures(m_line.figures()); });
+    auto* refresh = new QTimer(this);
+    connect(refresh, &QTimer::timeout, this, [this] { m_window.showFigures(m_line.figures()); });
+    refresh->start(kFiguresRefresh);
     connect(&line, &ProductionLine::lineStopped, this, [this](const QString& reason) {
         m_line.stop();
         m_window.showStopped(reason);
@@ -32,7 +56,7 @@ bool LineBinding::start(production_run::Job job) {
     if (!refused)
         refused = m_line.start(job);
     if (refused) {
-        m_window.showRefusal(*refused);
+        m_window.showRefusal(InTheWindowsWords(*refused));
         return false;
     }
     m_window.showRunning(m_line.slotStates());

@@ -2,18 +2,39 @@
 
 #include "slot_worker.h"
 
-namespace station {
+#include <algorithm>
 
-FinishedUnit LineTally::count(const production_run::ModuleOutcome& outcome, const QDateTime& at) {
-    const bool passed = outcome.status == production_run::ExitStatus::Done;
-    (passed ? m_passed : m_failed) += 1;
-    const QString key = AddressKey(outcome.deviceAddress);
-    // A module known by no address cannot be told apart from the next: each counts as new.
-    if (key.isEmpty() || !m_tried.contains(key)) {
-        if (!key.isEmpty())
-            m_tried.insert(key);
-        m_passedFirstTime += passed ? 1 : 0;
-        m_firstTries += 1;
+namespace station {
+namespace {
+
+using production_run::ExitStatus;
+
+// A unit is a module that was sent a write command. One refused before any (a clone, values
+// refused for it, a record that cannot be used), never reached (the port), of the wrong
+// firmware or giving no settings is no unit that failed, and is left out of the figures.
+bool IsUnitOutcome(const production_run::ModuleOutcome& outcome) {
+    return outcome.status == ExitStatus::Done || !outcome.written.isEmpty() ||
+           !outcome.failed.isEmpty();
+}
+
+} // namespace
+
+FinishedUnit LineTally::count(const production_run::ModuleOutcome& outcome, const QDateTime& at,
+                              Clock::time_point now) {
+    const bool passed = outcome.status == ExitStatus::Done;
+    if (IsUnitOutcome(outcome)) {
+        QString key = AddressKey(outcome.deviceAddress);
+        if (key.isEmpty())
+            key = QStringLiteral("no address %1").arg(++m_unaddressed);
+        const bool known = m_units.contains(key);
+        Unit& unit = m_units[key];
+        if (!known)
+            unit.passedFirstTime = passed;
+        // Written again and passed again (Again), it stays the unit that passed back then.
+        if (!passed)
+            unit.passedSince.reset();
+        else if (!unit.passedSince)
+            unit.passedSince = now;
     }
     FinishedUnit unit{at,
                       outcome.port,
@@ -30,12 +51,24 @@ FinishedUnit LineTally::count(const production_run::ModuleOutcome& outcome, cons
 
 LineFigures LineTally::figures(Clock::time_point now) const {
     LineFigures figures;
-    figures.passed = m_passed;
-    figures.failed = m_failed;
-    const double hours = std::chrono::duration<double, std::ratio<3600>>(now - m_started).count();
-    figures.unitsPerHour = hours > 0 ? m_passed / hours : 0;
-    if (m_firstTries > 0)
-        figures.firstPassYield = static_cast<double>(m_passedFirstTime) / m_firstTries;
+    int firstPasses = 0;
+    int recentPasses = 0;
+    for (const Unit& unit : m_units) {
+        firstPasses += unit.passedFirstTime ? 1 : 0;
+        if (unit.passedSince) {
+            figures.passed += 1;
+            recentPasses += now - *unit.passedSince <= kRateWindow ? 1 : 0;
+        }
+    }
+    figures.failed = static_cast<int>(m_units.size()) - figures.passed;
+    // Within the first hour, the rate is over the time the station has been up, though not
+    // less than a few minutes: the first units of the day are no rate of thousands an hour.
+    const auto window =
+        std::clamp<Clock::duration>(now - m_started, kShortestRateWindow, kRateWindow);
+    const double hours = std::chrono::duration<double, std::ratio<3600>>(window).count();
+    figures.unitsPerHour = recentPasses / hours;
+    if (!m_units.isEmpty())
+        figures.firstPassYield = static_cast<double>(firstPasses) / m_units.size();
     figures.valuesLeft = m_valuesLeft;
     return figures;
 }

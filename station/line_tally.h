@@ -1,15 +1,17 @@
-// The line's figures since it started: units passed and failed, units per hour, first-pass
-// yield, and the last units finished.
+// The line's figures over the station's day: units passed and failed (a unit is a module known
+// by its address, counted by its latest outcome), units per hour over the last hour, first-pass
+// yield over units, and the last units finished.
 #pragma once
 
 #include "slot_state.h"
 
 #include "production_run/module_job.h"
 
+#include <QHash>
 #include <QList>
-#include <QSet>
 
 #include <chrono>
+#include <optional>
 
 namespace station {
 
@@ -18,24 +20,32 @@ public:
     using Clock = std::chrono::steady_clock;
 
     static constexpr qsizetype kRecentUnits = 20;
+    // Units per hour are the units that passed within this long before now.
+    static constexpr std::chrono::hours kRateWindow{1};
+    static constexpr std::chrono::minutes kShortestRateWindow{5};
 
     explicit LineTally(Clock::time_point started = Clock::now()) : m_started(started) {}
 
-    // Counts a module that was tried; returns it as the list of recent units shows it.
-    FinishedUnit count(const production_run::ModuleOutcome& outcome, const QDateTime& at);
+    // Counts a module that was tried, at `now`; returns it as the list of recent units shows it.
+    FinishedUnit count(const production_run::ModuleOutcome& outcome, const QDateTime& at,
+                       Clock::time_point now = Clock::now());
     void setValuesLeft(std::optional<int> left) { m_valuesLeft = left; }
 
     LineFigures figures(Clock::time_point now = Clock::now()) const;
     const QList<FinishedUnit>& recent() const { return m_recent; }
 
 private:
+    struct Unit {
+        bool passedFirstTime = false;
+        // Since when its latest outcome is a pass; nothing while it stands failed.
+        std::optional<Clock::time_point> passedSince;
+    };
+
     Clock::time_point m_started;
-    int m_passed = 0;
-    int m_failed = 0;
-    // Modules by their address key, once tried; and those that passed at their first try.
-    QSet<QString> m_tried;
-    int m_firstTries = 0;
-    int m_passedFirstTime = 0;
+    // By address key; a module known by no address is a unit of its own, under a key with a
+    // blank, which no address key has.
+    QHash<QString, Unit> m_units;
+    int m_unaddressed = 0;
     std::optional<int> m_valuesLeft;
     QList<FinishedUnit> m_recent;
 };

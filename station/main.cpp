@@ -9,6 +9,7 @@
 #include "station_window.h"
 #include "stop_on_signal.h"
 
+#include "platform/display_presence.h"
 #include "platform/machine_ports.h"
 #include "platform/process_end.h"
 #include "platform/thread_safe_patterns.h"
@@ -111,16 +112,17 @@ int Refuse(const QString& why) {
 }
 
 // The window and the line, until the window closes; the line's threads have ended on return.
+// `unreadable`: why the job file given cannot be read, told on stderr and above the job form.
 int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed,
                const std::optional<production_run::Job>& job,
-               const station::LineBinding::JobCheck& check) {
+               const station::LineBinding::JobCheck& check, const QString& unreadable) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("cordelo-station"));
     resources::ApplyProgramIdentity();
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.cordelo.CordeloStation"));
     virtual_module::SimulatedModules simulated(kSimulatedSlots);
     SimulatedSlotControls controls(simulated);
-    const platform::MachinePorts machine;
+    const platform::MachinePorts machine({}, platform::AdviceFor::LineSlot);
     station::ProductionLine line(
         parsed.simulatedModules ? static_cast<const platform::PortSource&>(simulated) : machine);
     station::StationWindow window(parsed.simulatedModules ? &controls : nullptr);
@@ -134,6 +136,12 @@ int RunStation(int& argc, char** argv, const station::StationCommandLine& parsed
     if (job) {
         window.jobForm()->showJob(*job);
         binding.start(*job);
+    }
+    // Told once the window is up, so that a stop request (a signal, or WM_CLOSE on Windows)
+    // from whoever reads it closes the window.
+    if (!unreadable.isEmpty()) {
+        window.showRefusal(unreadable);
+        Refuse(unreadable);
     }
     return QApplication::exec();
 }
@@ -158,19 +166,26 @@ int main(int argc, char** argv) {
     if (!parsed.error.isEmpty())
         return Refuse(parsed.error + QStringLiteral("; see --help"));
     std::optional<production_run::Job> job = parsed.job;
+    QString unreadable;
     if (!parsed.jobFile.isEmpty()) {
         const auto read = station::ReadJobFile(parsed.jobFile);
-        if (const auto* refused = std::get_if<QString>(&read))
-            return Refuse(*refused);
-        job = std::get<production_run::Job>(read);
+        if (const auto* refused = std::get_if<QString>(&read)) {
+            if (!platform::DisplayAvailable())
+                return Refuse(*refused);
+            unreadable = *refused;
+        } else {
+            job = std::get<production_run::Job>(read);
+        }
     }
     const station::LineBinding::JobCheck check =
         [simulated = parsed.simulatedModules](const production_run::Job& given) {
             return simulated ? station::RefusedOnSimulatedModules(given) : std::nullopt;
         };
-    if (job) {
-        if (const auto refused = check(*job))
-            return Refuse(*refused);
+    if (const auto refused = job ? check(*job) : std::nullopt) {
+        Refuse(*refused);
+        // With a display, the binding refuses it again in the window, where it can be put right.
+        if (!platform::DisplayAvailable())
+            return 1;
     }
-    return platform::EndProcess(RunStation(argc, argv, parsed, job, check));
+    return platform::EndProcess(RunStation(argc, argv, parsed, job, check, unreadable));
 }

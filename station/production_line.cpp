@@ -59,12 +59,14 @@ std::optional<QString> ProductionLine::start(const production_run::Job& job) {
     Private& line = *m_private;
     if (line.running)
         return QStringLiteral("the line is already running");
+    // The tiles stand in the order the job gives its slots, as the bench is laid out.
     QStringList ports = job.ports;
     if (job.all) {
         for (const production_run::PortEntry& entry : production_run::ListPorts(line.ports))
             ports << entry.port;
+        ports = production_run::InCountingOrder(ports);
     }
-    ports = production_run::OnePerDevice(production_run::InCountingOrder(ports), line.ports);
+    ports = production_run::OnePerDevice(ports, line.ports);
     if (ports.isEmpty())
         return job.all ? QStringLiteral("no port opens a device on this machine")
                        : QStringLiteral("the job names no port");
@@ -100,7 +102,8 @@ std::optional<QString> ProductionLine::start(const production_run::Job& job) {
             lastStates.append(state);
         }
         line.states = lastStates;
-        line.tally = LineTally();
+        // The line's day goes on across Stop and Start: its units and figures are kept.
+        line.tally.setValuesLeft(std::nullopt);
     }
     for (int index = 0; index < ports.size(); ++index) {
         SlotCallbacks callbacks;

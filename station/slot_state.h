@@ -53,13 +53,13 @@ struct FinishedUnit {
     QString reason;
 };
 
-// The line at a glance since the station started.
+// The line at a glance since the station started: a unit counts once, by its latest outcome.
 struct LineFigures {
     int passed = 0;
     int failed = 0;
-    // Units that passed, per hour since the line started.
+    // Units that passed within the last hour (or since the station started, within its first).
     double unitsPerHour = 0;
-    // Of the modules tried, the share that passed the first time they were tried (0 to 1);
+    // Of the units tried, the share that passed the first time they were tried (0 to 1);
     // nothing before any was tried.
     std::optional<double> firstPassYield;
     // The rows of the values list no module was given yet; nothing without a list.

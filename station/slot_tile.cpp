@@ -4,6 +4,8 @@
 #include <QPainter>
 #include <QVBoxLayout>
 
+#include <utility>
+
 namespace station {
 namespace {
 
@@ -14,6 +16,7 @@ constexpr int kHeadlinePoints = 30;
 constexpr int kPortPoints = 15;
 constexpr int kDetailPoints = 14;
 constexpr int kSmallestDetailPoints = 9;
+constexpr int kFocusFrameWidth = 3;
 
 QFont FontOf(const QFont& base, int points, bool bold) {
     QFont font = base;
@@ -36,16 +39,37 @@ SlotTile::SlotTile(QWidget* parent) : QWidget(parent), m_again(new QPushButton(t
     layout->addLayout(buttons);
     connect(m_again, &QPushButton::clicked, this, &SlotTile::againClicked);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
+    // Focused, the tile is read out, and it keeps the focus when its Again is disabled.
+    setFocusPolicy(Qt::StrongFocus);
     showState({});
 }
 
 void SlotTile::showState(const SlotState& state) {
     m_state = state;
-    m_look = LookOf(state);
-    setAccessibleName(m_look.accessibleName);
-    setAccessibleDescription(m_look.accessibleDescription);
-    m_again->setEnabled(state.phase == SlotPhase::Passed);
+    const TileLook shown = std::exchange(m_look, LookOf(state));
+    // Setting them tells a screen reader of the change; a step of the same state changes the
+    // description only, so a state is read out once, however many steps it takes.
+    if (m_look.accessibleName != shown.accessibleName)
+        setAccessibleName(m_look.accessibleName);
+    if (m_look.accessibleDescription != shown.accessibleDescription)
+        setAccessibleDescription(m_look.accessibleDescription);
+    const bool again = state.phase == SlotPhase::Passed;
+    // A disabled button hands the focus to the next one, the next tile's Again: a second
+    // Space would write another module.
+    if (!again && m_again->hasFocus())
+        setFocus(Qt::OtherFocusReason);
+    m_again->setEnabled(again);
     m_again->setAccessibleDescription(tr("Write the module in slot %1 again").arg(state.port));
+    update();
+}
+
+void SlotTile::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void SlotTile::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
     update();
 }
 
@@ -63,6 +87,12 @@ void SlotTile::paintEvent(QPaintEvent*) {
     painter.setPen(QPen(m_look.text, 1));
     painter.setBrush(m_look.background);
     painter.drawRoundedRect(QRectF(rect()).adjusted(0.5, 0.5, -0.5, -0.5), 8, 8);
+    if (hasFocus()) {
+        painter.setPen(QPen(m_look.text, kFocusFrameWidth, Qt::DashLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(QRectF(rect()).adjusted(4, 4, -4, -4), 6, 6);
+        painter.setPen(QPen(m_look.text, 1));
+    }
 
     // Every text is drawn as plain text: names and reasons may come from a module.
     QRect area = rect().adjusted(kMargin, kMargin, -kMargin, -kMargin);

@@ -1,5 +1,6 @@
 // One slot of the line as a tile readable from a metre away: the port and its device, the
-// state in large words on its colour, and "Again" for a module that passed.
+// state in large words on its colour, and "Again" for a module that passed. It takes the
+// keyboard focus, so that a screen reader reads its state.
 #pragma once
 
 #include "slot_state.h"
@@ -29,6 +30,8 @@ signals:
 
 protected:
     void paintEvent(QPaintEvent* event) override;
+    void focusInEvent(QFocusEvent* event) override;
+    void focusOutEvent(QFocusEvent* event) override;
 
 private:
     SlotState m_state;

@@ -89,7 +89,8 @@ void StationWindow::showRunning(const QList<SlotState>& slotStates) {
         auto* cellLayout = new QVBoxLayout(cell);
         cellLayout->setContentsMargins(0, 0, 0, 0);
         cellLayout->addWidget(tile, 1);
-        setTabOrder(previous, tile->againButton());
+        setTabOrder(previous, tile);
+        setTabOrder(tile, tile->againButton());
         previous = tile->againButton();
         if (m_simulated) {
             QWidget* bar = makeSimulatedBar(slot);

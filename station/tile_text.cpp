@@ -60,7 +60,8 @@ QString UnitText(const std::optional<int>& unit, const QString& name) {
 TileLook LookOf(const SlotState& state) {
     const PhaseLook phase = PhaseLookOf(state.phase);
     TileLook look{phase.headline, DetailOf(state), phase.background, phase.text, {}, {}};
-    look.accessibleName = QStringLiteral("Slot %1").arg(state.port);
+    // The state is in the name, which a screen reader reads out as it changes.
+    look.accessibleName = QStringLiteral("Slot %1: %2").arg(state.port, phase.headline);
     QString detail = look.detail;
     detail.replace(QLatin1Char('\n'), QLatin1Char(' '));
     detail.replace(QStringLiteral(" · "), QStringLiteral(", "));

@@ -16,7 +16,8 @@ struct TileLook {
     QString detail;
     QColor background;
     QColor text;
-    // What a screen reader says for the tile: its slot, then its state in words.
+    // What a screen reader says for the tile: its slot and state ("Slot COM2: Passed"), then
+    // the state with its detail in words.
     QString accessibleName;
     QString accessibleDescription;
 };

@@ -8,9 +8,9 @@ cmake_minimum_required(VERSION 3.25)
 # Every target builds on Windows, or is listed here as POSIX-only (the Debian package's: Linux).
 set(posix_only bench-minimal-widgets bench-tool-startup cordelo-bench cordelo-screenshot
   cordelo-virtual-module cordelo_bench_first_paint cordelo_drill_support cordelo_virtual_module
-  cordelo_record_drill cordelo_scratch_postgres debian_docs drill_helper packaging_test_support tst_debian_package
+  cordelo_record_drill cordelo_station_drill cordelo_scratch_postgres debian_docs drill_helper packaging_test_support tst_debian_package
   tst_end_to_end tst_cli tst_cli_record tst_flood_drills tst_installed_tool tst_link_drills tst_module_exchange
-  tst_port_discovery tst_qt_serial_port tst_record_drills tst_screenshot tst_virtual_module tst_window_drills)
+  tst_port_discovery tst_qt_serial_port tst_record_drills tst_screenshot tst_station_drills tst_virtual_module tst_window_drills)
 set(portable cordelo-bench-connect cordelo-cli cordelo-setup cordelo_cli cordelo_main_window
   cordelo_module_profile cordelo_module_simulation cordelo_module_protocol cordelo_production_record
   cordelo_production_run cordelo_station_line tst_production_line cordelo-station

@@ -495,10 +495,13 @@ void Drill::checkCounters(production_record::RecordConnection& connection,
         fail(StationInvariant::CountersMatchTheRecord, std::get<QString>(listed));
         return;
     }
+    // A unit is a module that was sent a write command: its row names what it acknowledged or
+    // the command it did not.
     QList<production_record::RecordRow> written;
     for (const production_record::RecordRow& row : *rows) {
-        if (row.command == QStringLiteral("write") && !row.deviceAddress.isEmpty() &&
-            row.result != QStringLiteral("refused"))
+        const bool sent = (row.acknowledged && !row.acknowledged->isEmpty()) ||
+                          !row.problemKeys.isEmpty() || row.result == QStringLiteral("ok");
+        if (row.command == QStringLiteral("write") && sent)
             written << row;
     }
     std::stable_sort(written.begin(), written.end(),

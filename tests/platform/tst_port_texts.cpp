@@ -19,6 +19,7 @@ private slots:
     void lineSettingsParse();
     void openErrorGivesReasonDeviceAndAdvice_data();
     void openErrorGivesReasonDeviceAndAdvice();
+    void slotOfALineIsAdvisedWithoutAListToChooseFrom();
 };
 
 void PortTextsTest::portResolvesToDevice_data() {
@@ -123,6 +124,23 @@ void PortTextsTest::openErrorGivesReasonDeviceAndAdvice() {
 
     QVERIFY2(text.startsWith(reason + ": /dev/ttyS3\n"), qPrintable(text));
     QVERIFY2(text.contains(advice), qPrintable(text));
+}
+
+void PortTextsTest::slotOfALineIsAdvisedWithoutAListToChooseFrom() {
+    platform::OpenErrorFacts facts;
+    facts.failure = OpenFailure::NotFound;
+    facts.reason = QStringLiteral("No such file or directory");
+    facts.device = QStringLiteral("/dev/ttyUSB3");
+    facts.settingsLocation = QStringLiteral("/home/u/x.conf");
+    facts.reader = platform::AdviceFor::LineSlot;
+    for (const int port : {4, 0}) {
+        facts.portNumber = port;
+        const QString text = platform::DescribeOpenError(facts);
+        QVERIFY2(text.startsWith("No such file or directory: /dev/ttyUSB3\nPlug in the slot's "
+                                 "adapter"),
+                 qPrintable(text));
+        QVERIFY2(!text.contains("choose") && !text.contains("brltty"), qPrintable(text));
+    }
 }
 
 QTEST_GUILESS_MAIN(PortTextsTest)

@@ -1,5 +1,6 @@
 // The real serial port through a pseudo-terminal: what reaches the wire, what the
 // settings store keeps, and what happens when the device goes away.
+#include "platform/machine_ports.h"
 #include "platform/qt_pacing.h"
 #include "platform/qt_serial_port.h"
 #include "platform/qt_settings_store.h"
@@ -12,6 +13,7 @@
 #include "recording_message_box.h"
 #include "scratch_port_tree.h"
 
+#include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -35,6 +37,7 @@ private slots:
     void readPullsWhatArrivedWithoutEventLoop();
     void failedOpenOfMissingDeviceExplains();
     void failedOpenOfRegularFileExplains();
+    void relativeDevicePathOpensFromTheWorkingDirectory();
     void successfulOpenIsStoredOnDisk();
     void adapterPluggedAfterStartOpensAndIsRemembered();
     void lastCommandArrivesWholeWhenClosedAtOnce();
@@ -119,6 +122,19 @@ void QtSerialPortTest::failedOpenOfRegularFileExplains() {
     QVERIFY(!session.port.isOpen());
     QVERIFY2(session.messages.texts().join("").contains("not a serial device"),
              qPrintable(session.messages.texts().join("")));
+}
+
+void QtSerialPortTest::relativeDevicePathOpensFromTheWorkingDirectory() {
+    QTemporaryDir bench;
+    QVERIFY(QDir(bench.path()).mkdir("slots"));
+    QVERIFY(QFile::link(m_pty->slavePath(), bench.filePath("slots/slot1")));
+    const QString started = QDir::currentPath();
+    QVERIFY(QDir::setCurrent(bench.path()));
+    const platform::QtSettingsStore settings;
+    const auto port = platform::MachinePorts().make("slots/slot1", settings);
+    const bool opened = port->open();
+    QDir::setCurrent(started);
+    QVERIFY2(opened, qPrintable(port->errorDescription()));
 }
 
 void QtSerialPortTest::successfulOpenIsStoredOnDisk() {

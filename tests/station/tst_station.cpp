@@ -1,12 +1,18 @@
 // The station's window as an operator and a screen reader meet it: tiles that say each state
 // in words, the job form and its file, the command line, and the keyboard.
 #include "station/job_file.h"
+#include "station/line_binding.h"
 #include "station/line_summary.h"
+#include "station/production_line.h"
 #include "station/simulated_slots.h"
 #include "station/slot_tile.h"
 #include "station/station_command_line.h"
 #include "station/station_window.h"
 
+#include "virtual_module/simulated_modules.h"
+
+#include <QAccessible>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -97,11 +103,25 @@ private slots:
         station::SlotTile tile;
         tile.resize(tile.sizeHint());
         tile.showState(state);
-        QCOMPARE(tile.accessibleName(), QStringLiteral("Slot COM2"));
+        QCOMPARE(tile.accessibleName(), "Slot COM2: " + description.section(u':', 0, 0));
         QVERIFY2(tile.accessibleDescription().startsWith(description),
                  qPrintable(tile.accessibleDescription()));
         QCOMPARE(tile.againButton()->isEnabled(), again);
         QVERIFY(!tile.grab().isNull());
+    }
+
+    void everyFieldOfTheJobFormHasItsOwnName() {
+        station::JobForm form;
+        QStringList names;
+        for (QWidget* field : form.findChildren<QWidget*>()) {
+            if (field->focusPolicy() == Qt::NoFocus)
+                continue;
+            const QString name =
+                QAccessible::queryAccessibleInterface(field)->text(QAccessible::Name);
+            QVERIFY2(!name.isEmpty(), field->metaObject()->className());
+            QVERIFY2(!names.contains(name), qPrintable(name));
+            names << name;
+        }
     }
 
     void unitListMarksFailuresInWords() {
@@ -161,13 +181,22 @@ private slots:
         const QString path = folder.filePath(QStringLiteral("line.ini"));
         QFile file(path);
         QVERIFY(file.open(QIODevice::WriteOnly));
-        file.write("[Job]\nprofile=unit.ini\nports=all\nrecord=line.sqlite\n[Set]\nname=S-{n}\n");
+        file.write("[Job]\nprofile=unit.ini\nports=COM3 slots/slot1 ttyUSB0 /dev/ttyS1\n"
+                   "record=line.sqlite\n[Set]\nname=S-{n}\n");
         file.close();
         const Job job = std::get<Job>(station::ReadJobFile(path));
         QCOMPARE(job.profilePath, folder.filePath(QStringLiteral("unit.ini")));
         QCOMPARE(job.recordTarget, folder.filePath(QStringLiteral("line.sqlite")));
-        QVERIFY(job.all);
+        QCOMPARE(job.ports,
+                 QStringList({"COM3", folder.filePath("slots/slot1"), "ttyUSB0", "/dev/ttyS1"}));
         QCOMPARE(job.sets, QStringList{QStringLiteral("name=S-{n}")});
+        // Saved again, what lies in its folder is kept relative to it, so the folder can move.
+        QCOMPARE(station::WriteJobFile(path, job), std::nullopt);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray saved = file.readAll();
+        file.close();
+        QVERIFY2(saved.contains("profile=unit.ini\nports=COM3 slots/slot1 ttyUSB0 /dev/ttyS1\n"),
+                 saved.constData());
 
         QVERIFY(file.open(QIODevice::WriteOnly));
         file.write("[Module]\nname=S-1\n");
@@ -251,20 +280,27 @@ private slots:
 
         SlotState passed = Slot(QStringLiteral("COM1"), SlotPhase::Passed);
         passed.unit = 3;
-        window.showRunning({passed, Slot(QStringLiteral("COM2"), SlotPhase::Waiting)});
+        window.showRunning({passed, Slot(QStringLiteral("COM2"), SlotPhase::Passed)});
         QVERIFY(!window.startButton()->isEnabled());
-        QVERIFY(TabReaches(window.stopButton(), window.tiles()[0]->againButton()));
+        QVERIFY(TabReaches(window.stopButton(), window.tiles()[0]));
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        QCOMPARE(QApplication::focusWidget(), window.tiles()[0]->againButton());
         QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
         QCOMPARE(again.size(), 1);
         QCOMPARE(again.front().front().toInt(), 0);
-        QVERIFY(!window.tiles()[1]->againButton()->isEnabled());
+        // Its Again disabled while it writes, the focus stays on the tile: a second Space
+        // writes no other module.
+        window.showSlot(0, Slot(QStringLiteral("COM1"), SlotPhase::Working));
+        QCOMPARE(QApplication::focusWidget(), window.tiles()[0]);
+        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(again.size(), 1);
 
         QPushButton* faulty = nullptr;
         for (QPushButton* button : window.findChildren<QPushButton*>()) {
             if (button->accessibleDescription().endsWith(QStringLiteral("COM2: Faulty module")))
                 faulty = button;
         }
-        QVERIFY(TabReaches(window.tiles()[0]->againButton(), faulty));
+        QVERIFY(TabReaches(window.tiles()[0], faulty));
         QTest::keyClick(faulty, Qt::Key_Space);
         QCOMPARE(simulated.asked, QStringList{QStringLiteral("faulty COM2")});
 
@@ -275,6 +311,42 @@ private slots:
         const QLabel* message = LabelSaying(window, QStringLiteral("disk full"));
         QVERIFY(message);
         QCOMPARE(message->textFormat(), Qt::PlainText);
+    }
+
+    void unitWithoutRecordIsRefusedInTheWindowsWords() {
+        virtual_module::SimulatedModules modules(1);
+        station::ProductionLine line(modules);
+        station::StationWindow window;
+        station::LineBinding binding(line, window, {});
+        window.show();
+        Job job;
+        job.verb = production_run::Verb::Write;
+        job.ports = {QStringLiteral("COM1")};
+        job.sets = {QStringLiteral("name=Unit-{unit}")};
+        QVERIFY(!binding.start(job));
+        const QLabel* message = LabelSaying(window, QStringLiteral("{unit} needs a record"));
+        QVERIFY(message);
+        QVERIFY2(!message->text().contains(QStringLiteral("--")), qPrintable(message->text()));
+    }
+
+    void unreadableJobFileIsToldAndShownInTheWindow() {
+        QTemporaryDir folder;
+        const QString path = folder.filePath(QStringLiteral("line.ini"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly));
+        file.write("[Module]\nname=S-1\n");
+        file.close();
+        QProcess station;
+        station.start(QStringLiteral(CORDELO_STATION), {path});
+        QVERIFY(station.waitForStarted());
+        QByteArray told;
+        QTRY_VERIFY_WITH_TIMEOUT(
+            (told += station.readAllStandardError()).contains("unknown section"), 10'000);
+        // The window stays to show it, until it is closed.
+        station.terminate();
+        QVERIFY(station.waitForFinished(10'000));
+        QCOMPARE(station.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(station.exitCode(), 0);
     }
 };
 
