@@ -61,6 +61,8 @@ struct ModuleOutcome {
     bool silent = false;
     // The module already held all a write would give it, and was not written.
     bool held = false;
+    // The record could not take its row now, and it waits in the spool.
+    bool rowSpooled = false;
     // The write stopped before its last command was acknowledged: the module holds some of
     // what was sent and some of what it held.
     bool writeCutShort = false;

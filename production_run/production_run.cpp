@@ -156,8 +156,10 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
         outcome.message = QStringLiteral("empty: nothing answered");
     }
     if (m_record) {
-        if (const auto warning = m_record->keep(module, m_job.verb, outcome))
+        if (const auto warning = m_record->keep(module, m_job.verb, outcome)) {
+            outcome.rowSpooled = true;
             events.recordWarned(module, port, *warning);
+        }
     }
     if (m_log.isOpen())
         m_log.append(outcome);

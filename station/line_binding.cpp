@@ -42,6 +42,7 @@ LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck c
     auto* refresh = new QTimer(this);
     connect(refresh, &QTimer::timeout, this, [this] { m_window.showFigures(m_line.figures()); });
     refresh->start(kFiguresRefresh);
+    connect(&line, &ProductionLine::lineWarned, &window, &StationWindow::showWarning);
     connect(&line, &ProductionLine::lineStopped, this, [this](const QString& reason) {
         m_line.stop();
         m_window.showStopped(reason);

@@ -14,8 +14,9 @@ constexpr int kShownUnits = 50;
 constexpr int kFigurePoints = 20;
 
 const QStringList kFigureNames = {
-    QStringLiteral("Passed"), QStringLiteral("Failed"), QStringLiteral("Units per hour"),
-    QStringLiteral("First-pass yield"), QStringLiteral("Values rows left")};
+    QStringLiteral("Passed"),           QStringLiteral("Failed"),
+    QStringLiteral("Units per hour"),   QStringLiteral("First-pass yield"),
+    QStringLiteral("Values rows left"), QStringLiteral("Rows waiting for the record")};
 
 } // namespace
 
@@ -25,8 +26,10 @@ QString UnitLine(const FinishedUnit& unit) {
         who = unit.deviceAddress;
     const QString line = unit.at.toString(QStringLiteral("HH:mm:ss")) + QStringLiteral("  ") +
                          unit.port + QStringLiteral("  ") + who;
-    return unit.passed ? line + QStringLiteral("  passed")
-                       : QStringLiteral("FAILED  ") + line + QStringLiteral(": ") + unit.reason;
+    const QString told =
+        unit.passed ? line + QStringLiteral("  passed")
+                    : QStringLiteral("FAILED  ") + line + QStringLiteral(": ") + unit.reason;
+    return unit.spooled ? told + QStringLiteral(" (its row waits in the spool)") : told;
 }
 
 LineSummary::LineSummary(QWidget* parent) : QWidget(parent), m_units(new QListWidget) {
@@ -59,12 +62,14 @@ LineSummary::LineSummary(QWidget* parent) : QWidget(parent), m_units(new QListWi
 
 void LineSummary::showFigures(const LineFigures& figures) {
     const QString none = QStringLiteral("–");
-    const QStringList texts = {QString::number(figures.passed), QString::number(figures.failed),
+    const QStringList texts = {QString::number(figures.passed),
+                               QString::number(figures.failed),
                                QString::number(std::lround(figures.unitsPerHour)),
                                figures.firstPassYield ? QStringLiteral("%1 %").arg(std::lround(
                                                             *figures.firstPassYield * 100))
                                                       : none,
-                               figures.valuesLeft ? QString::number(*figures.valuesLeft) : none};
+                               figures.valuesLeft ? QString::number(*figures.valuesLeft) : none,
+                               QString::number(figures.rowsWaiting)};
     for (qsizetype i = 0; i < m_figures.size(); ++i) {
         m_figures[i]->setText(texts[i]);
         m_figures[i]->setAccessibleDescription(texts[i] == none ? tr("none yet") : texts[i]);

@@ -42,7 +42,8 @@ FinishedUnit LineTally::count(const production_run::ModuleOutcome& outcome, cons
                       outcome.unit,
                       outcome.settings ? outcome.settings->name.value_or(QString()) : QString(),
                       passed,
-                      passed ? QString() : outcome.message.section(QLatin1Char('\n'), 0, 0)};
+                      passed ? QString() : outcome.message.section(QLatin1Char('\n'), 0, 0),
+                      outcome.rowSpooled};
     m_recent.prepend(unit);
     if (m_recent.size() > kRecentUnits)
         m_recent.removeLast();

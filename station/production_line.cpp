@@ -248,8 +248,14 @@ QList<SlotState> ProductionLine::slotStates() const {
 }
 
 LineFigures ProductionLine::figures() const {
-    std::lock_guard lock(m_private->mutex);
-    return m_private->tally.figures();
+    LineFigures figures;
+    {
+        std::lock_guard lock(m_private->mutex);
+        figures = m_private->tally.figures();
+    }
+    if (m_private->run)
+        figures.rowsWaiting = m_private->run->rowsWaiting();
+    return figures;
 }
 
 QList<FinishedUnit> ProductionLine::recentUnits() const {

@@ -51,6 +51,8 @@ struct FinishedUnit {
     bool passed = false;
     // Why it failed, in words; empty when it passed.
     QString reason;
+    // Its row waits in the spool until the record answers again.
+    bool spooled = false;
 };
 
 // The line at a glance since the station started: a unit counts once, by its latest outcome.
@@ -64,6 +66,8 @@ struct LineFigures {
     std::optional<double> firstPassYield;
     // The rows of the values list no module was given yet; nothing without a list.
     std::optional<int> valuesLeft;
+    // Rows of the record that wait in its spool, stored as soon as it answers again.
+    int rowsWaiting = 0;
 };
 
 } // namespace station

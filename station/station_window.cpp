@@ -133,6 +133,10 @@ void StationWindow::showStopped(const QString& reason) {
         showMessage(tr("The line stopped: %1").arg(reason), true);
 }
 
+void StationWindow::showWarning(const QString& warning) {
+    showMessage(warning, true);
+}
+
 void StationWindow::showRefusal(const QString& reason) {
     showMessage(tr("The line did not start: %1").arg(reason), true);
 }

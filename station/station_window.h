@@ -43,6 +43,8 @@ public slots:
     void showStopped(const QString& reason = {});
     // The job was refused before the line started: why, in words.
     void showRefusal(const QString& reason);
+    // Something the operator should see to soon, such as a values list nearly used up.
+    void showWarning(const QString& warning);
 
 signals:
     void startRequested(const production_run::Job& job);

@@ -127,7 +127,8 @@ private slots:
     void unitListMarksFailuresInWords() {
         station::LineSummary summary;
         const QDateTime at(QDate(2026, 12, 1), QTime(9, 30, 5));
-        summary.addUnit({at, QStringLiteral("COM1"), {}, 4, QStringLiteral("Station-4"), true, {}});
+        summary.addUnit(
+            {at, QStringLiteral("COM1"), {}, 4, QStringLiteral("Station-4"), true, {}, true});
         summary.addUnit({at,
                          QStringLiteral("COM3"),
                          QStringLiteral("0012 6f 3a 9b 09"),
@@ -135,18 +136,20 @@ private slots:
                          {},
                          false,
                          QStringLiteral("no reply")});
-        summary.showFigures({1, 1, 120.4, 0.5, 37});
+        summary.showFigures({1, 1, 120.4, 0.5, 37, 2});
         QCOMPARE(summary.unitList()->item(0)->text(),
                  QStringLiteral("FAILED  09:30:05  COM3  0012 6f 3a 9b 09: no reply"));
         QCOMPARE(summary.unitList()->item(1)->text(),
-                 QStringLiteral("09:30:05  COM1  Unit 4 · Station-4  passed"));
+                 QStringLiteral("09:30:05  COM1  Unit 4 · Station-4  passed (its row waits in the "
+                                "spool)"));
         QStringList figures;
         for (const QLabel* label : summary.findChildren<QLabel*>()) {
             if (!label->accessibleName().isEmpty())
                 figures << label->accessibleName() + u'=' + label->text();
         }
-        QCOMPARE(figures.join(u' '), QStringLiteral("Passed=1 Failed=1 Units per hour=120 "
-                                                    "First-pass yield=50 % Values rows left=37"));
+        QCOMPARE(figures.join(u' '),
+                 QStringLiteral("Passed=1 Failed=1 Units per hour=120 First-pass yield=50 % Values "
+                                "rows left=37 Rows waiting for the record=2"));
     }
 
     void jobFormRoundTripsThroughAJobFile() {
