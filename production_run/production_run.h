@@ -89,6 +89,7 @@ public:
     // How many rows of the record wait in its spool now, for a front end to show; they are
     // stored as soon as the record answers again.
     int rowsWaiting() const;
+    bool keepsARecord() const { return m_record != nullptr; }
 
 private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;

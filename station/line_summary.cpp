@@ -69,7 +69,7 @@ void LineSummary::showFigures(const LineFigures& figures) {
                                                             *figures.firstPassYield * 100))
                                                       : none,
                                figures.valuesLeft ? QString::number(*figures.valuesLeft) : none,
-                               QString::number(figures.rowsWaiting)};
+                               figures.rowsWaiting ? QString::number(*figures.rowsWaiting) : none};
     for (qsizetype i = 0; i < m_figures.size(); ++i) {
         m_figures[i]->setText(texts[i]);
         m_figures[i]->setAccessibleDescription(texts[i] == none ? tr("none yet") : texts[i]);

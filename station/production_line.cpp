@@ -253,7 +253,7 @@ LineFigures ProductionLine::figures() const {
         std::lock_guard lock(m_private->mutex);
         figures = m_private->tally.figures();
     }
-    if (m_private->run)
+    if (m_private->run && m_private->run->keepsARecord())
         figures.rowsWaiting = m_private->run->rowsWaiting();
     return figures;
 }

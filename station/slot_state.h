@@ -66,8 +66,9 @@ struct LineFigures {
     std::optional<double> firstPassYield;
     // The rows of the values list no module was given yet; nothing without a list.
     std::optional<int> valuesLeft;
-    // Rows of the record that wait in its spool, stored as soon as it answers again.
-    int rowsWaiting = 0;
+    // Rows of the record that wait in its spool, stored as soon as it answers again; nothing
+    // without a record.
+    std::optional<int> rowsWaiting;
 };
 
 } // namespace station
