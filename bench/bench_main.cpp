@@ -45,7 +45,7 @@ constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
 constexpr int kDrillRounds = 12;
 // Every fault of the station's drill six times over.
-constexpr int kStationDrillSteps = 6 * static_cast<int>(drills::kStationFaults);
+constexpr int kStationDrillSteps = 6 * static_cast<int>(drills::StationFault::ValuesNearlyUsedUp);
 constexpr int kStationRuns = 9;
 constexpr int kStationSlots = 16;
 constexpr std::chrono::seconds kStationIdle{10};
@@ -315,9 +315,10 @@ void ReportStationDrill(const char* database, drills::StationDrillPlan plan) {
         std::fprintf(stderr, "station drill, %s: %s\n", database, qPrintable(failure));
 }
 
-void ReportStationDrills() {
+void ReportStationDrills(const QString& directory) {
     QTemporaryDir files;
     drills::StationDrillPlan plan;
+    plan.stationProgram = directory + QStringLiteral("/cordelo-station");
     plan.folder = files.path();
     plan.target = files.filePath(QStringLiteral("record.db"));
     ReportStationDrill("SQLite file", plan);
@@ -514,7 +515,7 @@ int main(int argc, char** argv) {
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());
     if (wanted("station-drill"))
-        ReportStationDrills();
+        ReportStationDrills(QCoreApplication::applicationDirPath());
 #endif
     if (wanted("station"))
         ReportStation(QCoreApplication::applicationDirPath());

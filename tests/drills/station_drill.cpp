@@ -9,16 +9,19 @@
 #include "station/production_line.h"
 #include "station/slot_worker.h"
 #include "virtual_module/simulated_modules.h"
+#include "virtual_module/virtual_module.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QMap>
+#include <QProcess>
 #include <QRandomGenerator>
 #include <QSqlQuery>
 
 #include <algorithm>
 #include <chrono>
+#include <csignal>
 #include <functional>
 #include <optional>
 #include <thread>
@@ -101,10 +104,13 @@ public:
         m_job.valuesPath = valuesList(QStringLiteral("values.csv"), 1000, m_plan.steps * 4);
         if (!startLine())
             return m_report;
+        // The last two faults are played once, after the others.
+        constexpr int kRepeated = static_cast<int>(StationFault::ValuesNearlyUsedUp);
         for (int step = 0; step < m_plan.steps; ++step)
-            play(static_cast<StationFault>(step % static_cast<int>(kStationFaults)));
+            play(static_cast<StationFault>(step % kRepeated));
         valuesNearlyUsedUp();
         finish();
+        terminateStation();
         return m_report;
     }
 
@@ -346,6 +352,7 @@ private:
             startLine();
             break;
         case StationFault::ValuesNearlyUsedUp:
+        case StationFault::StationTerminated:
             break;
         }
         played(fault);
@@ -466,6 +473,12 @@ private:
     void checkCounters(production_record::RecordConnection& connection,
                        const station::LineFigures& figures);
 
+    // cordelo-station on modules of pseudo-terminals, ended by SIGTERM in the middle of a
+    // write (with the record's server stalled, where there is one) and started again.
+    void terminateStation();
+    // Sends SIGTERM and checks that the station ends within 5 s.
+    void terminate(QProcess& station, const QString& when);
+
     StationDrillPlan m_plan;
     virtual_module::SimulatedModules m_modules;
     std::unique_ptr<station::ProductionLine> m_line =
@@ -518,6 +531,88 @@ void Drill::checkCounters(production_record::RecordConnection& connection,
               .arg(figures.failed)
               .arg(passed)
               .arg(failed));
+}
+
+void Drill::terminate(QProcess& station, const QString& when) {
+    QElapsedTimer ending;
+    ending.start();
+    ::kill(static_cast<pid_t>(station.processId()), SIGTERM);
+    const bool ended = station.waitForFinished(10'000);
+    check(StationInvariant::StopsWithinFiveSeconds, ended && ending.elapsed() <= 5000,
+          QStringLiteral("SIGTERM %1: the station %2 after %3 ms")
+              .arg(when, ended ? QStringLiteral("ended") : QStringLiteral("still ran"))
+              .arg(ending.elapsed()));
+    if (!ended)
+        station.kill();
+    station.waitForFinished();
+}
+
+void Drill::terminateStation() {
+    if (m_plan.stationProgram.isEmpty())
+        return;
+    std::vector<std::unique_ptr<virtual_module::VirtualModule>> modules;
+    QStringList arguments{QStringLiteral("--set"),    QStringLiteral("name=Drill-{unit}"),
+                          QStringLiteral("--record"), m_plan.target,
+                          QStringLiteral("--bench"),  QStringLiteral("drill-sigterm")};
+    for (int n = 0; n < 2; ++n) {
+        virtual_module::VirtualModuleOptions options;
+        options.settings = freshModule();
+        modules.push_back(std::make_unique<virtual_module::VirtualModule>(options));
+        if (!modules.back()->start()) {
+            m_report.failures << QStringLiteral("no pseudo-terminal for the station's modules");
+            return;
+        }
+        arguments << QStringLiteral("--port")
+                  << QString::fromStdString(modules.back()->devicePath());
+    }
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("QT_QPA_PLATFORM"), QStringLiteral("offscreen"));
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), m_plan.folder + QStringLiteral("/data"));
+    QProcess station;
+    station.setProcessEnvironment(environment);
+    station.start(m_plan.stationProgram, arguments);
+    const auto written = [&](std::size_t module) {
+        const auto commands = modules[module]->receivedCommands();
+        return std::any_of(commands.cbegin(), commands.cend(), [](const std::string& command) {
+            return command.starts_with("<NAME=");
+        });
+    };
+    if (!WaitUntil([&] { return written(0); }, kSettleWithin)) {
+        m_report.failures << QStringLiteral("the station process wrote no module");
+        station.kill();
+        station.waitForFinished();
+        return;
+    }
+    if (m_plan.server != nullptr)
+        m_plan.server->freeze();
+    terminate(station, QStringLiteral("in the middle of a write"));
+    if (m_plan.server != nullptr)
+        m_plan.server->thaw();
+
+    // Started again, it writes what was cut short, and stores what it spooled.
+    station.start(m_plan.stationProgram, arguments);
+    const auto provisioned = [&] {
+        return std::all_of(modules.cbegin(), modules.cend(), [](const auto& module) {
+            return module->settings().name.starts_with("Drill-");
+        });
+    };
+    const bool done = WaitUntil(provisioned, kSettleWithin);
+    Pause(2s);
+    terminate(station, QStringLiteral("once it had written both"));
+    check(StationInvariant::NoneMissed, done,
+          QStringLiteral("the station started again after SIGTERM left a module unwritten"));
+    production_record::RecordConnection connection(m_target);
+    for (const auto& module : modules) {
+        production_record::RecordFilter filter;
+        filter.deviceAddress = QString::fromStdString(module->settings().ownAddress);
+        filter.results = QStringList{QStringLiteral("ok")};
+        const auto listed = production_record::ListRows(connection, filter);
+        const auto* rows = std::get_if<QList<production_record::RecordRow>>(&listed);
+        check(StationInvariant::EveryWriteHasItsRow, rows && !rows->isEmpty(),
+              QStringLiteral("%1, written by the station process: no row in the record")
+                  .arg(filter.deviceAddress));
+    }
+    played(StationFault::StationTerminated);
 }
 
 } // namespace

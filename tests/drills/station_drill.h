@@ -25,8 +25,9 @@ enum class StationFault {
     ServerStalled,
     LineStopped,
     ValuesNearlyUsedUp,
+    StationTerminated,
 };
-inline constexpr std::size_t kStationFaults = 11;
+inline constexpr std::size_t kStationFaults = 12;
 // Each kind's name in the report, in the order above.
 inline constexpr std::array<const char*, kStationFaults> kStationFaultNames = {
     "swaps of 0.2 s",
@@ -39,7 +40,8 @@ inline constexpr std::array<const char*, kStationFaults> kStationFaultNames = {
     "modules that answer only pings",
     "record server stalled and resumed",
     "line stopped mid-run and started again",
-    "values list nearly used up"};
+    "values list nearly used up",
+    "cordelo-station ended by SIGTERM mid-write and started again"};
 
 enum class StationInvariant {
     NoneMissed,
@@ -56,13 +58,16 @@ inline constexpr std::array<const char*, kStationInvariants> kStationInvariantNa
     "no module written twice for one put-in",
     "every module written has its row, in the record or the spool",
     "the line's counters equal the record's figures for the run",
-    "every stop ends the line within 5 s"};
+    "every stop and every SIGTERM ends the line within 5 s"};
 
 struct StationDrillPlan {
     // --record TARGET: an SQLite file or a postgresql:// URL.
     QString target;
     // The values lists and the line's spool.
     QString folder;
+    // cordelo-station, which the drill ends with SIGTERM in the middle of a write and starts
+    // again; none leaves that fault out.
+    QString stationProgram;
     // The server behind a postgresql:// target, stalled during the drill; null for a file.
     doubles::ScratchPostgres* server = nullptr;
     int slotCount = 8;

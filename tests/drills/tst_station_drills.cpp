@@ -32,7 +32,8 @@ void StationDrillsTest::lineKeepsItsPromisesThroughFaults() {
     drills::StationDrillPlan plan;
     plan.folder = folder.path();
     plan.target = folder.filePath("record.db");
-    plan.steps = static_cast<int>(drills::kStationFaults);
+    plan.steps = static_cast<int>(drills::StationFault::ValuesNearlyUsedUp);
+    plan.stationProgram = CORDELO_STATION_PROGRAM;
     if (postgres) {
         if (!server.start() || !server.createDatabase("drill"))
             QSKIP(qPrintable("no PostgreSQL server: " + server.errorText()));
