@@ -41,8 +41,16 @@ bool TimeWrite(const QString& program, const QStringList& devices, Milliseconds&
 
 } // namespace
 
-QString StartModule(QProcess& module, const QString& program, const QStringList& faults) {
-    module.start(program, QStringList{QStringLiteral("--no-map")} + faults);
+ModuleProcesses::~ModuleProcesses() {
+    for (const auto& process : m_processes)
+        process->terminate();
+    for (const auto& process : m_processes)
+        process->waitForFinished(kStartTimeoutMs);
+}
+
+QString ModuleProcesses::start(const QStringList& faults) {
+    QProcess& module = *m_processes.emplace_back(std::make_unique<QProcess>());
+    module.start(m_program, QStringList{QStringLiteral("--no-map")} + faults);
     while (module.waitForReadyRead(kStartTimeoutMs)) {
         while (module.canReadLine()) {
             const QString line = QString::fromUtf8(module.readLine()).trimmed();
@@ -55,12 +63,10 @@ QString StartModule(QProcess& module, const QString& program, const QStringList&
 }
 
 CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs) {
-    std::vector<std::unique_ptr<QProcess>> processes;
+    ModuleProcesses processes(directory + QStringLiteral("/cordelo-virtual-module"));
     QStringList devices;
     for (int i = 0; i < modules; ++i) {
-        processes.push_back(std::make_unique<QProcess>());
-        const QString device =
-            StartModule(*processes.back(), directory + QStringLiteral("/cordelo-virtual-module"));
+        const QString device = processes.start();
         if (device.isEmpty())
             return {};
         devices << device;
@@ -78,10 +84,6 @@ CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs) {
             scale.allTime.push_back(wall);
             scale.allCpu.push_back(cpu);
         }
-    }
-    for (const auto& process : processes) {
-        process->terminate();
-        process->waitForFinished(kStartTimeoutMs);
     }
     return scale;
 }

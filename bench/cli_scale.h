@@ -3,13 +3,13 @@
 // its own process, so that its processor time is its own.
 #pragma once
 
+#include <QProcess>
 #include <QString>
 #include <QStringList>
 
 #include <chrono>
+#include <memory>
 #include <vector>
-
-class QProcess;
 
 namespace bench {
 
@@ -20,9 +20,22 @@ struct CliScaleRuns {
     std::vector<std::chrono::duration<double, std::milli>> allCpu;
 };
 
-// A cordelo-virtual-module process that keeps the settings alone, with these fault options;
-// its device, or empty when it did not start.
-QString StartModule(QProcess& module, const QString& program, const QStringList& faults = {});
+// cordelo-virtual-module processes, each keeping the settings alone, ended with SIGTERM and
+// waited for when the set goes, however a measurement ends.
+class ModuleProcesses {
+public:
+    explicit ModuleProcesses(QString program) : m_program(std::move(program)) {}
+    ~ModuleProcesses();
+    ModuleProcesses(const ModuleProcesses&) = delete;
+    ModuleProcesses& operator=(const ModuleProcesses&) = delete;
+
+    // One more, with these fault options: its device, or empty when it did not start.
+    QString start(const QStringList& faults = {});
+
+private:
+    QString m_program;
+    std::vector<std::unique_ptr<QProcess>> m_processes;
+};
 
 // `directory` holds cordelo-cli and cordelo-virtual-module. Runs that failed are left out.
 CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs);

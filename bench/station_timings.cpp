@@ -164,13 +164,10 @@ StationTimings MeasureStationUnits(const QString& directory, int runs) {
 std::optional<double> MeasureWaitingSlotsCpu(const QString& directory, int count,
                                              std::chrono::seconds span) {
     // The modules are processes of their own, so that this process's time is the slots' alone.
-    std::vector<std::unique_ptr<QProcess>> modules;
+    ModuleProcesses modules(directory + QStringLiteral("/cordelo-virtual-module"));
     QStringList ports;
     for (int n = 0; n < count; ++n) {
-        modules.push_back(std::make_unique<QProcess>());
-        const QString device =
-            StartModule(*modules.back(), directory + QStringLiteral("/cordelo-virtual-module"),
-                        {QStringLiteral("--silent")});
+        const QString device = modules.start({QStringLiteral("--silent")});
         if (device.isEmpty())
             return std::nullopt;
         ports << device;

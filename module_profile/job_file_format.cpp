@@ -1,5 +1,5 @@
 // Writing a job file: the [Job] keys that are given in file order, then each [Set] value.
-#include "job_file.h"
+#include "job_file_format.h"
 #include "value_text.h"
 
 namespace profile {

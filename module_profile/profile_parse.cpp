@@ -1,6 +1,6 @@
 // Reading a profile or a job file: sections, keys and values line by line, refusing the first
 // line that is not understood, so that a typo never passes silently.
-#include "job_file.h"
+#include "job_file_format.h"
 #include "profile.h"
 #include "value_text.h"
 

@@ -1,6 +1,6 @@
 #include "job_file.h"
 
-#include "module_profile/job_file.h"
+#include "module_profile/job_file_format.h"
 
 #include <QDir>
 #include <QFileInfo>

@@ -1,6 +1,6 @@
 // The profile file: what it accepts, what it refuses and why, and values that must come
 // back unchanged however awkward they are.
-#include "module_profile/job_file.h"
+#include "module_profile/job_file_format.h"
 #include "module_profile/profile.h"
 
 #include <QTest>
