@@ -1,13 +1,12 @@
 #include "command_line.h"
 
 #include "production_run/exit_status.h"
+#include "production_run/job_options.h"
 #include "since_time.h"
 
 #include "platform/port_discovery.h"
 
 #include <QCommandLineParser>
-#include <QRegularExpression>
-#include <QSysInfo>
 
 #include <tuple>
 
@@ -47,42 +46,6 @@ const VerbRule kVerbs[] = {
      {"bench", "since", "until", "result", "unit", "address", "latest", "summary", "html", "json",
       "csv"}},
 };
-
-// The longest {n} a PIN can hold; it also keeps {n} of the last module far from the
-// integer limit.
-constexpr int kFirstLimit = 99'999'999;
-
-// The longest --record-timeout: an hour is longer than any lock worth waiting for.
-constexpr int kRecordTimeoutLimit = 3600;
-
-// A --port that names a COM port at all: COM and digits, in any case.
-const QRegularExpression kComName(QStringLiteral("^COM[0-9]*$"),
-                                  QRegularExpression::CaseInsensitiveOption);
-const QRegularExpression kComInRange(QStringLiteral("^COM([1-9]|1[0-6])$"),
-                                     QRegularExpression::CaseInsensitiveOption);
-
-// COM names in the window's spelling, COM1 to COM16; anything else named COM is refused.
-std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error) {
-    QStringList ports;
-    for (const QString& port : given) {
-        if (port.isEmpty()) {
-            error = QStringLiteral("--port needs a COM port or a device path");
-            return std::nullopt;
-        }
-        if (!kComName.match(port).hasMatch()) {
-            ports << port;
-            continue;
-        }
-        if (!kComInRange.match(port).hasMatch()) {
-            error = QStringLiteral("--port %1: the COM ports are COM1 to COM16; give another "
-                                   "device by its path")
-                        .arg(port);
-            return std::nullopt;
-        }
-        ports << port.toUpper();
-    }
-    return ports;
-}
 
 const QStringList kResultNames = {
     ResultName(ExitStatus::Done),        ResultName(ExitStatus::Usage),
@@ -269,37 +232,26 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     ParsedCommandLine parsed;
     QCommandLineParser parser;
     parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    // The job's options are the production run's, as the station reads them too.
+    const production_run::JobOptions job;
     const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
     const QCommandLineOption version(QStringLiteral("version"), {});
-    const QCommandLineOption port(QStringLiteral("port"), {}, QStringLiteral("PORT"));
-    const QCommandLineOption set(QStringLiteral("set"), {}, QStringLiteral("KEY=VALUE"));
-    const QCommandLineOption noVerify(QStringLiteral("no-verify"), {});
     const QCommandLineOption json(QStringLiteral("json"), {});
-    const QCommandLineOption trace(QStringLiteral("trace"), {}, QStringLiteral("FILE"));
     const QCommandLineOption probe(QStringLiteral("probe"), {});
-    const QCommandLineOption all(QStringLiteral("all"), {});
-    const QCommandLineOption first(QStringLiteral("first"), {}, QStringLiteral("N"));
-    const QCommandLineOption log(QStringLiteral("log"), {}, QStringLiteral("FILE"));
     const QCommandLineOption expect(QStringLiteral("expect"), {}, QStringLiteral("N"));
     const QCommandLineOption simulated(QStringLiteral("virtual-module"), {});
-    const QCommandLineOption record(QStringLiteral("record"), {}, QStringLiteral("TARGET"));
-    const QCommandLineOption bench(QStringLiteral("bench"), {}, QStringLiteral("NAME"));
-    const QCommandLineOption values(QStringLiteral("values"), {}, QStringLiteral("FILE"));
     const QCommandLineOption since(QStringLiteral("since"), {}, QStringLiteral("TIME"));
     const QCommandLineOption address(QStringLiteral("address"), {}, QStringLiteral("ADDR"));
     const QCommandLineOption result(QStringLiteral("result"), {}, QStringLiteral("RESULT"));
     const QCommandLineOption csv(QStringLiteral("csv"), {});
-    const QCommandLineOption recordTimeout(QStringLiteral("record-timeout"), {},
-                                           QStringLiteral("SECONDS"));
     const QCommandLineOption until(QStringLiteral("until"), {}, QStringLiteral("TIME"));
     const QCommandLineOption unit(QStringLiteral("unit"), {}, QStringLiteral("N"));
     const QCommandLineOption latest(QStringLiteral("latest"), {});
     const QCommandLineOption summary(QStringLiteral("summary"), {});
     const QCommandLineOption html(QStringLiteral("html"), {}, QStringLiteral("FILE"));
-    parser.addOptions({help,  version, port,   set,     noVerify, json,      trace,
-                       probe, all,     first,  log,     expect,   simulated, record,
-                       bench, values,  since,  address, result,   csv,       recordTimeout,
-                       until, unit,    latest, summary, html});
+    parser.addOptions(job.list());
+    parser.addOptions({help, version, json, probe, expect, simulated, since, address, result, csv,
+                       until, unit, latest, summary, html});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -331,7 +283,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
             return parsed;
         }
     }
-    if (rule->takesPort && parser.values(port).isEmpty() == !parser.isSet(all)) {
+    if (rule->takesPort && parser.values(job.port).isEmpty() == !parser.isSet(job.all)) {
         parsed.error = QStringLiteral("%1 needs --port or --all, not both").arg(verbName);
         return parsed;
     }
@@ -344,46 +296,22 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once : {trace, log, first, expect, record, bench, values, since,
-                                           address, recordTimeout, until, unit, html}) {
+    for (const QCommandLineOption& once : {expect, since, address, until, unit, html}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
         }
     }
-    bool firstIsNumber = true;
-    const int firstNumber = parser.isSet(first) ? parser.value(first).toInt(&firstIsNumber) : 1;
-    if (!firstIsNumber || firstNumber < 0 || firstNumber > kFirstLimit) {
-        parsed.error = QStringLiteral("--first needs a whole number from 0 to %1").arg(kFirstLimit);
-        return parsed;
-    }
-
     bool expectIsNumber = true;
     const int expected = parser.isSet(expect) ? parser.value(expect).toInt(&expectIsNumber) : 0;
-    if (parser.isSet(expect) && (!parser.isSet(all) || !expectIsNumber || expected < 1 ||
+    if (parser.isSet(expect) && (!parser.isSet(job.all) || !expectIsNumber || expected < 1 ||
                                  expected > platform::kPortCount)) {
         parsed.error = QStringLiteral("--expect goes with --all and needs a number from 1 to %1")
                            .arg(platform::kPortCount);
         return parsed;
     }
 
-    bool timeoutIsNumber = true;
-    const int timeoutSeconds =
-        parser.isSet(recordTimeout) ? parser.value(recordTimeout).toInt(&timeoutIsNumber) : 20;
-    if (!timeoutIsNumber || timeoutSeconds < 1 || timeoutSeconds > kRecordTimeoutLimit) {
-        parsed.error = QStringLiteral("--record-timeout needs a number of seconds from 1 to %1")
-                           .arg(kRecordTimeoutLimit);
-        return parsed;
-    }
-    for (const QCommandLineOption& needsRecord : {bench, values, recordTimeout}) {
-        if (parser.isSet(needsRecord) && !parser.isSet(record) && !listing) {
-            parsed.error = QStringLiteral("--%1 needs --record: the record is where each "
-                                          "module's values row and bench are kept")
-                               .arg(needsRecord.names().constFirst());
-            return parsed;
-        }
-    }
-    if (parser.isSet(record) && parser.isSet(simulated)) {
+    if (parser.isSet(job.record) && parser.isSet(simulated)) {
         parsed.error = QStringLiteral("--record cannot go with --virtual-module: a simulated "
                                       "module is no production unit, and the record counts "
                                       "every row as one");
@@ -404,30 +332,22 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
 
     Invocation invocation;
+    if (const auto refusal = production_run::ReadJobOptions(parser, job, listing, invocation)) {
+        parsed.error = *refusal;
+        return parsed;
+    }
     invocation.verb = rule->verb;
-    invocation.recordTarget = listing ? positional.value(0) : parser.value(record);
-    invocation.bench = parser.isSet(bench) ? parser.value(bench) : QSysInfo::machineHostName();
-    invocation.valuesPath = parser.value(values);
-    invocation.recordTimeout = std::chrono::seconds(timeoutSeconds);
+    if (listing)
+        invocation.recordTarget = positional.value(0);
     invocation.recordFilter = *filter;
     invocation.summary = parser.isSet(summary) || parser.isSet(html);
     invocation.htmlPath = parser.value(html);
     invocation.csv = parser.isSet(csv);
-    invocation.all = parser.isSet(all);
     invocation.expect = expected;
-    invocation.first = firstNumber;
-    invocation.logPath = parser.value(log);
     invocation.profilePath = listing ? QString() : positional.value(0);
-    invocation.sets = parser.values(set);
     invocation.probe = parser.isSet(probe);
     invocation.json = parser.isSet(json);
-    invocation.verify = !parser.isSet(noVerify);
-    invocation.tracePath = parser.value(trace);
     invocation.simulatedModule = parser.isSet(simulated);
-    const std::optional<QStringList> ports = PortsAsGiven(parser.values(port), parsed.error);
-    if (!ports)
-        return parsed;
-    invocation.ports = *ports;
     parsed.invocation = invocation;
     return parsed;
 }

@@ -203,6 +203,12 @@ std::optional<int> ProductionRun::valuesLeft() {
     return m_record->valuesLeft();
 }
 
+QMap<QString, QDateTime> ProductionRun::writesCutShort(const QStringList& ports) {
+    if (!m_record)
+        return {};
+    return m_record->writesCutShort(ports).value_or(QMap<QString, QDateTime>());
+}
+
 std::optional<int> ProductionRun::valuesRows() const {
     if (m_job.valuesPath.isEmpty())
         return std::nullopt;

@@ -82,6 +82,9 @@ public:
     // The rows of the values list no module was ever given, when the job has a list and a
     // record; asks the record.
     std::optional<int> valuesLeft();
+    // Of these ports, those whose latest write on the job's bench ended interrupted (the
+    // station ended in the middle of it), with that row's time; empty without a record.
+    QMap<QString, QDateTime> writesCutShort(const QStringList& ports);
     // The number of rows of the job's values list; nothing without one.
     std::optional<int> valuesRows() const;
     // What to tell about the spool: rows stored from it, lines set aside, rows waiting.

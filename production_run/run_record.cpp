@@ -392,6 +392,18 @@ int RunRecord::rowsWaiting() const {
     return m_spooled ? m_spooled->waiting.load() : 0;
 }
 
+std::optional<QMap<QString, QDateTime>> RunRecord::writesCutShort(const QStringList& ports) {
+    if (ready())
+        return std::nullopt;
+    const QString bench = m_bench;
+    const auto cut = m_worker->ask<std::optional<QMap<QString, QDateTime>>>(
+        [bench, ports](production_record::RecordConnection& connection) {
+            return production_record::WritesCutShort(connection, bench, ports);
+        });
+    const auto* found = std::get_if<std::optional<QMap<QString, QDateTime>>>(&cut);
+    return found ? *found : std::nullopt;
+}
+
 std::optional<production_record::KnownUnit> RunRecord::lookUp(const QString& deviceAddress) {
     if (ready())
         return std::nullopt;

@@ -8,6 +8,7 @@
 #include "job.h"
 #include "values_list.h"
 
+#include "production_record/cut_short_writes.h"
 #include "production_record/record_connection.h"
 #include "production_record/record_row.h"
 #include "production_record/record_spool.h"
@@ -64,6 +65,10 @@ public:
     // The rows of the values list that no module was ever given, or nothing when the record
     // cannot tell now.
     std::optional<int> valuesLeft();
+
+    // Of these ports, those whose latest write on the run's bench ended interrupted, with that
+    // row's time; nothing when the record cannot tell now.
+    std::optional<QMap<QString, QDateTime>> writesCutShort(const QStringList& ports);
 
     // What the record already gave the module with this address, taking nothing; nothing when
     // the record cannot tell now.

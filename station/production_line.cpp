@@ -138,12 +138,18 @@ std::optional<QString> ProductionLine::start(const production_run::Job& job) {
     // A record that cannot be used stops the line before any module is written (each module
     // asks it before its first write command, so none is written meanwhile).
     const int slotCount = static_cast<int>(ports.size());
-    line.recordWatch.reset(QThread::create([this, slotCount] {
+    line.recordWatch.reset(QThread::create([this, slotCount, ports] {
         production_run::ProductionRun& run = *m_private->run;
         if (const auto refusal = run.recordReady()) {
             if (!m_private->stopping)
                 stopWithReason(refusal->message);
             return;
+        }
+        // A station that ended in the middle of a write knows it again from the record.
+        const QMap<QString, QDateTime> cutShort = run.writesCutShort(ports);
+        for (int index = 0; index < ports.size(); ++index) {
+            if (cutShort.contains(ports[index]))
+                m_private->workers[index]->noteCutShort(cutShort.value(ports[index]));
         }
         const std::optional<int> left = run.valuesLeft();
         {

@@ -60,6 +60,29 @@ void SlotWorker::again() {
     m_woken.notify_all();
 }
 
+void SlotWorker::noteCutShort(const QDateTime& at) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_cutShortAt = at;
+        m_wakeRequested = true;
+    }
+    m_woken.notify_all();
+}
+
+void SlotWorker::showCutShort() {
+    std::optional<QDateTime> at;
+    {
+        std::lock_guard lock(m_mutex);
+        at = std::exchange(m_cutShortAt, std::nullopt);
+    }
+    if (!at || m_state.phase != SlotPhase::Waiting)
+        return;
+    show(SlotPhase::Interrupted,
+         QStringLiteral("The write of the module in this slot was cut short when the station "
+                        "last stopped (%1): put it in again to finish it.")
+             .arg(at->toLocalTime().toString(QStringLiteral("d MMM HH:mm"))));
+}
+
 bool SlotWorker::againRequested() {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_againRequested, false);
@@ -96,6 +119,7 @@ void SlotWorker::watch() {
             pause(kPortRetryPeriod);
             continue;
         }
+        showCutShort();
         if (finished()) {
             watchFinished(lastAnswer);
         } else {

@@ -70,6 +70,9 @@ public:
     void wake();
     // The module in the slot is written again, though it passed there before.
     void again();
+    // The record says the last write on this slot was cut short at `at`: while no module is
+    // in, the slot says so.
+    void noteCutShort(const QDateTime& at);
 
 private:
     void watch();
@@ -88,6 +91,8 @@ private:
     void pause(std::chrono::milliseconds period);
     bool finished() const;
     bool againRequested();
+    // Shows a cut-short write the record told of, if the slot is still waiting.
+    void showCutShort();
 
     void moduleBegan(int, const QString&) override {}
     void stepTaken(int, const QString& step) override;
@@ -114,6 +119,7 @@ private:
     std::condition_variable m_woken;
     bool m_wakeRequested = false;
     bool m_againRequested = false;
+    std::optional<QDateTime> m_cutShortAt;
     std::unique_ptr<QThread> m_thread;
 };
 

@@ -1,72 +1,70 @@
 #include "station_command_line.h"
 
-#include "command_line.h"
+#include "production_run/job_options.h"
+
+#include <QCommandLineParser>
 
 namespace station {
-namespace {
-
-// The job options of `cordelo-cli write` that the station takes; the others are the command
-// line's own (--json, --expect) or left at their defaults.
-const QStringList kJobOptions = {
-    QStringLiteral("port"),   QStringLiteral("all"),           QStringLiteral("set"),
-    QStringLiteral("values"), QStringLiteral("record"),        QStringLiteral("bench"),
-    QStringLiteral("first"),  QStringLiteral("no-verify"),     QStringLiteral("log"),
-    QStringLiteral("trace"),  QStringLiteral("virtual-module")};
-
-// "--port=COM1" and "--port" are both the option "port"; "-h" is "h".
-QString OptionName(const QString& argument) {
-    QString name = argument.mid(argument.startsWith(QLatin1String("--")) ? 2 : 1);
-    return name.section(QLatin1Char('='), 0, 0);
-}
-
-} // namespace
 
 StationCommandLine ParseStationCommandLine(const QStringList& arguments) {
     StationCommandLine parsed;
-    const QStringList given = arguments.mid(1);
-    QStringList rest;
-    for (const QString& argument : given) {
-        if (argument == QLatin1String("-h") || argument == QLatin1String("--help"))
-            parsed.help = true;
-        else if (argument == QLatin1String("--version"))
-            parsed.version = true;
-        else if (argument == QLatin1String("--virtual-module"))
-            parsed.simulatedModules = true;
-        else
-            rest << argument;
-    }
-    if (parsed.help || parsed.version || rest.isEmpty())
-        return parsed;
-    if (rest.size() == 1 && !rest.front().startsWith(QLatin1Char('-'))) {
-        parsed.jobFile = rest.front();
+    QCommandLineParser parser;
+    parser.setOptionsAfterPositionalArgumentsMode(QCommandLineParser::ParseAsOptions);
+    const production_run::JobOptions job;
+    const QCommandLineOption help({QStringLiteral("h"), QStringLiteral("help")}, {});
+    const QCommandLineOption version(QStringLiteral("version"), {});
+    const QCommandLineOption simulated(QStringLiteral("virtual-module"), {});
+    parser.addOptions(job.list());
+    parser.addOptions({help, version, simulated});
+    if (!parser.parse(arguments)) {
+        const QStringList unknown = parser.unknownOptionNames();
+        parsed.error = unknown.isEmpty()
+                           ? parser.errorText()
+                           : QStringLiteral("unknown option --%1").arg(unknown.constFirst());
         return parsed;
     }
-    bool hasPorts = false;
-    for (const QString& argument : rest) {
-        if (!argument.startsWith(QLatin1Char('-')))
-            continue;
-        const QString name = OptionName(argument);
-        if (!kJobOptions.contains(name)) {
-            parsed.error = QStringLiteral("unknown option %1").arg(argument);
-            return parsed;
-        }
-        hasPorts = hasPorts || name == QLatin1String("port") || name == QLatin1String("all");
+    parsed.help = parser.isSet(help);
+    parsed.version = parser.isSet(version);
+    parsed.simulatedModules = parser.isSet(simulated);
+    const QStringList positional = parser.positionalArguments();
+    QStringList jobOptions;
+    for (const QCommandLineOption& option : job.list()) {
+        if (parser.isSet(option))
+            jobOptions << option.names().constFirst();
     }
-    if (!hasPorts) {
+    if (parsed.help || parsed.version || (positional.isEmpty() && jobOptions.isEmpty()))
+        return parsed;
+    if (positional.size() > 1) {
+        parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
+        return parsed;
+    }
+    if (jobOptions.isEmpty()) {
+        parsed.jobFile = positional.constFirst();
+        return parsed;
+    }
+    if (!parser.isSet(job.port) && !parser.isSet(job.all)) {
         parsed.error = QStringLiteral("give the slots' ports with --port PORT... or --all, or "
                                       "one job file");
         return parsed;
     }
-    QStringList asWrite = {arguments.value(0), QStringLiteral("write")};
-    asWrite << rest;
-    if (parsed.simulatedModules)
-        asWrite << QStringLiteral("--virtual-module");
-    const cli::ParsedCommandLine write = cli::ParseCommandLine(asWrite);
-    if (!write.invocation) {
-        parsed.error = QString(write.error).remove(QLatin1String("write "));
+    if (parser.isSet(job.port) && parser.isSet(job.all)) {
+        parsed.error = QStringLiteral("needs --port or --all, not both");
         return parsed;
     }
-    parsed.job = static_cast<const production_run::Job&>(*write.invocation);
+    if (parser.isSet(job.record) && parsed.simulatedModules) {
+        parsed.error = QStringLiteral("--record cannot go with --virtual-module: a simulated "
+                                      "module is no production unit, and the record counts "
+                                      "every row as one");
+        return parsed;
+    }
+    production_run::Job read;
+    read.verb = production_run::Verb::Write;
+    if (const auto refusal = production_run::ReadJobOptions(parser, job, false, read)) {
+        parsed.error = *refusal;
+        return parsed;
+    }
+    read.profilePath = positional.value(0);
+    parsed.job = read;
     return parsed;
 }
 

@@ -1,5 +1,5 @@
-// The command line of cordelo-station: the job options of `cordelo-cli write`, read by its
-// parser, or a job file, or nothing (the job is then given in the window).
+// The command line of cordelo-station: the job's options, as the production run reads them
+// for both front ends, or a job file, or nothing (the job is then given in the window).
 #pragma once
 
 #include "production_run/job.h"

@@ -44,6 +44,7 @@ private slots:
     void unusableRecordStopsTheLineBeforeAnyWrite();
     void stopDuringAWriteKeepsTheRowWithinFiveSeconds();
     void moduleCutShortKeepsItsCueUntilWrittenWhole();
+    void stationStartedAgainKnowsAWriteCutShortFromTheRecord();
     void twoSlotsWithOneAddressWriteOnlyOne();
     void rowSpooledByAnotherProgramIsStoredWhileTheLineRuns();
     void stopEndsWithinFiveSecondsWhenTheServerHangs();
@@ -350,6 +351,26 @@ void ProductionLineTest::moduleCutShortKeepsItsCueUntilWrittenWhole() {
     m_modules->module(2).setPresent(true);
     QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
     QTRY_COMPARE_WITH_TIMEOUT(slot(1).phase, SlotPhase::Passed, kWait);
+}
+
+void ProductionLineTest::stationStartedAgainKnowsAWriteCutShortFromTheRecord() {
+    const QString record = m_dir.filePath("restart.db");
+    QVERIFY(!m_line->start(job(record)));
+    m_modules->module(1).setPresent(true);
+    QVERIFY(waitForWriting(0));
+    m_line->stop();
+    QCOMPARE(slot(0).phase, SlotPhase::Interrupted);
+    m_modules->module(1).setPresent(false);
+
+    // A new station remembers nothing: the record tells it.
+    m_line = std::make_unique<station::ProductionLine>(*m_modules);
+    QVERIFY(!m_line->start(job(record)));
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Interrupted, kWait);
+    QVERIFY2(slot(0).detail.contains("put it in again"), qPrintable(slot(0).detail));
+    QCOMPARE(slot(1).phase, SlotPhase::Waiting);
+    m_modules->module(1).setPresent(true);
+    QTRY_COMPARE_WITH_TIMEOUT(slot(0).phase, SlotPhase::Passed, kWait);
+    QCOMPARE(slot(0).unit, std::optional<int>(1));
 }
 
 void ProductionLineTest::twoSlotsWithOneAddressWriteOnlyOne() {

@@ -1,0 +1,40 @@
+// The options that describe a production job, as both front ends take them on their command
+// lines: the ports, the placeholders' values and the first {n}, the values list, the record
+// with its bench and timeout, the log, the trace and whether to verify. Each front end adds
+// its own options beside them and checks how they go together.
+#pragma once
+
+#include "job.h"
+
+#include <QCommandLineOption>
+#include <QCommandLineParser>
+#include <QList>
+
+#include <optional>
+
+namespace production_run {
+
+struct JobOptions {
+    QCommandLineOption port{QStringLiteral("port"), {}, QStringLiteral("PORT")};
+    QCommandLineOption all{QStringLiteral("all"), {}};
+    QCommandLineOption set{QStringLiteral("set"), {}, QStringLiteral("KEY=VALUE")};
+    QCommandLineOption first{QStringLiteral("first"), {}, QStringLiteral("N")};
+    QCommandLineOption noVerify{QStringLiteral("no-verify"), {}};
+    QCommandLineOption log{QStringLiteral("log"), {}, QStringLiteral("FILE")};
+    QCommandLineOption trace{QStringLiteral("trace"), {}, QStringLiteral("FILE")};
+    QCommandLineOption record{QStringLiteral("record"), {}, QStringLiteral("TARGET")};
+    QCommandLineOption bench{QStringLiteral("bench"), {}, QStringLiteral("NAME")};
+    QCommandLineOption values{QStringLiteral("values"), {}, QStringLiteral("FILE")};
+    QCommandLineOption recordTimeout{
+        QStringLiteral("record-timeout"), {}, QStringLiteral("SECONDS")};
+
+    QList<QCommandLineOption> list() const;
+};
+
+// Checks the job options of a parsed command line and fills the job with them, all but the
+// profile: why they are refused, or nothing. `recordNamedElsewhere` is true where the record
+// is not given by --record (cordelo-cli record TARGET), so that --bench needs none.
+std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const JobOptions& options,
+                                      bool recordNamedElsewhere, Job& job);
+
+} // namespace production_run
