@@ -23,20 +23,29 @@ if [ ! -x build/default/bin/cordelo-virtual-module ] || [ ! -x build/default/bin
   exit 1
 fi
 bash scripts/windows/qt.sh
+echo "== the MinGW Qt in place: $(( $(date +%s) - started )) s"
 
 echo "== Windows build (MinGW-w64)"
+built=$(date +%s)
 cmake --preset windows >/dev/null
 cmake --build --preset windows -j "$(nproc)"
+echo "== Windows build: $(( $(date +%s) - built )) s"
 
 # One X display for every Wine program of the stage; the Windows Qt draws on it.
 xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
   set -euo pipefail
   echo "== Windows tests under Wine"
+  begun=$(date +%s)
   ctest --preset windows -j "$(nproc)"
+  echo "== Windows tests under Wine: $(( $(date +%s) - begun )) s"
   echo "== Windows ZIP and installer"
+  begun=$(date +%s)
   (cd build/windows && cpack -G "ZIP;NSIS" >/dev/null)
   ls build/windows/*.zip build/windows/*.exe
+  echo "== Windows ZIP and installer: $(( $(date +%s) - begun )) s"
   echo "== the installer and the installed programs in a fresh Wine prefix"
+  begun=$(date +%s)
   bash scripts/windows/installer-check.sh build/windows/"Cordelo Setup-"*-win64.exe
+  echo "== the installer in a fresh Wine prefix: $(( $(date +%s) - begun )) s"
 '
 echo "== Windows stage took $(( $(date +%s) - started )) s"
