@@ -1,6 +1,6 @@
 #include "line_tally.h"
 
-#include "slot_worker.h"
+#include "production_record/record_filter.h"
 
 #include <algorithm>
 
@@ -23,7 +23,7 @@ FinishedUnit LineTally::count(const production_run::ModuleOutcome& outcome, cons
                               Clock::time_point now) {
     const bool passed = outcome.status == ExitStatus::Done;
     if (IsUnitOutcome(outcome)) {
-        QString key = AddressKey(outcome.deviceAddress);
+        QString key = production_record::AddressKey(outcome.deviceAddress);
         if (key.isEmpty())
             key = QStringLiteral("no address %1").arg(++m_unaddressed);
         const bool known = m_units.contains(key);

@@ -7,10 +7,6 @@ namespace station {
 using production_run::ExitStatus;
 using production_run::ModuleOutcome;
 
-QString AddressKey(const QString& deviceAddress) {
-    return production_record::AddressKey(deviceAddress);
-}
-
 SlotWorker::SlotWorker(production_run::ProductionRun& run, const platform::PortSource& ports,
                        const SlotState& last, const std::atomic<bool>& stop,
                        SlotCallbacks callbacks)
@@ -153,21 +149,13 @@ void SlotWorker::watchFinished(Clock::time_point& lastAnswer) {
     // One that answers pings and not the query, where the last one gave its settings, is
     // another module (or this one gone wrong): either way it is tried again.
     m_unread = present && !read ? m_unread + 1 : 0;
-    const QString address = read ? read->device.address : QString();
-    if (m_unread >= kSettingsTries && !m_state.deviceAddress.isEmpty()) {
-        m_run.releaseAddress(m_state.deviceAddress, m_state.port);
-        provision(m_watch.look(), false);
-        lastAnswer = Clock::now();
-    } else if (read && AddressKey(address) != AddressKey(m_state.deviceAddress)) {
-        m_run.releaseAddress(m_state.deviceAddress, m_state.port);
-        provision(m_watch.look(), false);
-        lastAnswer = Clock::now();
-    } else if (read && m_refusedForClone &&
-               !m_run.addressHeldElsewhere(m_state.deviceAddress, m_state.port)) {
-        provision(m_watch.look(), false);
-        lastAnswer = Clock::now();
-    } else if (read && againRequested()) {
-        provision(m_watch.look(), true);
+    const bool another = (m_unread >= kSettingsTries && !m_state.deviceAddress.isEmpty()) ||
+                         (read && production_record::AddressKey(read->device.address) !=
+                                      production_record::AddressKey(m_state.deviceAddress));
+    if (another || (read && againRequested())) {
+        if (another)
+            m_run.releaseAddress(m_state.deviceAddress, m_state.port);
+        provision(m_watch.look(), !another);
         lastAnswer = Clock::now();
     } else if (!present && Clock::now() - lastAnswer >= kTakenOutAfter) {
         takenOut();
@@ -241,14 +229,13 @@ bool SlotWorker::openWatch() {
 void SlotWorker::provision(const production_run::Sighting& seen, bool writeAnyway) {
     m_recordWarning.clear();
     m_halfWritten = false;
-    m_refusedForClone = false;
     m_unread = 0;
     m_state.deviceAddress = seen.deviceAddress();
     m_state.unit.reset();
     m_state.name.clear();
     show(SlotPhase::Working, QStringLiteral("checking the module"));
     const production_run::SlotProvision how{
-        m_callbacks.numberFor(AddressKey(m_state.deviceAddress)), writeAnyway};
+        m_callbacks.numberFor(production_record::AddressKey(m_state.deviceAddress)), writeAnyway};
     m_run.provision(m_callbacks.nextModule(), m_watch, seen, *this, how);
 }
 
@@ -282,10 +269,7 @@ void SlotWorker::moduleFinished(int, const ModuleOutcome& outcome) {
         show(SlotPhase::PortProblem, outcome.message);
         return;
     }
-    const bool sentAWrite = !outcome.written.isEmpty() || !outcome.failed.isEmpty();
-    m_halfWritten = outcome.writeCutShort && sentAWrite;
-    m_refusedForClone = outcome.status != ExitStatus::Done && !sentAWrite &&
-                        m_run.addressHeldElsewhere(m_state.deviceAddress, m_state.port);
+    m_halfWritten = outcome.writeCutShort;
     if (outcome.status != ExitStatus::Done) {
         QString reason = outcome.message;
         // It answered pings, but no query of the slot's or the run's got its settings.

@@ -107,10 +107,6 @@ private:
     QString m_recordWarning;
     // The module that finished here was written only in part: taken out, it must go back in.
     bool m_halfWritten = false;
-    // The module here was refused for an address another slot's module holds: it is written
-    // once that one is taken out (a module moved from slot to slot, quicker than the other
-    // slot sees it gone).
-    bool m_refusedForClone = false;
     std::optional<Clock::time_point> m_movedSince;
     // Pings answered in a row by a module that gave no settings.
     int m_unread = 0;
@@ -122,8 +118,5 @@ private:
     std::optional<QDateTime> m_cutShortAt;
     std::unique_ptr<QThread> m_thread;
 };
-
-// "0012 6f 3a 0001" and "00126F3A0001" are one module.
-QString AddressKey(const QString& deviceAddress);
 
 } // namespace station

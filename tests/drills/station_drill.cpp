@@ -7,7 +7,6 @@
 #include "production_record/record_target.h"
 #include "scratch_postgres.h"
 #include "station/production_line.h"
-#include "station/slot_worker.h"
 #include "virtual_module/simulated_modules.h"
 #include "virtual_module/virtual_module.h"
 
@@ -255,8 +254,9 @@ private:
                    state.detail.startsWith(QStringLiteral("answers, but gives no settings"));
         const bool ended = state.phase == SlotPhase::Passed ||
                            (state.phase == SlotPhase::Failed && !state.detail.isEmpty());
-        return ended && station::AddressKey(state.deviceAddress) ==
-                            station::AddressKey(QString::fromStdString(in.settings.ownAddress));
+        return ended &&
+               production_record::AddressKey(state.deviceAddress) ==
+                   production_record::AddressKey(QString::fromStdString(in.settings.ownAddress));
     }
 
     void awaitSettled(int index) {
@@ -521,7 +521,8 @@ void Drill::checkCounters(production_record::RecordConnection& connection,
                      [](const auto& one, const auto& other) { return one.time < other.time; });
     QMap<QString, bool> passedNow;
     for (const production_record::RecordRow& row : std::as_const(written))
-        passedNow[station::AddressKey(row.deviceAddress)] = row.result == QStringLiteral("ok");
+        passedNow[production_record::AddressKey(row.deviceAddress)] =
+            row.result == QStringLiteral("ok");
     const auto passed = static_cast<int>(std::count(passedNow.cbegin(), passedNow.cend(), true));
     const auto failed = static_cast<int>(passedNow.size()) - passed;
     check(StationInvariant::CountersMatchTheRecord,

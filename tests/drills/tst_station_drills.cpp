@@ -3,8 +3,6 @@
 #include "scratch_postgres.h"
 #include "station_drill.h"
 
-#include "platform/process_end.h"
-
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -56,14 +54,5 @@ void StationDrillsTest::lineKeepsItsPromisesThroughFaults() {
              qPrintable(QString::number(report.failures.size()) + " failures, told above"));
 }
 
-// As the station's own main: a line's threads are gone before the process ends.
-int main(int argc, char** argv) {
-    int status = 0;
-    {
-        QCoreApplication app(argc, argv);
-        StationDrillsTest test;
-        status = QTest::qExec(&test, argc, argv);
-    }
-    return platform::EndProcess(status);
-}
+QTEST_GUILESS_MAIN(StationDrillsTest)
 #include "tst_station_drills.moc"
