@@ -12,13 +12,13 @@ namespace bench {
 namespace {
 
 using Milliseconds = std::chrono::duration<double, std::milli>;
-constexpr int kRunTimeoutMs = 60000;
+constexpr int kCliTimeoutMs = 60000;
 
 std::optional<Milliseconds> TimeWrite(const QString& program, const QStringList& arguments) {
     QProcess cli;
     const auto start = std::chrono::steady_clock::now();
     cli.start(program, arguments);
-    if (!cli.waitForFinished(kRunTimeoutMs) || cli.exitCode() != 0)
+    if (!cli.waitForFinished(kCliTimeoutMs) || cli.exitCode() != 0)
         return std::nullopt;
     return std::chrono::steady_clock::now() - start;
 }

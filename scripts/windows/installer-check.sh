@@ -4,11 +4,13 @@
 # module (installed-programs-check.sh) and recorded writes into SQLite and PostgreSQL
 # (record-check.sh), uninstalls and checks the program's files are gone.
 #   scripts/windows/installer-check.sh INSTALLER.exe
+# CORDELO_INSTALL_SCRATCH may name a scratch folder whose prefix/ was made just before (as
+# scripts/test-windows.sh does while the tests run); the folder goes when the check ends.
 set -euo pipefail
 here=$(cd "$(dirname "$0")" && pwd)
 installer=$(realpath "$1")
 
-scratch=$(mktemp -d -t cordelo-wine-install.XXXXXX)
+scratch=${CORDELO_INSTALL_SCRATCH:-$(mktemp -d -t cordelo-wine-install.XXXXXX)}
 export WINEPREFIX=$scratch/prefix
 cleanup() {
   /usr/lib/wine/wineserver -k 2>/dev/null || true

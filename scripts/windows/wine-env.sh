@@ -39,8 +39,13 @@ fi
 
 # The prefix's server, started here with its output thrown away: a server that a program starts
 # shares that program's output, and this Wine's server prints a dump of its objects when it ends.
-# It stays 30 s after its last program, so every program of a run finds it there.
+# It stays 30 s after its last program, so every program of a run finds it there. Wine's own
+# processes (services, devices, the desktop) start with the first program a new server runs and
+# end with the server: started here too, they hold no test's output open, which would keep CTest
+# waiting for those 30 s.
 start_wineserver() {
-  "$WINESERVER" -p30 >/dev/null 2>&1 || true
+  if "$WINESERVER" -p30 >/dev/null 2>&1; then
+    "$WINE" cmd.exe /c exit >/dev/null 2>&1 || true
+  fi
 }
 start_wineserver

@@ -16,7 +16,7 @@ set(portable cordelo-bench-connect cordelo-cli cordelo-setup cordelo_cli cordelo
   cordelo_production_run cordelo_station_line tst_production_line cordelo-station
   cordelo_station_window tst_station
   cordelo_platform cordelo_platform_widgets cordelo_resources cordelo_serial_link
-  cordelo_profile_harness cordelo_test_doubles cordelo_token_reader_harness tst_artwork tst_connection_workflow tst_data_waits
+  cordelo_profile_harness cordelo_test_doubles cordelo_test_shard cordelo_token_reader_harness tst_artwork tst_connection_workflow tst_data_waits
   tst_main_window tst_module_check tst_module_profile tst_port_session tst_port_texts
   tst_production_record tst_program_identity tst_reply_waits tst_serial_trace tst_settings_query
   tst_settings_write tst_simulated_serial_port tst_token_reader tst_fuzz_corpora)

@@ -8,6 +8,7 @@
 
 #include "platform/qt_settings_store.h"
 #include "scratch_port_tree.h"
+#include "test_shard.h"
 #include "virtual_module/virtual_module.h"
 
 #include <QElapsedTimer>
@@ -672,5 +673,5 @@ void CliTest::moduleValuesOutsideTheRulesAreShownNotSent() {
     QCOMPARE(module.receivedCommands().back(), std::string("<QUERY>"));
 }
 
-QTEST_GUILESS_MAIN(CliTest)
+CORDELO_TEST_GUILESS_SHARDED_MAIN(CliTest)
 #include "tst_cli.moc"

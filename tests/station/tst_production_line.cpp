@@ -14,6 +14,7 @@
 #ifdef CORDELO_SCRATCH_POSTGRES
 #include "scratch_postgres.h"
 #endif
+#include "test_shard.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>
@@ -521,7 +522,7 @@ int main(int argc, char** argv) {
     {
         QCoreApplication app(argc, argv);
         ProductionLineTest test;
-        status = QTest::qExec(&test, argc, argv);
+        status = doubles::ExecShard(&test, argc, argv);
     }
     return platform::EndProcess(status);
 }
