@@ -1,7 +1,11 @@
 #include "cli_scale.h"
 
+#include <QElapsedTimer>
+#include <QFile>
 #include <QProcess>
+#include <QRegularExpression>
 #include <QStringList>
+#include <QThread>
 
 #include <memory>
 
@@ -12,6 +16,7 @@ namespace {
 
 using Milliseconds = std::chrono::duration<double, std::milli>;
 constexpr int kStartTimeoutMs = 5000;
+constexpr int kLookAgainMs = 20;
 constexpr int kRunTimeoutMs = 60000;
 
 Milliseconds ChildrenCpu() {
@@ -49,15 +54,36 @@ ModuleProcesses::~ModuleProcesses() {
 }
 
 QString ModuleProcesses::start(const QStringList& faults) {
+    const QStringList devices = startSeveral(1, faults);
+    return devices.isEmpty() ? QString() : devices.constFirst();
+}
+
+QStringList ModuleProcesses::startSeveral(int count, const QStringList& faults) {
     QProcess& module = *m_processes.emplace_back(std::make_unique<QProcess>());
-    module.start(m_program, QStringList{QStringLiteral("--no-map")} + faults);
-    while (module.waitForReadyRead(kStartTimeoutMs)) {
-        while (module.canReadLine()) {
-            const QString line = QString::fromUtf8(module.readLine()).trimmed();
-            const qsizetype at = line.indexOf(QLatin1String("device "));
-            if (at >= 0)
-                return line.mid(at + 7);
+    // Into a file: a pipe that nobody reads while the tool is measured fills up, and a module
+    // that waits to print its log answers late.
+    const QString log = m_logs.filePath(QStringLiteral("modules%1.log").arg(m_processes.size()));
+    module.setStandardOutputFile(log);
+    module.start(m_program, QStringList{QStringLiteral("--no-map"), QStringLiteral("--count"),
+                                        QString::number(count)} +
+                                faults);
+    QFile output(log);
+    QElapsedTimer waited;
+    waited.start();
+    while (!waited.hasExpired(kStartTimeoutMs) && module.state() != QProcess::NotRunning) {
+        if (output.open(QIODevice::ReadOnly)) {
+            const QString text = QString::fromUtf8(output.readAll());
+            output.close();
+            if (text.contains(QLatin1String("ready"))) {
+                static const QRegularExpression device(QStringLiteral("device (\\S+)$"),
+                                                       QRegularExpression::MultilineOption);
+                QStringList devices;
+                for (const QRegularExpressionMatch& match : device.globalMatch(text))
+                    devices << match.captured(1);
+                return devices.size() == count ? devices : QStringList();
+            }
         }
+        QThread::msleep(kLookAgainMs);
     }
     return {};
 }

@@ -6,6 +6,7 @@
 #include <QProcess>
 #include <QString>
 #include <QStringList>
+#include <QTemporaryDir>
 
 #include <chrono>
 #include <memory>
@@ -31,13 +32,18 @@ public:
 
     // One more, with these fault options: its device, or empty when it did not start.
     QString start(const QStringList& faults = {});
+    // `count` more in one process (--count), so that many modules are not as many processes
+    // on the cores the tool measured uses: their devices, or empty when they did not start.
+    QStringList startSeveral(int count, const QStringList& faults = {});
 
 private:
     QString m_program;
+    QTemporaryDir m_logs;
     std::vector<std::unique_ptr<QProcess>> m_processes;
 };
 
-// `directory` holds cordelo-cli and cordelo-virtual-module. Runs that failed are left out.
+// `directory` holds cordelo-cli and cordelo-virtual-module; the modules run in one process.
+// Runs that failed are left out.
 CliScaleRuns MeasureCliScale(const QString& directory, int modules, int runs);
 
 } // namespace bench

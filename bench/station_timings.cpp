@@ -165,13 +165,9 @@ std::optional<double> MeasureWaitingSlotsCpu(const QString& directory, int count
                                              std::chrono::seconds span) {
     // The modules are processes of their own, so that this process's time is the slots' alone.
     ModuleProcesses modules(directory + QStringLiteral("/cordelo-virtual-module"));
-    QStringList ports;
-    for (int n = 0; n < count; ++n) {
-        const QString device = modules.start({QStringLiteral("--silent")});
-        if (device.isEmpty())
-            return std::nullopt;
-        ports << device;
-    }
+    const QStringList ports = modules.startSeveral(count, {QStringLiteral("--silent")});
+    if (ports.isEmpty())
+        return std::nullopt;
     const platform::MachinePorts machine;
     station::ProductionLine line(machine);
     if (line.start(WriteJob(ports, {})))

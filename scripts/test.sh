@@ -119,7 +119,7 @@ stage "default tests" ctest --preset default -j "$test_jobs"
 stage "Debian package, installed and run against the virtual module" \
   bash -c 'bash scripts/package.sh && bash scripts/smoke-installed.sh'
 end_beside
-begin_beside "Windows build (MinGW-w64)" bash scripts/test-windows.sh build
+begin_beside "Windows build, MinGW-w64" bash scripts/test-windows.sh build
 stage "sanitizer tests" ctest --preset sanitize -j "$test_jobs"
 stage "the two fuzzers, 60 s each, side by side" fuzz_side_by_side
 end_beside

@@ -88,7 +88,8 @@ std::variant<ProgramOptions, QString> ParseProgramOptions(const QStringList& arg
     const QCommandLineOption count(
         QStringLiteral("count"),
         QStringLiteral("Run N modules (1-16), each on its own pseudo-terminal and COM number, "
-                       "from --com on. Default 1."),
+                       "from --com on; up to %1 with --no-map. Default 1.")
+            .arg(kMostUnmappedModules),
         QStringLiteral("N"), QStringLiteral("1"));
     const QCommandLineOption address(
         QStringLiteral("address"),
@@ -189,8 +190,15 @@ std::variant<ProgramOptions, QString> ParseProgramOptions(const QStringList& arg
         return needs(com, QStringLiteral("a port number from 1 to 16"));
     options.map = !parser.isSet(noMap);
     const auto modules = ParseCount(parser.value(count), 1);
-    if (!modules || *modules > kLastComPort)
-        return needs(count, QStringLiteral("a number of modules from 1 to 16"));
+    if (!modules || *modules > (options.map ? kLastComPort : kMostUnmappedModules)) {
+        return needs(
+            count,
+            options.map
+                ? QStringLiteral("a number of modules from 1 to 16 (up "
+                                 "to %1 with --no-map)")
+                      .arg(kMostUnmappedModules)
+                : QStringLiteral("a number of modules from 1 to %1").arg(kMostUnmappedModules));
+    }
     if (options.map && *firstPort + *modules - 1 > kLastComPort) {
         return QStringLiteral("--count %1 from COM%2 runs past COM16; start lower with --com")
             .arg(*modules)

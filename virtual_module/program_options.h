@@ -14,6 +14,8 @@ namespace virtual_module {
 
 inline constexpr int kFirstComPort = 1;
 inline constexpr int kLastComPort = 16;
+// Without COM numbers (--no-map), as many as a bench of many modules at once is measured with.
+inline constexpr int kMostUnmappedModules = 256;
 
 // One module of the run.
 struct PlannedModule {

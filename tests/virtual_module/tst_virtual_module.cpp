@@ -783,6 +783,9 @@ void TestVirtualModule::programRefusesARunItCannotMake_data() {
     QTest::addColumn<QStringList>("arguments");
     QTest::addColumn<QString>("named");
     QTest::newRow("past COM16") << QStringList{"--com", "15", "--count", "3"} << "COM16";
+    QTest::newRow("more than the COM ports") << QStringList{"--count", "17"} << "--no-map";
+    QTest::newRow("more than it runs unmapped")
+        << QStringList{"--no-map", "--count", "257"} << "256";
     QTest::newRow("address in five groups")
         << QStringList{"--address", "0012 6f 3a 9b 01"} << "--address";
     QTest::newRow("addresses run out")
