@@ -126,6 +126,8 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
                                          const std::optional<SlotProvision>& slot,
                                          const Exchange& exchange) {
     events.moduleBegan(module, port);
+    if (m_record)
+        m_record->began(module);
     const int number = slot ? slot->number : module;
     ModuleJob job{m_job.verb, port, {}, m_job.verify, m_interrupted, &m_ports};
     if (m_record)

@@ -166,10 +166,38 @@ std::optional<QString> RunRecord::open(const Job& job, bool wantsUnit, const Val
     m_spooled = std::make_shared<Spooled>(
         production_record::SpoolPath(*m_target),
         production_record::FormerSpoolPaths(job.logPath, *m_target), m_target->key);
-    m_worker = std::make_unique<production_record::RecordWorker>(
-        *m_target, production_record::RecordWaits{job.recordTimeout, interrupted});
-    auto ready = std::make_shared<std::promise<std::optional<QString>>>();
-    m_ready = ready->get_future().share();
+    m_waits = production_record::RecordWaits{job.recordTimeout, interrupted};
+    m_readiness = std::make_shared<std::promise<std::optional<QString>>>();
+    m_ready = m_readiness->get_future().share();
+    if (m_openEnded)
+        startWorker();
+    return std::nullopt;
+}
+
+void RunRecord::began(int module) {
+    {
+        std::lock_guard lock(m_mutex);
+        makeRoomFor(static_cast<std::size_t>(module));
+        if (++m_begun < m_stages.size())
+            return;
+    }
+    startWorker();
+}
+
+void RunRecord::startWorker() const {
+    std::call_once(m_workerStarted, [this] {
+        m_worker = std::make_unique<production_record::RecordWorker>(*m_target, m_waits);
+        prepareOnWorker(m_readiness);
+    });
+}
+
+production_record::RecordWorker& RunRecord::worker() const {
+    startWorker();
+    return *m_worker;
+}
+
+void RunRecord::prepareOnWorker(
+    const std::shared_ptr<std::promise<std::optional<QString>>>& ready) const {
     // Rows an earlier run kept are stored before this run adds its own. One that cannot be
     // stored now stays in the spool, tried again while the run goes on.
     m_worker->post([spooled = m_spooled, ready](production_record::RecordConnection& connection) {
@@ -193,12 +221,11 @@ std::optional<QString> RunRecord::open(const Job& job, bool wantsUnit, const Val
         },
         kReplayPeriod);
     m_worker->want();
-    return std::nullopt;
 }
 
 std::optional<Refusal> RunRecord::ready() const {
     auto readiness = m_ready;
-    const auto answer = m_worker->await(readiness);
+    const auto answer = worker().await(readiness);
     if (const auto* unanswered = std::get_if<Unanswered>(&answer))
         return RefusalOf(*unanswered, m_target->key);
     const std::optional<QString> failure = std::get<std::optional<QString>>(answer);
@@ -289,7 +316,7 @@ void RunRecord::claimFor(const std::vector<std::size_t>& modules,
     for (const std::size_t index : modules)
         requests << *std::exchange(m_requests[index], std::nullopt);
     lock.unlock();
-    const auto claimed = m_worker->claim(requests);
+    const auto claimed = worker().claim(requests);
     lock.lock();
     for (std::size_t at = 0; at < modules.size(); ++at) {
         if (const auto* unanswered = std::get_if<Unanswered>(&claimed)) {
@@ -343,7 +370,7 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
         row.rowId = started->rowId;
         row.time = started->time;
     }
-    const auto added = m_worker->add(row);
+    const auto added = worker().add(row);
     const auto* stored = std::get_if<production_record::RowStored>(&added);
     if (stored && !stored->error)
         return std::nullopt;
@@ -356,7 +383,7 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
     const auto spoolError = spool.keep(m_target->key, row);
     if (!spoolError) {
         m_spooled->waiting = spool.waiting(m_target->key);
-        m_worker->want();
+        worker().want();
         return QStringLiteral("%1; the row is kept in %2 and written to the record as soon as it "
                               "answers")
             .arg(error, spool.path());
@@ -378,7 +405,7 @@ std::optional<int> RunRecord::valuesLeft() {
     if (!m_values || ready())
         return std::nullopt;
     const QStringList keys = m_values->keys();
-    const auto left = m_worker->ask<std::optional<int>>(
+    const auto left = worker().ask<std::optional<int>>(
         [keys](production_record::RecordConnection& connection) -> std::optional<int> {
             const auto given = production_record::CountGiven(connection, keys);
             return given ? std::optional<int>(static_cast<int>(keys.size()) - *given)
@@ -396,7 +423,7 @@ std::optional<QMap<QString, QDateTime>> RunRecord::writesCutShort(const QStringL
     if (ready())
         return std::nullopt;
     const QString bench = m_bench;
-    const auto cut = m_worker->ask<std::optional<QMap<QString, QDateTime>>>(
+    const auto cut = worker().ask<std::optional<QMap<QString, QDateTime>>>(
         [bench, ports](production_record::RecordConnection& connection) {
             return production_record::WritesCutShort(connection, bench, ports);
         });
@@ -408,7 +435,7 @@ std::optional<production_record::KnownUnit> RunRecord::lookUp(const QString& dev
     if (ready())
         return std::nullopt;
     const QStringList keys = m_values ? m_values->keys() : QStringList();
-    const auto known = m_worker->ask<std::optional<production_record::KnownUnit>>(
+    const auto known = worker().ask<std::optional<production_record::KnownUnit>>(
         [deviceAddress, keys](production_record::RecordConnection& connection) {
             return production_record::LookUpUnit(connection, deviceAddress, keys);
         });

@@ -35,6 +35,11 @@ public:
     // come and go and each claims alone.
     std::optional<QString> open(const Job& job, bool wantsUnit, const ValuesList* values,
                                 int modules, const std::atomic<bool>* interrupted);
+    // From the module's thread as it begins. The record is opened once every module of the
+    // run has begun (at once when modules come and go, and at the latest when a module first
+    // needs it): loading the database's client libraries beside threads that are being made
+    // stalls them, and the modules' first replies take long enough to open it meanwhile.
+    void began(int module);
     // Waits until the record is ready: why it cannot be used, or nothing. Every module asks
     // before its first command that changes it.
     std::optional<Refusal> ready() const;
@@ -86,6 +91,10 @@ private:
     void claimFor(const std::vector<std::size_t>& modules, std::unique_lock<std::mutex>& lock);
     // With the lock held: room for the module's state, which modules that come and go need.
     void makeRoomFor(std::size_t module);
+    // Once, from any thread: the record's thread, opening the record.
+    void startWorker() const;
+    production_record::RecordWorker& worker() const;
+    void prepareOnWorker(const std::shared_ptr<std::promise<std::optional<QString>>>& ready) const;
 
     std::optional<production_record::RecordTarget> m_target;
     QString m_bench;
@@ -95,7 +104,11 @@ private:
     const std::atomic<bool>* m_interrupted = nullptr;
     // Shared with the record's thread, which may outlive the run when the server hangs.
     std::shared_ptr<Spooled> m_spooled;
+    production_record::RecordWaits m_waits;
+    std::shared_ptr<std::promise<std::optional<QString>>> m_readiness;
     std::shared_future<std::optional<QString>> m_ready;
+    std::size_t m_begun = 0;
+    mutable std::once_flag m_workerStarted;
 
     std::mutex m_mutex;
     std::condition_variable m_claimed;
@@ -106,7 +119,7 @@ private:
     std::vector<std::optional<production_record::RecordRow>> m_started;
 
     // Last, so that its thread ends before what its jobs use.
-    std::unique_ptr<production_record::RecordWorker> m_worker;
+    mutable std::unique_ptr<production_record::RecordWorker> m_worker;
 };
 
 // The module's row as the record stores it.
