@@ -258,7 +258,20 @@ QString ReasonsChart(const RecordSummary& summary) {
         total += reason.units;
     const NiceScale scale = NiceScaleOf(0, reasons.constFirst().units, kTicks, true);
     const double plot = kWidth - kLeft - kRight - 120;
+    const double bottom = kTop + kReasonRow * double(reasons.size());
+    // The grid first, behind the bars, and the labels on a white halo above it.
     QString body;
+    for (const double tick : scale.ticks()) {
+        const double x = kLeft + tick / scale.high * plot;
+        body += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%1\" y2=\"%3\" stroke=\"%4\"/>")
+                    .arg(Number(x))
+                    .arg(kTop)
+                    .arg(Number(bottom))
+                    .arg(kGrid) +
+                Text(x, bottom + 12, QStringLiteral("middle"), QString::number(tick, 'f', 0));
+    }
+    const QString halo =
+        QStringLiteral(" paint-order=\"stroke\" stroke=\"#fff\" stroke-width=\"3\"");
     int running = 0;
     double y = kTop;
     for (const FailureReason& reason : reasons) {
@@ -268,24 +281,18 @@ QString ReasonsChart(const RecordSummary& summary) {
                      Shortened(reason.message.isEmpty()
                                    ? reason.result
                                    : reason.result + QStringLiteral(": ") + reason.message,
-                               kLabelLength));
+                               kLabelLength),
+                     halo);
         body += Rect(kLeft, y + 14, std::max(length, 1.0), 12, kFailingColour, ReasonText(reason));
         body += Text(kLeft + length + 6, y + 24, QStringLiteral("start"),
                      QStringLiteral("%1 \u00b7 %2% (%3% in all)")
                          .arg(reason.units)
                          .arg(std::lround(100.0 * reason.units / total))
-                         .arg(std::lround(100.0 * running / total)));
+                         .arg(std::lround(100.0 * running / total)),
+                     halo);
         y += kReasonRow;
     }
-    for (const double tick : scale.ticks()) {
-        const double x = kLeft + tick / scale.high * plot;
-        body += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%1\" y2=\"%3\" stroke=\"%4\"/>")
-                    .arg(Number(x))
-                    .arg(kTop + 12)
-                    .arg(Number(y))
-                    .arg(kGrid) +
-                Text(x, y + 12, QStringLiteral("middle"), QString::number(tick, 'f', 0));
-    }
+    y += 12;
     return Svg(int(y) + kBelow, QStringLiteral("Units per failure reason"), body);
 }
 

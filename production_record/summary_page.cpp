@@ -3,6 +3,8 @@
 #include "summary_charts.h"
 #include "summary_tables.h"
 
+#include <QRegularExpression>
+
 namespace production_record {
 namespace {
 
@@ -10,8 +12,17 @@ QString Escaped(const QString& text) {
     return Printable(text).toHtmlEscaped();
 }
 
-QString Table(const QList<QStringList>& table, const QList<int>& numeric) {
-    QString html = QStringLiteral("<table><tr>");
+// A date is not broken at its hyphens where a cell wraps.
+QString Cell(const QString& text) {
+    static const QRegularExpression date(QStringLiteral(R"((\d{4})-(\d\d)-(\d\d))"));
+    return Escaped(text)
+        .replace(date, QStringLiteral("\\1\u2011\\2\u2011\\3"))
+        .replace(QStringLiteral(" | "), QStringLiteral("<br>"));
+}
+
+QString Table(const QList<QStringList>& table, const QList<int>& numeric, bool total = false) {
+    QString html =
+        total ? QStringLiteral("<table class=\"total\"><tr>") : QStringLiteral("<table><tr>");
     for (const QString& title : table.constFirst())
         html += QStringLiteral("<th>%1</th>").arg(Escaped(QString(title).replace('_', ' ')));
     html += QStringLiteral("</tr>");
@@ -20,8 +31,7 @@ QString Table(const QList<QStringList>& table, const QList<int>& numeric) {
         for (qsizetype column = 0; column < table[line].size(); ++column)
             html += QStringLiteral("<td%1>%2</td>")
                         .arg(numeric.contains(column) ? QStringLiteral(" class=\"n\"") : QString(),
-                             Escaped(table[line][column])
-                                 .replace(QStringLiteral(" | "), QStringLiteral("<br>")));
+                             Cell(table[line][column]));
         html += QStringLiteral("</tr>");
     }
     return html + QStringLiteral("</table>");
@@ -61,15 +71,19 @@ QString Headline(const RecordSummary& summary) {
     return QStringLiteral("<p class=\"headline\">%1</p>").arg(Escaped(text));
 }
 
+// The line's days and its whole period, without the benches' columns.
 QList<QStringList> DayTotalsTable(const RecordSummary& summary) {
     RecordSummary totals;
-    for (BenchDay day : summary.dayTotals) {
-        day.bench = QStringLiteral("all benches");
-        totals.days << day;
-    }
+    totals.days = summary.dayTotals;
     totals.dayTotals = summary.dayTotals;
     totals.line = summary.line;
-    return DayTable(totals, TableUse::People);
+    QList<QStringList> table = DayTable(totals, TableUse::People);
+    for (QStringList& line : table) {
+        line.removeFirst();
+        line.removeLast();
+    }
+    table.last().first() = QStringLiteral("all days");
+    return table;
 }
 
 const QString kStyle = QStringLiteral(
@@ -79,9 +93,10 @@ const QString kStyle = QStringLiteral(
     ".about{color:#555;margin-top:0}.headline{font-size:1.05em}"
     "svg{max-width:100%;height:auto;display:block}"
     "table{border-collapse:collapse;margin-bottom:1.5em;font-size:12px}"
-    "th,td{border:1px solid #ccc;padding:.2em .5em;text-align:left;vertical-align:top}"
-    "td{white-space:nowrap}td:last-child{white-space:normal}td.n{text-align:right}"
-    "tr:last-child td{font-weight:bold}"
+    "th,td{border:1px solid #ccc;padding:.2em .4em;text-align:left;vertical-align:top}"
+    "th{font-weight:normal;background:#f3f3f3}td.n{text-align:right;white-space:nowrap}"
+    "td:first-child{white-space:nowrap}"
+    ".total tr:last-child td{font-weight:bold}"
     ".key{margin:.2em 0}.key span{display:inline-block;width:.9em;height:.9em;"
     "margin:0 .3em 0 1em;vertical-align:middle}.key span:first-child{margin-left:0}"
     "section{break-inside:avoid}"
@@ -100,6 +115,7 @@ QString SummaryPage(const RecordSummary& summary, const QString& about) {
         page += QStringLiteral("<p>No module was written in these rows.</p>");
     } else {
         const QList<int> figures{2, 3, 4, 5, 6, 7};
+        const QList<int> dayFigures{1, 2, 3, 4, 5, 6};
         page += Headline(summary);
         page += QStringLiteral("<section><h2>First-pass yield per day</h2>") + BenchKey(summary) +
                 YieldChart(summary, true) + QStringLiteral("</section>");
@@ -119,9 +135,10 @@ QString SummaryPage(const RecordSummary& summary, const QString& about) {
                     Key({{kNotWrittenColour, QStringLiteral("rows given")},
                          {kFirstPassColour, QStringLiteral("rows left")}}) +
                     ValuesLeftChart(summary) + QStringLiteral("</section>");
-        page += QStringLiteral("<h2>Totals per day</h2>") + Table(DayTotalsTable(summary), figures);
+        page += QStringLiteral("<h2>Totals per day</h2>") +
+                Table(DayTotalsTable(summary), {1, 2, 3, 4, 5, 6}, true);
         page += QStringLiteral("<h2>Per bench and day</h2>") +
-                Table(DayTable(summary, TableUse::People), figures);
+                Table(DayTable(summary, TableUse::People), figures, true);
         page += QStringLiteral(
             "<p>A unit is a module sent a write command, counted on the bench and day of its "
             "first write. First pass: that write was ok. Passed later: a later write was. Still "
