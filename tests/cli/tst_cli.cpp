@@ -392,6 +392,9 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("simulated module into the record")
         << QStringList{"read", "--virtual-module", "--all", "--record", m_dir.filePath("s.db")}
         << "--record cannot go with --virtual-module: a simulated module is no production unit";
+    QTest::newRow("values lists of a bench")
+        << QStringList{"record", m_dir.filePath("s.db"), "--lists", "--bench", "bench-1"}
+        << "--lists shows every values list as it stands; it takes no --bench";
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused() {
