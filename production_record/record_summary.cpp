@@ -248,8 +248,9 @@ private:
         if (m_unitAt.isEmpty())
             return std::nullopt;
         QVariantList values;
-        const QString message =
-            m_layout >= kMessageLayout ? QStringLiteral("message") : QStringLiteral("''");
+        // A typed constant: PostgreSQL takes no bare text constant where rows are compared.
+        const QString message = m_layout >= kMessageLayout ? QStringLiteral("message")
+                                                           : QStringLiteral("CAST('' AS TEXT)");
         const QString statement =
             QStringLiteral("SELECT DISTINCT %1, result, %2 FROM module_records WHERE %3 AND "
                            "result <> 'ok'")
