@@ -34,10 +34,18 @@ struct Days {
     QString number;
 };
 
-Days DaysFrom(QDate first, QDate last, bool postgres) {
+// Where each local day from the first to the last begins, in stored time, and where the last
+// ends.
+QStringList DayBounds(QDate first, QDate last) {
     QStringList bounds;
     for (QDate day = first; day <= last.addDays(1); day = day.addDays(1))
-        bounds << QLatin1Char('\'') + StoredTime(day.startOfDay()) + QLatin1Char('\'');
+        bounds << StoredTime(day.startOfDay());
+    return bounds;
+}
+
+Days DaysFrom(QStringList bounds, bool postgres) {
+    for (QString& bound : bounds)
+        bound = QLatin1Char('\'') + bound + QLatin1Char('\'');
     if (postgres) {
         // A binary search in the bounds for each row. Joined to a table of days instead, a
         // record whose statistics are not made yet has every row compared with every day.
@@ -96,10 +104,10 @@ private:
         if (const auto error = span(first, last))
             return error;
         if (first.isValid()) {
-            const Days days = DaysFrom(first, last, m_connection.isPostgres());
-            if (const auto error = countUnits(days))
+            const QStringList bounds = DayBounds(first, last);
+            if (const auto error = countUnits(bounds))
                 return error;
-            if (const auto error = countNotWritten(days))
+            if (const auto error = countNotWritten(DaysFrom(bounds, m_connection.isPostgres())))
                 return error;
             if (const auto error = countReasons(summary))
                 return error;
@@ -177,7 +185,7 @@ private:
         return where;
     }
 
-    std::optional<QString> countUnits(const Days& days) {
+    std::optional<QString> countUnits(const QStringList& bounds) {
         QVariantList values;
         const QString writes = unitWrites(values);
         // Each unit's first and latest write are found in one grouping, not in sorts of every
@@ -201,18 +209,23 @@ private:
                 .arg(kStoredTimeLength + 1)
                 .arg(kStoredTimeLength)
                 .arg(grouped);
+        // The key only of a unit that failed, whose reasons are looked for.
         const QString statement =
-            days.with + QStringLiteral("SELECT unit_key, bench, %1, first_result, last_result, "
-                                       "failed_any FROM (%2) AS module_records%3%4")
-                            .arg(days.number, firstWrites, days.join,
-                                 m_clause.conditions.isEmpty()
-                                     ? QString()
-                                     : QStringLiteral(" WHERE ") + m_clause.conditions);
+            QStringLiteral("SELECT CASE WHEN failed_any = 1 THEN unit_key END, bench, recorded_at, "
+                           "first_result, last_result FROM (%1) AS module_records%2")
+                .arg(firstWrites, m_clause.conditions.isEmpty()
+                                      ? QString()
+                                      : QStringLiteral(" WHERE ") + m_clause.conditions);
         QSqlQuery query(m_connection.database());
         if (!exec(query, statement, values + m_clause.values))
             return m_connection.failure(query.lastError());
         while (query.next()) {
-            const DayKey at{query.value(2).toInt(), query.value(1).toString()};
+            // Its day by a binary search in the days' bounds: here, not joined to a table of
+            // days, which would compare each unit with every day.
+            const auto number =
+                std::upper_bound(bounds.cbegin(), bounds.cend(), query.value(2).toString()) -
+                bounds.cbegin() - 1;
+            const DayKey at{int(number), query.value(1).toString()};
             BenchDay& day = m_days[at];
             const bool firstOk = query.value(3).toString() == QLatin1String("ok");
             const bool lastOk = query.value(4).toString() == QLatin1String("ok");
@@ -220,7 +233,7 @@ private:
             day.firstPass += firstOk ? 1 : 0;
             day.passedLater += !firstOk && lastOk ? 1 : 0;
             day.stillFailing += lastOk ? 0 : 1;
-            if (query.value(5).toInt() != 0)
+            if (!query.value(0).isNull())
                 m_unitAt.insert(query.value(0).toString(), at);
         }
         return std::nullopt;
