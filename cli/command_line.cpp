@@ -332,8 +332,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
     if (parser.isSet(latest) && (parser.isSet(summary) || parser.isSet(html))) {
-        parsed.error = QStringLiteral("--latest lists rows; the summary counts each unit's "
-                                      "last row of the day itself");
+        parsed.error = QStringLiteral("--latest lists rows; the summary finds each unit's "
+                                      "first and latest write itself");
         return parsed;
     }
     if (parser.isSet(lists)) {
