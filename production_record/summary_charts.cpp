@@ -29,10 +29,6 @@ const QString kGrid = QStringLiteral("#ddd");
 const QStringList kPalette = {"#0072b2", "#e69f00", "#009e73", "#cc79a7",
                               "#56b4e9", "#d55e00", "#7f6d00", "#6a3d9a"};
 
-QString Escaped(const QString& text) {
-    return Printable(text).toHtmlEscaped();
-}
-
 QString Shortened(const QString& text, qsizetype length) {
     return text.size() <= length ? text : text.left(length - 1) + QChar(0x2026);
 }
@@ -53,14 +49,14 @@ QString Svg(int height, const QString& label, const QString& body) {
 QString Text(double x, double y, const QString& anchor, const QString& text,
              const QString& extra = QString()) {
     return QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"%3\"%4>%5</text>")
-        .arg(Number(x), Number(y), anchor, extra, Escaped(text));
+        .arg(Number(x), Number(y), anchor, extra, PageText(text));
 }
 
 QString Rect(double x, double y, double width, double height, const QString& colour,
              const QString& title) {
     return QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"%5\">"
                           "<title>%6</title></rect>")
-        .arg(Number(x), Number(y), Number(width), Number(height), colour, Escaped(title));
+        .arg(Number(x), Number(y), Number(width), Number(height), colour, PageText(title));
 }
 
 // The calendar days from the first to the last, each a slot of the x axis, so that a day
@@ -137,9 +133,10 @@ QString Line(const QList<Point>& points, double slot, const QString& colour, dou
         if (lastX >= 0 && x - lastX > slot * 1.5)
             flush();
         run << Number(x) + QLatin1Char(',') + Number(y);
-        shapes += QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"><title>%5"
-                                 "</title></circle>")
-                      .arg(Number(x), Number(y), Number(width + 0.5), colour, Escaped(point.title));
+        shapes +=
+            QStringLiteral("<circle cx=\"%1\" cy=\"%2\" r=\"%3\" fill=\"%4\"><title>%5"
+                           "</title></circle>")
+                .arg(Number(x), Number(y), Number(width + 0.5), colour, PageText(point.title));
         lastX = x;
     }
     flush();
@@ -147,6 +144,10 @@ QString Line(const QList<Point>& points, double slot, const QString& colour, dou
 }
 
 } // namespace
+
+QString PageText(const QString& text) {
+    return Printable(text).toHtmlEscaped();
+}
 
 QStringList BenchesOf(const RecordSummary& summary) {
     QStringList benches;

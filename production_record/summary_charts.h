@@ -11,6 +11,10 @@
 
 namespace production_record {
 
+// A text of the record as the page and its charts show it: control characters as \xNN, and
+// escaped, so that nothing a module or a bench sent is read as markup.
+QString PageText(const QString& text);
+
 // The colour of each bench in the yield charts, by bench in name order.
 QStringList BenchColours(const QStringList& benches);
 QStringList BenchesOf(const RecordSummary& summary);

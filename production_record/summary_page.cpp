@@ -8,14 +8,10 @@
 namespace production_record {
 namespace {
 
-QString Escaped(const QString& text) {
-    return Printable(text).toHtmlEscaped();
-}
-
 // A date is not broken at its hyphens where a cell wraps.
 QString Cell(const QString& text) {
     static const QRegularExpression date(QStringLiteral(R"((\d{4})-(\d\d)-(\d\d))"));
-    return Escaped(text)
+    return PageText(text)
         .replace(date, QStringLiteral("\\1\u2011\\2\u2011\\3"))
         .replace(QStringLiteral(" | "), QStringLiteral("<br>"));
 }
@@ -24,7 +20,7 @@ QString Table(const QList<QStringList>& table, const QList<int>& numeric, bool t
     QString html =
         total ? QStringLiteral("<table class=\"total\"><tr>") : QStringLiteral("<table><tr>");
     for (const QString& title : table.constFirst())
-        html += QStringLiteral("<th>%1</th>").arg(Escaped(QString(title).replace('_', ' ')));
+        html += QStringLiteral("<th>%1</th>").arg(PageText(QString(title).replace('_', ' ')));
     html += QStringLiteral("</tr>");
     for (qsizetype line = 1; line < table.size(); ++line) {
         html += QStringLiteral("<tr>");
@@ -40,7 +36,8 @@ QString Table(const QList<QStringList>& table, const QList<int>& numeric, bool t
 QString Key(const QList<std::pair<QString, QString>>& entries) {
     QString key = QStringLiteral("<p class=\"key\">");
     for (const auto& [colour, name] : entries)
-        key += QStringLiteral("<span style=\"background:%1\"></span>%2").arg(colour, Escaped(name));
+        key +=
+            QStringLiteral("<span style=\"background:%1\"></span>%2").arg(colour, PageText(name));
     return key + QStringLiteral("</p>");
 }
 
@@ -68,7 +65,7 @@ QString Headline(const RecordSummary& summary) {
     if (line.notWritten.total() > 0)
         text +=
             QStringLiteral(" Not written, and no unit: %1.").arg(NotWrittenText(line.notWritten));
-    return QStringLiteral("<p class=\"headline\">%1</p>").arg(Escaped(text));
+    return QStringLiteral("<p class=\"headline\">%1</p>").arg(PageText(text));
 }
 
 // The line's days and its whole period, without the benches' columns.
@@ -110,7 +107,7 @@ QString SummaryPage(const RecordSummary& summary, const QString& about) {
                        "<meta name=\"viewport\" content=\"width=device-width\">"
                        "<title>Production record summary</title><style>%1</style></head><body>"
                        "<h1>Production record summary</h1><p class=\"about\">%2</p>")
-            .arg(kStyle, Escaped(about));
+            .arg(kStyle, PageText(about));
     if (summary.days.isEmpty()) {
         page += QStringLiteral("<p>No module was written in these rows.</p>");
     } else {
