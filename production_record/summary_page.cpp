@@ -54,14 +54,16 @@ QString BenchKey(const RecordSummary& summary) {
 // The line's figures in words, above the charts.
 QString Headline(const RecordSummary& summary) {
     const BenchDay& line = summary.line;
-    QString text = QStringLiteral("%1 units: %2 first pass (%3), %4 passed later, %5 still "
-                                  "failing; final yield %6.")
-                       .arg(line.units)
-                       .arg(line.firstPass)
-                       .arg(YieldText(FirstPassYield(line)))
-                       .arg(line.passedLater)
-                       .arg(line.stillFailing)
-                       .arg(YieldText(FinalYield(line)));
+    QString text = line.units == 0
+                       ? QStringLiteral("No unit was written.")
+                       : QStringLiteral("%1 units: %2 first pass (%3), %4 passed later, %5 still "
+                                        "failing; final yield %6.")
+                             .arg(line.units)
+                             .arg(line.firstPass)
+                             .arg(YieldText(FirstPassYield(line)))
+                             .arg(line.passedLater)
+                             .arg(line.stillFailing)
+                             .arg(YieldText(FinalYield(line)));
     if (line.notWritten.total() > 0)
         text +=
             QStringLiteral(" Not written, and no unit: %1.").arg(NotWrittenText(line.notWritten));
