@@ -44,7 +44,7 @@ const VerbRule kVerbs[] = {
      Verb::Record,
      false,
      {"bench", "since", "until", "result", "unit", "address", "latest", "summary", "html", "json",
-      "csv"}},
+      "csv", "lists"}},
 };
 
 const QStringList kResultNames = {
@@ -116,6 +116,7 @@ QString UsageText() {
         "  cordelo-cli record  TARGET [--bench NAME] [--since TIME] [--until TIME]\n"
         "                      [--result RESULT]... [--unit N] [--address ADDR] [--latest]\n"
         "                      [--summary] [--json | --csv | --html FILE]\n"
+        "  cordelo-cli record  TARGET --lists [--json | --csv]\n"
         "\n"
         "Reads, writes and resets a Cordelo serial-to-Bluetooth adapter module from\n"
         "scripts, with the same serial link and module code as Cordelo Setup.\n"
@@ -198,10 +199,18 @@ QString UsageText() {
         "                    spelling: 00126F3A0201 finds 0012 6f 3a 0201.\n"
         "  --latest          (record) Each module's latest row only (--result is asked of\n"
         "                    that row).\n"
-        "  --summary         (record) Per bench and local day: units written, passed and\n"
-        "                    failed, first-pass yield, the commonest failures; and the\n"
-        "                    rows each values list has left.\n"
-        "  --html FILE       (record) The summary as a page with a chart, to open or mail.\n"
+        "  --summary         (record) Per bench and local day of their first write: the\n"
+        "                    units (modules sent a write command), first pass, passed\n"
+        "                    later, still failing, first-pass and final yield, the\n"
+        "                    modules not written (refused, no module, bad firmware), the\n"
+        "                    commonest failures (units per reason); a line-wide total;\n"
+        "                    and the rows each values list has left. The figures are\n"
+        "                    defined in docs/production.md. With --csv, the benches'\n"
+        "                    days only, yields as fractions.\n"
+        "  --lists           (record) Each values list: rows, rows given, rows left (its\n"
+        "                    rows never given, whatever list gave them) and when it was\n"
+        "                    last used; with --csv as a table of its own.\n"
+        "  --html FILE       (record) The summary as a page with charts, to open or mail.\n"
         "  --csv             (record) A CSV table with a header line. Settings are\n"
         "                    key=value;... with %, ; and = inside a key or value, and\n"
         "                    control characters, as %XX: split, then decode each part.\n"
@@ -249,9 +258,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption latest(QStringLiteral("latest"), {});
     const QCommandLineOption summary(QStringLiteral("summary"), {});
     const QCommandLineOption html(QStringLiteral("html"), {}, QStringLiteral("FILE"));
+    const QCommandLineOption lists(QStringLiteral("lists"), {});
     parser.addOptions(job.list());
     parser.addOptions({help, version, json, probe, expect, simulated, since, address, result, csv,
-                       until, unit, latest, summary, html});
+                       until, unit, latest, summary, html, lists});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -322,9 +332,20 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
     }
     if (parser.isSet(latest) && (parser.isSet(summary) || parser.isSet(html))) {
-        parsed.error = QStringLiteral("--latest lists rows; the summary counts each unit's "
-                                      "last row of the day itself");
+        parsed.error = QStringLiteral("--latest lists rows; the summary finds each unit's "
+                                      "first and latest write itself");
         return parsed;
+    }
+    if (parser.isSet(lists)) {
+        for (const QCommandLineOption& rows :
+             {job.bench, since, until, result, unit, address, latest, summary, html}) {
+            if (parser.isSet(rows)) {
+                parsed.error = QStringLiteral("--lists shows every values list as it stands; it "
+                                              "takes no --%1")
+                                   .arg(rows.names().constFirst());
+                return parsed;
+            }
+        }
     }
     const std::optional<production_record::RecordFilter> filter =
         RecordFilterOf(parser, parsed.error);
@@ -341,6 +362,7 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         invocation.recordTarget = positional.value(0);
     invocation.recordFilter = *filter;
     invocation.summary = parser.isSet(summary) || parser.isSet(html);
+    invocation.lists = parser.isSet(lists);
     invocation.htmlPath = parser.value(html);
     invocation.csv = parser.isSet(csv);
     invocation.expect = expected;

@@ -27,6 +27,8 @@ struct Invocation : production_run::Job {
     // in the file htmlPath).
     production_record::RecordFilter recordFilter;
     bool summary = false;
+    // `record --lists`: the values lists alone.
+    bool lists = false;
     QString htmlPath;
     bool csv = false;
 };

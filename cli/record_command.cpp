@@ -4,12 +4,14 @@
 #include "production_record/record_summary.h"
 #include "production_record/summary_page.h"
 #include "production_record/summary_tables.h"
+#include "production_record/values_lists_left.h"
 #include "production_run/exit_status.h"
 #include "production_run/outcome_report.h"
 #include "production_run/production_log.h"
 
 #include <QFile>
 #include <QJsonDocument>
+#include <QJsonObject>
 
 #include <algorithm>
 #include <cstdlib>
@@ -148,24 +150,30 @@ QList<QStringList> ForPeople(QList<QStringList> table) {
     return table;
 }
 
+// One table each: --summary --csv the benches' days, --lists --csv the values lists, so that
+// a spreadsheet opens each as it stands.
 void PrintSummary(const Invocation& invocation, QTextStream& out,
                   const production_record::RecordSummary& summary) {
-    const QList<QStringList> days = production_record::DayTable(summary);
-    const QList<QStringList> lists = production_record::ListTable(summary);
+    using production_record::TableUse;
     if (invocation.json) {
-        out << QJsonDocument(production_record::SummaryJson(summary)).toJson(QJsonDocument::Compact)
-            << '\n';
+        QJsonObject object = production_record::SummaryJson(summary);
+        if (invocation.lists)
+            object = {
+                {QStringLiteral("values_lists"), object.value(QStringLiteral("values_lists"))}};
+        out << QJsonDocument(object).toJson(QJsonDocument::Compact) << '\n';
     } else if (invocation.csv) {
-        // Two tables, each with its header line, a blank line between them.
-        PrintCsv(out, days);
-        if (lists.size() > 1) {
-            out << "\r\n";
-            PrintCsv(out, lists);
-        }
+        // Spreadsheets take a CSV file for UTF-8 by its byte order mark, as for a listing.
+        out << QChar(0xfeff);
+        PrintCsv(out, invocation.lists
+                          ? production_record::ListTable(summary, TableUse::Spreadsheet)
+                          : production_record::DayTable(summary, TableUse::Spreadsheet));
     } else {
-        PrintColumns(out, ForPeople(days));
-        if (lists.size() > 1) {
-            out << '\n';
+        const QList<QStringList> lists = production_record::ListTable(summary, TableUse::People);
+        if (!invocation.lists)
+            PrintColumns(out, ForPeople(production_record::DayTable(summary, TableUse::People)));
+        if (lists.size() > 1 || invocation.lists) {
+            if (!invocation.lists)
+                out << '\n';
             PrintColumns(out, ForPeople(lists));
         }
     }
@@ -219,7 +227,14 @@ int RunRecordListing(const Invocation& invocation, Console& console) {
         console.err << "cordelo-cli: " << error << '\n';
         return static_cast<int>(status);
     };
-    if (!invocation.summary) {
+    if (invocation.lists) {
+        const auto listed = production_record::ListValuesLeft(connection);
+        if (const auto* error = std::get_if<QString>(&listed))
+            return failed(*error, ExitStatus::RecordFailed);
+        production_record::RecordSummary summary;
+        summary.lists = std::get<QList<production_record::ValuesListLeft>>(listed);
+        PrintSummary(invocation, console.out, summary);
+    } else if (!invocation.summary) {
         const auto listed = production_record::ListRows(connection, invocation.recordFilter);
         if (const auto* error = std::get_if<QString>(&listed))
             return failed(*error, ExitStatus::RecordFailed);

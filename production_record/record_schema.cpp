@@ -105,6 +105,21 @@ QStringList VersionFourTables() {
     };
 }
 
+// A values list is known by its file's name and its rows, not by its name alone: two lists
+// named serials.csv in two folders are two lists, and a copy under another name has the rows
+// left that were never given. Each list's rows are kept once per content, so that the rows
+// left are known whatever other list gave the same rows. The lengths the third layout kept
+// by name stay in values_lists until a list of that name is used again.
+QStringList VersionFiveTables() {
+    return {
+        QStringLiteral("CREATE TABLE values_files (file_name TEXT NOT NULL, content_key TEXT NOT "
+                       "NULL, folder TEXT NOT NULL, bench TEXT NOT NULL, first_used TEXT NOT "
+                       "NULL, last_used TEXT NOT NULL, PRIMARY KEY (file_name, content_key))"),
+        QStringLiteral("CREATE TABLE values_contents (content_key TEXT NOT NULL, row_key TEXT NOT "
+                       "NULL, PRIMARY KEY (content_key, row_key))"),
+    };
+}
+
 // True when the record's version table is where the connection looks for tables: on
 // PostgreSQL that is the search path, so a bench role's own schema counts as well as public.
 std::optional<bool> HasVersionTable(RecordConnection& connection, QString& error) {
@@ -157,6 +172,8 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
         statements << VersionThreeTables(connection.isPostgres());
     if (from < 4)
         statements << VersionFourTables();
+    if (from < 5)
+        statements << VersionFiveTables();
     statements << QStringLiteral("DELETE FROM record_schema");
     statements
         << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);

@@ -10,7 +10,7 @@
 namespace production_record {
 
 // The layout this program writes.
-inline constexpr int kSchemaVersion = 4;
+inline constexpr int kSchemaVersion = 5;
 
 // Creates the tables in an empty database, upgrades an older layout, or refuses a newer
 // one without changing anything. Safe when several benches start at once.
@@ -28,5 +28,8 @@ inline constexpr int kMessageLayout = 3;
 
 // The first layout whose rows have their address key as a column (address_key).
 inline constexpr int kAddressKeyLayout = 3;
+
+// The first layout that knows a values list by its name and its rows.
+inline constexpr int kValuesContentLayout = 5;
 
 } // namespace production_record

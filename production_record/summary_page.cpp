@@ -1,162 +1,151 @@
 #include "summary_page.h"
 
+#include "summary_charts.h"
 #include "summary_tables.h"
 
-#include <algorithm>
+#include <QRegularExpression>
 
 namespace production_record {
 namespace {
 
-constexpr int kBarWidth = 18;
-constexpr int kBarGap = 6;
-// Wide enough for the day written under its bars.
-constexpr int kMinimumDayWidth = 76;
-constexpr int kPlotHeight = 200;
-constexpr int kLeft = 44;
-constexpr int kTop = 16;
-constexpr int kBelow = 96;
-constexpr int kRight = 16;
-constexpr qsizetype kBenchLabelLength = 16;
-const QString kPassedColour = QStringLiteral("#2e7d32");
-const QString kFailedColour = QStringLiteral("#c62828");
-
-QString Escaped(const QString& text) {
-    return text.toHtmlEscaped();
+// A date is not broken at its hyphens where a cell wraps.
+QString Cell(const QString& text) {
+    static const QRegularExpression date(QStringLiteral(R"((\d{4})-(\d\d)-(\d\d))"));
+    return PageText(text)
+        .replace(date, QStringLiteral("\\1\u2011\\2\u2011\\3"))
+        .replace(QStringLiteral(" | "), QStringLiteral("<br>"));
 }
 
-QString Shortened(const QString& text) {
-    return text.size() <= kBenchLabelLength ? text
-                                            : text.left(kBenchLabelLength - 1) + QChar(0x2026);
-}
-
-// A round top for the scale: 1, 2 or 5 times a power of ten.
-int ScaleTop(int most) {
-    for (int power = 1;; power *= 10) {
-        for (const int step : {1, 2, 5}) {
-            if (step * power >= most)
-                return step * power;
-        }
-    }
-}
-
-QString Rect(double x, double y, double width, double height, const QString& colour,
-             const QString& title) {
-    return QStringLiteral("<rect x=\"%1\" y=\"%2\" width=\"%3\" height=\"%4\" fill=\"%5\">"
-                          "<title>%6</title></rect>")
-        .arg(x)
-        .arg(y)
-        .arg(width)
-        .arg(height)
-        .arg(colour, Escaped(title));
-}
-
-QString Chart(const RecordSummary& summary) {
-    QList<QList<const BenchDay*>> byDay;
-    for (const BenchDay& day : summary.days) {
-        if (byDay.isEmpty() || byDay.constLast().constFirst()->day != day.day)
-            byDay.append(QList<const BenchDay*>());
-        byDay.last() << &day;
-    }
-    int most = 1;
-    for (const BenchDay& day : summary.days)
-        most = std::max(most, day.units);
-    const int top = ScaleTop(most);
-    const double perUnit = double(kPlotHeight) / top;
-    const int axis = kTop + kPlotHeight;
-    QString shapes;
-    int x = kLeft;
-    for (const QList<const BenchDay*>& benches : byDay) {
-        const int width =
-            std::max(kMinimumDayWidth, int(benches.size()) * (kBarWidth + kBarGap) + kBarGap);
-        int barX = x + (width - int(benches.size()) * (kBarWidth + kBarGap) + kBarGap) / 2;
-        for (const BenchDay* day : benches) {
-            const QString title = QStringLiteral("%1, %2: %3 passed, %4 failed")
-                                      .arg(day->bench, day->day.toString(Qt::ISODate))
-                                      .arg(day->passed)
-                                      .arg(day->failed());
-            const double passed = day->passed * perUnit;
-            const double failed = day->failed() * perUnit;
-            shapes += Rect(barX, axis - passed, kBarWidth, passed, kPassedColour, title);
-            shapes += Rect(barX, axis - passed - failed, kBarWidth, failed, kFailedColour, title);
-            shapes += QStringLiteral("<text x=\"%1\" y=\"%2\" transform=\"rotate(-60 %1 %2)\" "
-                                     "text-anchor=\"end\">%3</text>")
-                          .arg(barX + kBarWidth / 2)
-                          .arg(axis + 30)
-                          .arg(Escaped(Shortened(day->bench)));
-            barX += kBarWidth + kBarGap;
-        }
-        shapes += QStringLiteral("<text x=\"%1\" y=\"%2\" text-anchor=\"middle\">%3</text>")
-                      .arg(x + width / 2)
-                      .arg(axis + 16)
-                      .arg(benches.constFirst()->day.toString(Qt::ISODate));
-        x += width;
-    }
-    QString scale;
-    for (const int units : {0, top / 2, top}) {
-        const double y = axis - units * perUnit;
-        scale += QStringLiteral("<line x1=\"%1\" y1=\"%2\" x2=\"%3\" y2=\"%2\" stroke=\"#ccc\"/>"
-                                "<text x=\"%4\" y=\"%5\" text-anchor=\"end\">%6</text>")
-                     .arg(kLeft)
-                     .arg(y)
-                     .arg(x)
-                     .arg(kLeft - 6)
-                     .arg(y + 4)
-                     .arg(units);
-    }
-    return QStringLiteral("<svg xmlns=\"http://www.w3.org/2000/svg\" width=\"%1\" height=\"%2\" "
-                          "font-family=\"sans-serif\" font-size=\"11\" role=\"img\" "
-                          "aria-label=\"Units per day and bench\">%3%4</svg>")
-        .arg(x + kRight)
-        .arg(axis + kBelow)
-        .arg(scale, shapes);
-}
-
-QString Table(const QList<QStringList>& table, const QList<int>& numeric) {
-    QString html = QStringLiteral("<table><tr>");
+QString Table(const QList<QStringList>& table, const QList<int>& numeric, bool total = false) {
+    QString html =
+        total ? QStringLiteral("<table class=\"total\"><tr>") : QStringLiteral("<table><tr>");
     for (const QString& title : table.constFirst())
-        html += QStringLiteral("<th>%1</th>").arg(Escaped(QString(title).replace('_', ' ')));
+        html += QStringLiteral("<th>%1</th>").arg(PageText(QString(title).replace('_', ' ')));
     html += QStringLiteral("</tr>");
     for (qsizetype line = 1; line < table.size(); ++line) {
         html += QStringLiteral("<tr>");
         for (qsizetype column = 0; column < table[line].size(); ++column)
             html += QStringLiteral("<td%1>%2</td>")
                         .arg(numeric.contains(column) ? QStringLiteral(" class=\"n\"") : QString(),
-                             Escaped(table[line][column])
-                                 .replace(QStringLiteral(" | "), QStringLiteral("<br>")));
+                             Cell(table[line][column]));
         html += QStringLiteral("</tr>");
     }
     return html + QStringLiteral("</table>");
 }
 
+QString Key(const QList<std::pair<QString, QString>>& entries) {
+    QString key = QStringLiteral("<p class=\"key\">");
+    for (const auto& [colour, name] : entries)
+        key +=
+            QStringLiteral("<span style=\"background:%1\"></span>%2").arg(colour, PageText(name));
+    return key + QStringLiteral("</p>");
+}
+
+QString BenchKey(const RecordSummary& summary) {
+    const QStringList benches = BenchesOf(summary);
+    const QStringList colours = BenchColours(benches);
+    QList<std::pair<QString, QString>> entries;
+    for (qsizetype index = 0; index < benches.size(); ++index)
+        entries.append({colours[index], benches[index]});
+    entries.append({QStringLiteral("#222"), QStringLiteral("all benches")});
+    return Key(entries);
+}
+
+// The line's figures in words, above the charts.
+QString Headline(const RecordSummary& summary) {
+    const BenchDay& line = summary.line;
+    QString text = line.units == 0
+                       ? QStringLiteral("No unit was written.")
+                       : QStringLiteral("%1 units: %2 first pass (%3), %4 passed later, %5 still "
+                                        "failing; final yield %6.")
+                             .arg(line.units)
+                             .arg(line.firstPass)
+                             .arg(YieldText(FirstPassYield(line)))
+                             .arg(line.passedLater)
+                             .arg(line.stillFailing)
+                             .arg(YieldText(FinalYield(line)));
+    if (line.notWritten.total() > 0)
+        text +=
+            QStringLiteral(" Not written, and no unit: %1.").arg(NotWrittenText(line.notWritten));
+    return QStringLiteral("<p class=\"headline\">%1</p>").arg(PageText(text));
+}
+
+// The line's days and its whole period, without the benches' columns.
+QList<QStringList> DayTotalsTable(const RecordSummary& summary) {
+    RecordSummary totals;
+    totals.days = summary.dayTotals;
+    totals.dayTotals = summary.dayTotals;
+    totals.line = summary.line;
+    QList<QStringList> table = DayTable(totals, TableUse::People);
+    for (QStringList& line : table) {
+        line.removeFirst();
+        line.removeLast();
+    }
+    table.last().first() = QStringLiteral("all days");
+    return table;
+}
+
 const QString kStyle = QStringLiteral(
-    "body{font-family:sans-serif;margin:2em;color:#222}"
-    "table{border-collapse:collapse;margin-bottom:1.5em}"
-    "th,td{border:1px solid #ccc;padding:.25em .6em;text-align:left;vertical-align:top}"
-    "td{white-space:nowrap}td:last-child{white-space:normal}td.n{text-align:right}.key "
-    "span{display:inline-block;width:.9em;height:.9em;"
-    "margin:0 .3em 0 1em;vertical-align:middle}");
+    "body{font-family:sans-serif;margin:1.5em auto;max-width:700px;padding:0 1em;color:#222;"
+    "font-size:14px}"
+    "h1{font-size:1.5em;margin-bottom:.2em}h2{font-size:1.1em;margin:1.4em 0 .3em}"
+    ".about{color:#555;margin-top:0}.headline{font-size:1.05em}"
+    "svg{max-width:100%;height:auto;display:block}"
+    "table{border-collapse:collapse;margin-bottom:1.5em;font-size:12px}"
+    "th,td{border:1px solid #ccc;padding:.2em .4em;text-align:left;vertical-align:top}"
+    "th{font-weight:normal;background:#f3f3f3}td.n{text-align:right;white-space:nowrap}"
+    "td:first-child{white-space:nowrap}"
+    ".total tr:last-child td{font-weight:bold}"
+    ".key{margin:.2em 0}.key span{display:inline-block;width:.9em;height:.9em;"
+    "margin:0 .3em 0 1em;vertical-align:middle}.key span:first-child{margin-left:0}"
+    "section{break-inside:avoid}"
+    "@page{size:A4;margin:15mm}@media print{body{margin:0;max-width:none;padding:0}}");
 
 } // namespace
 
 QString SummaryPage(const RecordSummary& summary, const QString& about) {
     QString page =
         QStringLiteral("<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+                       "<meta name=\"viewport\" content=\"width=device-width\">"
                        "<title>Production record summary</title><style>%1</style></head><body>"
-                       "<h1>Production record summary</h1><p>%2</p>")
-            .arg(kStyle, Escaped(about));
+                       "<h1>Production record summary</h1><p class=\"about\">%2</p>")
+            .arg(kStyle, PageText(about));
     if (summary.days.isEmpty()) {
         page += QStringLiteral("<p>No module was written in these rows.</p>");
     } else {
-        page += QStringLiteral("<h2>Units per day and bench</h2><p class=\"key\"><span "
-                               "style=\"background:%1\"></span>passed<span style=\"background:%2\">"
-                               "</span>failed</p>")
-                    .arg(kPassedColour, kFailedColour) +
-                Chart(summary) + QStringLiteral("<h2>Per bench and day</h2>") +
-                Table(DayTable(summary), {2, 3, 4, 5, 6}) +
-                QStringLiteral("<p>First pass: units whose first write of the day was ok.</p>");
+        const QList<int> figures{2, 3, 4, 5, 6, 7};
+        const QList<int> dayFigures{1, 2, 3, 4, 5, 6};
+        page += Headline(summary);
+        page += QStringLiteral("<section><h2>First-pass yield per day</h2>") + BenchKey(summary) +
+                YieldChart(summary, true) + QStringLiteral("</section>");
+        page += QStringLiteral("<section><h2>Final yield per day</h2>") +
+                YieldChart(summary, false) + QStringLiteral("</section>");
+        page += QStringLiteral("<section><h2>Units per day, all benches</h2>") +
+                Key({{kFirstPassColour, QStringLiteral("first pass")},
+                     {kPassedLaterColour, QStringLiteral("passed later")},
+                     {kFailingColour, QStringLiteral("still failing")},
+                     {kNotWrittenColour, QStringLiteral("not written (no unit)")}}) +
+                DayTotalsChart(summary) + QStringLiteral("</section>");
+        if (!summary.line.reasons.isEmpty())
+            page += QStringLiteral("<section><h2>Failure reasons over the period (units)</h2>") +
+                    ReasonsChart(summary) + QStringLiteral("</section>");
+        if (!summary.lists.isEmpty())
+            page += QStringLiteral("<section><h2>Values lists</h2>") +
+                    Key({{kNotWrittenColour, QStringLiteral("rows given")},
+                         {kFirstPassColour, QStringLiteral("rows left")}}) +
+                    ValuesLeftChart(summary) + QStringLiteral("</section>");
+        page += QStringLiteral("<h2>Totals per day</h2>") +
+                Table(DayTotalsTable(summary), {1, 2, 3, 4, 5, 6}, true);
+        page += QStringLiteral("<h2>Per bench and day</h2>") +
+                Table(DayTable(summary, TableUse::People), figures, true);
+        page += QStringLiteral(
+            "<p>A unit is a module sent a write command, counted on the bench and day of its "
+            "first write. First pass: that write was ok. Passed later: a later write was. Still "
+            "failing: its latest write failed. Modules never written are no units.</p>");
     }
     if (!summary.lists.isEmpty())
-        page += QStringLiteral("<h2>Values lists</h2>") + Table(ListTable(summary), {1, 2, 3});
+        page += QStringLiteral("<h2>Values lists, rows</h2>") +
+                Table(ListTable(summary, TableUse::People), {1, 2, 3});
     return page + QStringLiteral("</body></html>\n");
 }
 

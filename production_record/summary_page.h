@@ -1,5 +1,6 @@
-// The summary as one self-contained HTML page that any browser opens and that can be mailed:
-// its tables and a bar chart of the units per day and bench, drawn here as SVG, with no
+// The summary as one self-contained HTML page that any browser opens, prints on A4 and can be
+// mailed: yields per day with a line per bench, the line's units per day, the failure reasons
+// over the period and the values rows left, drawn here as SVG, then the tables; with no
 // script, no style sheet or font from elsewhere, and every text from the record escaped.
 #pragma once
 

@@ -2,6 +2,7 @@
 
 #include "record_filter.h"
 
+#include <QCryptographicHash>
 #include <QDateTime>
 #include <QSet>
 #include <QSqlQuery>
@@ -16,6 +17,16 @@ constexpr qsizetype kKeysPerQuery = 200;
 // and "0012 6f 3a 0001" on another is one unit.
 QString ClaimKey(const ClaimRequest& request) {
     return StorableText(AddressKey(request.deviceAddress));
+}
+
+// A list's rows as one key, whatever their order: a list sorted again is the same list.
+QString ContentKey(QStringList keys) {
+    keys.sort();
+    keys.removeDuplicates();
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    for (const QString& key : keys)
+        hash.addData((key + QLatin1Char('\n')).toUtf8());
+    return QString::fromLatin1(hash.result().toHex().left(32));
 }
 
 // The claims of one transaction, after the counter row is locked.
@@ -115,7 +126,7 @@ private:
     std::optional<QString> takeValuesRow(const ClaimRequest& request, UnitClaim& claim) {
         if (!m_listsSeen.contains(request.valuesList)) {
             m_listsSeen.insert(request.valuesList);
-            if (const auto error = noteLength(request))
+            if (const auto error = noteList(request))
                 return error;
             if (const auto error = carryOverLineNumbers(request))
                 return error;
@@ -161,11 +172,40 @@ private:
         return std::nullopt;
     }
 
-    // The list's length as the run found it, so that the record can tell the rows left.
-    std::optional<QString> noteLength(const ClaimRequest& request) {
-        if (!run(QStringLiteral("INSERT INTO values_lists (list, list_rows) VALUES (?, ?) ON "
-                                "CONFLICT (list) DO UPDATE SET list_rows = excluded.list_rows"),
-                 {request.valuesList, request.valuesKeys.size()}))
+    // The list as the run found it, by its file's name and its rows, so that the record can
+    // tell its rows left whatever its name; a list's rows are kept once for all its copies.
+    std::optional<QString> noteList(const ClaimRequest& request) {
+        const QString content = ContentKey(request.valuesKeys);
+        // A list whose folder is not known is stored with an empty one, not with NULL.
+        const QString folder =
+            request.valuesFolder.isNull() ? QStringLiteral("") : request.valuesFolder;
+        if (!run(QStringLiteral("INSERT INTO values_files (file_name, content_key, folder, bench, "
+                                "first_used, last_used) VALUES (?, ?, ?, ?, ?, ?) ON CONFLICT "
+                                "(file_name, content_key) DO UPDATE SET folder = excluded.folder, "
+                                "bench = excluded.bench, last_used = excluded.last_used"),
+                 {request.valuesList, content, folder, request.bench, m_now, m_now}))
+            return failure();
+        const auto known =
+            column(QStringLiteral("SELECT 1 FROM values_contents WHERE content_key = ? LIMIT 1"),
+                   {content});
+        if (!known)
+            return failure();
+        if (known->isEmpty()) {
+            for (qsizetype from = 0; from < request.valuesKeys.size(); from += kKeysPerQuery) {
+                const QStringList chunk = request.valuesKeys.mid(from, kKeysPerQuery);
+                QVariantList values;
+                for (const QString& key : chunk)
+                    values << content << key;
+                if (!run(QStringLiteral("INSERT INTO values_contents (content_key, row_key) VALUES "
+                                        "%1 ON CONFLICT DO NOTHING")
+                             .arg(QStringList(chunk.size(), QStringLiteral("(?, ?)"))
+                                      .join(QLatin1Char(','))),
+                         values))
+                    return failure();
+            }
+        }
+        // The length an older layout kept by name alone is now known by the list's rows.
+        if (!run(QStringLiteral("DELETE FROM values_lists WHERE list = ?"), {request.valuesList}))
             return failure();
         return std::nullopt;
     }

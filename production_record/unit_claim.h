@@ -20,12 +20,15 @@ struct ClaimRequest {
     bool wantsUnit = false;
     // The values list by its file name, and each of its rows by its values, in file order;
     // empty when none. A row is known by its values, so that it is never given twice,
-    // whatever file or line it comes in.
+    // whatever file or line it comes in; the list by its name and its rows.
     QString valuesList;
     QStringList valuesKeys;
     // The module's row as it stands before its first write command, stored in the claim's
     // own transaction with its unit number, so that no unit is written without a trace.
     std::optional<RecordRow> started;
+    // The folder the values list was read from, as the bench saw it: two lists of one name
+    // are told apart by it.
+    QString valuesFolder;
 };
 
 struct UnitClaim {

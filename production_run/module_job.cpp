@@ -134,8 +134,8 @@ private:
         }
         if (check == modProg::ModuleCheck::InvalidFirmware) {
             return fail(ExitStatus::BadFirmware,
-                        QStringLiteral("unsupported firmware \"%1\"; it must be v1.1 or v2.0")
-                            .arg(Printable(m_outcome.firmware)));
+                        QStringLiteral("unsupported firmware %1; it must be v1.1 or v2.0")
+                            .arg(Quoted(m_outcome.firmware)));
         }
         return true;
     }
@@ -172,9 +172,9 @@ private:
             const auto error = value ? profile::SetModuleKey(scratch, key, *value) : std::nullopt;
             if (error) {
                 return fail(ExitStatus::Usage,
-                            QStringLiteral("the module holds %1=\"%2\", which cannot be written "
+                            QStringLiteral("the module holds %1=%2, which cannot be written "
                                            "back (%3); give %1 in the profile or with --set")
-                                .arg(key, Printable(*value), error->rule));
+                                .arg(key, Quoted(*value), error->rule));
             }
         }
         return true;
@@ -218,8 +218,8 @@ private:
             if (!want || *want == have)
                 continue;
             m_outcome.mismatches.append({key, *want, have});
-            lines << QStringLiteral("%1: wanted \"%2\", found \"%3\"")
-                         .arg(key, Printable(*want), Printable(have));
+            lines
+                << QStringLiteral("%1: wanted %2, found %3").arg(key, Quoted(*want), Quoted(have));
         }
         if (lines.isEmpty()) {
             m_outcome.verified = true;

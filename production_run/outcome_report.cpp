@@ -82,6 +82,13 @@ QString Printable(const QString& text) {
     return printable;
 }
 
+QString Quoted(const QString& text) {
+    QString escaped = text;
+    escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
+        .replace(QLatin1Char('"'), QStringLiteral("\\\""));
+    return QLatin1Char('"') + Printable(escaped) + QLatin1Char('"');
+}
+
 QString FailureText(const ModuleOutcome& outcome) {
     if (outcome.silent && outcome.status == ExitStatus::Done)
         return QStringLiteral("cordelo-cli: %1: %2\n").arg(outcome.port, outcome.message);
@@ -92,9 +99,8 @@ QString FailureText(const ModuleOutcome& outcome) {
         return prefix + outcome.message + QLatin1Char('\n');
     QString text;
     for (const Mismatch& mismatch : outcome.mismatches) {
-        text +=
-            prefix + QStringLiteral("%1 differs: wanted \"%2\", found \"%3\"\n")
-                         .arg(mismatch.key, Printable(mismatch.wanted), Printable(mismatch.found));
+        text += prefix + QStringLiteral("%1 differs: wanted %2, found %3\n")
+                             .arg(mismatch.key, Quoted(mismatch.wanted), Quoted(mismatch.found));
     }
     return text;
 }

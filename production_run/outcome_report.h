@@ -23,6 +23,10 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome);
 // nothing a module sends can drive the terminal.
 QString Printable(const QString& text);
 
+// A value in a message, between quotes: printable, with a quote or backslash inside it escaped
+// (\" and \\), so that `wanted "Tür, \"2\""` reads as one value wherever it is read.
+QString Quoted(const QString& text);
+
 // What stderr shows after a failure, one line per fact; empty on success.
 QString FailureText(const ModuleOutcome& outcome);
 

@@ -260,6 +260,7 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(int module,
     if (m_values) {
         request.valuesList = m_values->name();
         request.valuesKeys = m_values->keys();
+        request.valuesFolder = m_values->folder();
     }
     // Until the module's last row completes it, this one says that it never did.
     production_record::RecordRow started = RowOfOutcome(Verb::Write, sofar, m_bench, {});

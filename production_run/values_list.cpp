@@ -60,6 +60,7 @@ std::optional<QString> ValuesList::load(const QString& path) {
         return QStringLiteral("cannot read the values list %1: %2").arg(path, error->rule);
     }
     m_name = QFileInfo(path).fileName();
+    m_folder = QFileInfo(path).absolutePath();
     const QStringList lines = std::get<QString>(text).split(QLatin1Char('\n'));
     QStringList keys;
     for (int index = 0; index < lines.size(); ++index) {

@@ -18,6 +18,8 @@ public:
 
     // The list as the record knows it: its file name, so each bench may keep its own copy.
     QString name() const { return m_name; }
+    // Where it was read from, which tells two lists of one name apart.
+    QString folder() const { return m_folder; }
     int size() const { return static_cast<int>(m_rows.size()); }
     // Counted from 1; an empty field leaves that key as the profile or the module has it.
     const profile::ModuleSettings& row(int number) const { return m_rows.at(number - 1); }
@@ -27,6 +29,7 @@ public:
 
 private:
     QString m_name;
+    QString m_folder;
     QList<profile::ModuleSettings> m_rows;
     QStringList m_keys;
 };

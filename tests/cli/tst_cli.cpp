@@ -195,9 +195,10 @@ void CliTest::failuresExitWithTheirStatus_data() {
         << std::string("<BAUD=9600>");
     virtual_module::Faults forgetsName;
     forgetsName.forget = "NAME";
+    // A quote inside a value is escaped, so that the value ends where it should.
     QTest::newRow("name acknowledged, not stored")
-        << forgetsName << std::string("v2.0") << QStringList{"write", "--set", "name=Bench"} << 6
-        << "name differs: wanted \"Bench\", found \"Cordelo-BT\"" << std::string("<QUERY>");
+        << forgetsName << std::string("v2.0") << QStringList{"write", "--set", "name=Be\"ch"} << 6
+        << "name differs: wanted \"Be\\\"ch\", found \"Cordelo-BT\"" << std::string("<QUERY>");
     QTest::newRow("unsupported firmware")
         << virtual_module::Faults{} << std::string("v1.0") << QStringList{"read"} << 4
         << "unsupported firmware \"v1.0\"" << std::string("<VERS>");
@@ -393,6 +394,9 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("simulated module into the record")
         << QStringList{"read", "--virtual-module", "--all", "--record", m_dir.filePath("s.db")}
         << "--record cannot go with --virtual-module: a simulated module is no production unit";
+    QTest::newRow("values lists of a bench")
+        << QStringList{"record", m_dir.filePath("s.db"), "--lists", "--bench", "bench-1"}
+        << "--lists shows every values list as it stands; it takes no --bench";
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused() {

@@ -6,7 +6,10 @@
 #include "production_record/record_schema.h"
 #include "production_record/record_spool.h"
 #include "production_record/record_summary.h"
+#include "production_record/failure_reason.h"
+#include "production_record/nice_scale.h"
 #include "production_record/unit_claim.h"
+#include "production_record/values_lists_left.h"
 
 #ifdef CORDELO_SCRATCH_POSTGRES
 #include "scratch_postgres.h"
@@ -45,11 +48,22 @@ private slots:
     void refusedCloneIsNoUnitsFailure();
     void moduleTextWithNulHoldsUpNoOtherRow_data() { databases(); }
     void moduleTextWithNulHoldsUpNoOtherRow();
+    void summaryCountsUnitsOnTheirFirstWrite_data();
+    void summaryCountsUnitsOnTheirFirstWrite();
+    void reasonLeavesOutWhatDiffers_data();
+    void reasonLeavesOutWhatDiffers();
+    void axisTicksAreRound_data();
+    void axisTicksAreRound();
+    void valuesListIsKnownByItsNameAndRows_data() { databases(); }
+    void valuesListIsKnownByItsNameAndRows();
     void rowKeptWhileAnotherRunReplaysIsNotLost();
     void everyProgramKeepsARecordsRowsInOneSpool();
 
 private:
     void databases();
+    // The record of a line whose truth is known (below), one per database.
+    RecordTarget lineRecord(bool postgres);
+    QMap<bool, RecordTarget> m_lines;
     // A fresh, prepared record of the row's database.
     RecordTarget freshTarget();
 
@@ -292,8 +306,9 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
     RecordConnection connection(target);
     QCOMPARE(PrepareSchema(connection), std::nullopt);
     RecordRow before = NewRow();
+    before.command = "write";
     before.deviceAddress = "0012 6f 3a 0001";
-    before.result = "ok";
+    before.result = "mismatch";
     QCOMPARE(InsertRows(connection, {before}), std::nullopt);
     // Back to the second layout, as a record a bench of the last release left.
     QSqlQuery query(connection.database());
@@ -304,7 +319,8 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
           "DROP INDEX module_records_result", "DROP INDEX values_given_list",
           "DROP TABLE values_lists", "ALTER TABLE module_records DROP COLUMN address_key",
           "ALTER TABLE module_records DROP COLUMN message", "DROP INDEX values_given_claimed_by",
-          "ALTER TABLE values_given DROP COLUMN claimed_by",
+          "ALTER TABLE values_given DROP COLUMN claimed_by", "DROP TABLE values_files",
+          "DROP TABLE values_contents",
           "INSERT INTO unit_numbers VALUES ('0012 6f 3a 0001', 4, 'b', 't'), ('0012 6F 3A 0001', "
           "9, 'b', 't')",
           "INSERT INTO values_given VALUES ('name=A', '0012 6f 3a 0001', 'u.csv', 'b', 't'), "
@@ -316,13 +332,15 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
     const auto summedAsItWas = SummariseRecord(connection, {});
     QCOMPARE(PrepareSchema(connection), std::nullopt);
     RecordRow after = NewRow();
+    after.command = "write";
     after.deviceAddress = "0012:6F:3A:0001";
     after.result = "mismatch";
     after.message = "name: wanted \"B\"";
     QCOMPARE(InsertRows(connection, {after}), std::nullopt);
 
     QCOMPARE(std::get<QList<RecordRow>>(asItWas).size(), 1);
-    QVERIFY(std::holds_alternative<RecordSummary>(summedAsItWas));
+    // Its failures are reasons without a message.
+    QCOMPARE(std::get<RecordSummary>(summedAsItWas).line.reasons.size(), 1);
     RecordFilter latest;
     latest.latest = true;
     const auto rows = std::get<QList<RecordRow>>(ListRows(connection, latest));
@@ -389,7 +407,8 @@ void ProductionRecordTest::refusedCloneIsNoUnitsFailure() {
     QCOMPARE(std::get<QList<RecordRow>>(ListRows(connection, latest)).value(0).rowId, good.rowId);
     const auto days = std::get<RecordSummary>(SummariseRecord(connection, {})).days;
     QCOMPARE(days.size(), 1);
-    QCOMPARE(std::pair(days.first().units, days.first().passed), std::pair(1, 1));
+    QCOMPARE(std::pair(days.first().units, days.first().passed()), std::pair(1, 1));
+    QCOMPARE(days.first().notWritten.refused, 1);
     QVERIFY(days.first().reasons.isEmpty());
 }
 
@@ -443,6 +462,236 @@ void ProductionRecordTest::moduleTextWithNulHoldsUpNoOtherRow() {
     QFile setAside(spool.refusedPath());
     QVERIFY(setAside.open(QIODevice::ReadOnly) &&
             setAside.readAll().contains(refused.rowId.toUtf8()));
+}
+
+// Two benches over a local midnight: A1 fails on bench 1 and passes on bench 2 the next day,
+// A2 fails at 23:50 and passes at 00:10, A3 passes, A4 is cut short twice (and read after),
+// A5 fails twice the same way, A8's bench is killed; beside them a clone, no module, bad
+// firmware, a record that failed and a module stopped before its write.
+struct LineRow {
+    const char* bench;
+    const char* time;
+    const char* command;
+    const char* address;
+    const char* result;
+    bool acknowledged;
+    const char* message;
+};
+const LineRow kLine[] = {
+    {"b1", "2026-12-01T10:00:00", "write", "0012 6f 3a 0001", "mismatch", true,
+     R"(name: wanted "Tür, \"2\"", found "A")"},
+    {"b2", "2026-12-02T09:00:00", "write", "0012 6F 3A 0001", "ok", true, ""},
+    {"b1", "2026-12-01T23:50:00", "write", "0012 6f 3a 0002", "not_acknowledged", false,
+     "pin was not acknowledged (command 2 of 8); nothing after it was sent"},
+    {"b1", "2026-12-02T00:10:00", "write", "0012 6f 3a 0002", "ok", true, ""},
+    {"b2", "2026-12-01T11:00:00", "write", "0012 6f 3a 0003", "ok", true, ""},
+    {"b2", "2026-12-01T11:30:00", "write", "0012 6f 3a 0004", "interrupted", true,
+     "interrupted after 4 of 8 settings were written and acknowledged; nothing after them was "
+     "sent"},
+    {"b2", "2026-12-01T11:40:00", "write", "0012 6f 3a 0004", "interrupted", true,
+     "interrupted after 5 of 8 settings were written and acknowledged; nothing after them was "
+     "sent"},
+    {"b2", "2026-12-01T11:50:00", "read", "0012 6f 3a 0004", "ok", false, ""},
+    {"b2", "2026-12-01T12:00:00", "write", "0012 6f 3a 0003", "refused", false, "clone"},
+    {"b1", "2026-12-01T12:00:00", "write", "", "no_reply", false, "no module answered"},
+    {"b1", "2026-12-01T12:05:00", "write", "", "bad_firmware", false, "unsupported firmware"},
+    {"b1", "2026-12-01T13:00:00", "write", "0012 6f 3a 0007", "record_failed", false, "locked"},
+    {"b1", "2026-12-02T08:00:00", "write", "0012 6f 3a 0005", "mismatch", true,
+     R"(name: wanted "B", found "x")"},
+    {"b1", "2026-12-02T08:10:00", "write", "0012 6f 3a 0005", "mismatch", true,
+     R"(name: wanted "B", found "y")"},
+    {"b2", "2026-12-02T10:00:00", "write", "0012 6f 3a 0006", "interrupted", false, "interrupted"},
+    // Begun before its write, and never completed: the bench was killed.
+    {"b2", "2026-12-02T11:00:00", "write", "0012 6f 3a 0008", "interrupted", false, ""},
+};
+
+RecordTarget ProductionRecordTest::lineRecord(bool postgres) {
+    if (m_lines.contains(postgres))
+        return m_lines.value(postgres);
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        return target;
+    RecordConnection connection(target);
+    if (PrepareSchema(connection))
+        return {};
+    QList<RecordRow> rows;
+    for (const LineRow& line : kLine) {
+        RecordRow row = NewRow();
+        row.bench = line.bench;
+        row.time = QDateTime::fromString(line.time, Qt::ISODate);
+        row.command = line.command;
+        row.deviceAddress = line.address;
+        row.result = line.result;
+        if (line.acknowledged)
+            row.acknowledged = SettingsText{{"name", "U"}};
+        row.message = QString::fromUtf8(line.message);
+        rows << row;
+    }
+    if (InsertRows(connection, rows))
+        return {};
+    m_lines.insert(postgres, target);
+    return target;
+}
+
+void ProductionRecordTest::summaryCountsUnitsOnTheirFirstWrite_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QString>("bench");
+    QTest::addColumn<QString>("since");
+    QTest::addColumn<QString>("until");
+    // Bench, day: units/first pass/passed later/still failing, not written as refused/no
+    // module/bad firmware/record failed/stopped, and the reasons with their units.
+    QTest::addColumn<QStringList>("days");
+    const QStringList all{"b1 2026-12-01 2/0/2/0 0/1/1/1/0 mismatch 1, not_acknowledged 1",
+                          "b2 2026-12-01 2/1/0/1 1/0/0/0/0 interrupted 1",
+                          "b1 2026-12-02 1/0/0/1 0/0/0/0/0 mismatch 1",
+                          "b2 2026-12-02 1/0/0/1 0/0/0/0/1 interrupted 1",
+                          "line 6/1/2/3 1/1/1/1/1 interrupted 1, interrupted 1, mismatch 2, "
+                          "not_acknowledged 1"};
+    for (const bool postgres : {false, true}) {
+        const char* database = postgres ? "postgresql" : "sqlite";
+        QTest::addRow("%s, everything", database) << postgres << ""
+                                                  << ""
+                                                  << "" << all;
+        QTest::addRow("%s, a bench", database)
+            << postgres << "b2"
+            << ""
+            << ""
+            << QStringList{all[1], all[3], "line 3/1/0/2 1/0/0/0/1 interrupted 1, interrupted 1"};
+        QTest::addRow("%s, since a day", database)
+            << postgres << ""
+            << "2026-12-02T00:00:00"
+            << ""
+            << QStringList{all[2], all[3], "line 2/0/0/2 0/0/0/0/1 interrupted 1, mismatch 1"};
+        QTest::addRow("%s, until a day", database)
+            << postgres << ""
+            << ""
+            << "2026-12-01T23:59:59"
+            << QStringList{"b1 2026-12-01 2/0/0/2 0/1/1/1/0 mismatch 1, not_acknowledged 1", all[1],
+                           "line 4/1/0/3 1/1/1/1/0 interrupted 1, mismatch 1, not_acknowledged "
+                           "1"};
+    }
+}
+
+void ProductionRecordTest::summaryCountsUnitsOnTheirFirstWrite() {
+    QFETCH(bool, postgres);
+    QFETCH(QString, bench);
+    QFETCH(QString, since);
+    QFETCH(QString, until);
+    const RecordTarget target = lineRecord(postgres);
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target);
+    RecordFilter filter;
+    filter.bench = bench;
+    filter.since = QDateTime::fromString(since, Qt::ISODate);
+    filter.until = QDateTime::fromString(until, Qt::ISODate);
+
+    const auto summed = SummariseRecord(connection, filter);
+
+    const auto* error = std::get_if<QString>(&summed);
+    QVERIFY2(!error, qPrintable(error ? *error : QString()));
+    const RecordSummary& summary = std::get<RecordSummary>(summed);
+    QStringList days;
+    const auto lineOf = [](const QString& name, const BenchDay& day) {
+        const NotWritten& none = day.notWritten;
+        QString line = QStringLiteral("%1 %2/%3/%4/%5 %6/%7/%8/%9/%10")
+                           .arg(name)
+                           .arg(day.units)
+                           .arg(day.firstPass)
+                           .arg(day.passedLater)
+                           .arg(day.stillFailing)
+                           .arg(none.refused)
+                           .arg(none.noModule)
+                           .arg(none.badFirmware)
+                           .arg(none.recordFailed)
+                           .arg(none.stopped);
+        QStringList reasons;
+        for (const FailureReason& reason : day.reasons)
+            reasons << QStringLiteral("%1 %2").arg(reason.result).arg(reason.units);
+        reasons.sort();
+        return reasons.isEmpty() ? line : line + ' ' + reasons.join(", ");
+    };
+    for (const BenchDay& day : summary.days)
+        days << lineOf(day.bench + ' ' + day.day.toString(Qt::ISODate), day);
+    days << lineOf("line", summary.line);
+    QTEST(days, "days");
+    // The same failure of two units is one reason, whatever their values.
+    if (bench.isEmpty() && since.isEmpty() && until.isEmpty())
+        QCOMPARE(summary.line.reasons.first().message,
+                 QString("name: wanted \"\u2026\", found \"\u2026\""));
+}
+
+void ProductionRecordTest::reasonLeavesOutWhatDiffers_data() {
+    QTest::addColumn<QString>("message");
+    QTest::addColumn<QString>("reason");
+    QTest::newRow("quotes in a value") << R"(name: wanted "Tür, \"2\"", found "A\\")"
+                                       << "name: wanted \"\u2026\", found \"\u2026\"";
+    QTest::newRow("how far a write got") << "interrupted after 6 of 8 settings were written"
+                                         << "interrupted after \u2026 of 8 settings were written";
+    QTest::newRow("the command that failed") << "pin was not acknowledged (command 2 of 8)"
+                                             << "pin was not acknowledged (command 2 of 8)";
+}
+
+void ProductionRecordTest::reasonLeavesOutWhatDiffers() {
+    QFETCH(QString, message);
+    QTEST(ReasonOf(message), "reason");
+}
+
+void ProductionRecordTest::axisTicksAreRound_data() {
+    QTest::addColumn<double>("low");
+    QTest::addColumn<double>("high");
+    QTest::addColumn<bool>("whole");
+    QTest::addColumn<QList<double>>("ticks");
+    QTest::newRow("few units") << 0.0 << 3.0 << true << QList<double>{0, 1, 2, 3};
+    QTest::newRow("many units") << 0.0 << 37.0 << true << QList<double>{0, 10, 20, 30, 40};
+    QTest::newRow("yield") << 83.0 << 100.0 << false << QList<double>{80, 85, 90, 95, 100};
+    QTest::newRow("close yields") << 90.0 << 100.0 << false
+                                  << QList<double>{90, 92, 94, 96, 98, 100};
+}
+
+void ProductionRecordTest::axisTicksAreRound() {
+    QFETCH(double, low);
+    QFETCH(double, high);
+    QFETCH(bool, whole);
+    QTEST(NiceScaleOf(low, high, 5, whole).ticks(), "ticks");
+}
+
+void ProductionRecordTest::valuesListIsKnownByItsNameAndRows() {
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target);
+    QCOMPARE(PrepareSchema(connection), std::nullopt);
+    const QStringList pins{"pin=1", "pin=2", "pin=3", "pin=4", "pin=5"};
+    int module = 0;
+    const auto take = [&](const QString& list, const QString& folder, const QStringList& keys) {
+        ClaimRequest request{QStringLiteral("0012 6f 3a %1").arg(++module, 4, 10, QChar('0')),
+                             "b",
+                             false,
+                             list,
+                             keys,
+                             {},
+                             folder};
+        return std::holds_alternative<UnitClaim>(ClaimUnits(connection, {request}).first());
+    };
+    for (int unit = 0; unit < 3; ++unit)
+        QVERIFY(take("serials.csv", "/line/a", pins));
+    // A copy under another name, sorted otherwise, gives the row after them.
+    QVERIFY(take("copy.csv", "/line/a", {pins[4], pins[3], pins[2], pins[1], pins[0]}));
+    // Another list of the same name, in another folder.
+    QVERIFY(take("serials.csv", "/line/b", {"name=X", "name=Y"}));
+
+    const auto listed = ListValuesLeft(connection);
+
+    QStringList lists;
+    for (const ValuesListLeft& list : std::get<QList<ValuesListLeft>>(listed))
+        lists << QStringLiteral("%1 %2/%3/%4")
+                     .arg(list.list)
+                     .arg(list.rows.value_or(-1))
+                     .arg(list.given)
+                     .arg(list.left().value_or(-1));
+    QCOMPARE(lists, (QStringList{"copy.csv 5/4/1", "serials.csv in /line/a 5/4/1",
+                                 "serials.csv in /line/b 2/1/1"}));
 }
 
 void ProductionRecordTest::rowKeptWhileAnotherRunReplaysIsNotLost() {
