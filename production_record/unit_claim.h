@@ -28,7 +28,7 @@ struct ClaimRequest {
     std::optional<RecordRow> started;
     // The folder the values list was read from, as the bench saw it: two lists of one name
     // are told apart by it.
-    QString valuesFolder;
+    QString valuesFolder = {};
 };
 
 struct UnitClaim {
