@@ -22,5 +22,10 @@ foreach(plugin platforms:QWindowsIntegrationPlugin styles:QWindowsVistaStylePlug
   endif()
 endforeach()
 
+# zint, which the label printing links, stands in here too.
+if(NOT TARGET Zint::Zint)
+  add_library(Zint::Zint INTERFACE IMPORTED)
+endif()
+
 function(qt_add_resources)
 endfunction()
