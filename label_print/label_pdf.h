@@ -1,0 +1,27 @@
+// A label as a PDF file of its own, one page of the label's size, in the folder a job names:
+// unit-N.pdf by the unit number, or address-KEY.pdf by the address key without one.
+#pragma once
+
+#include "label_values.h"
+
+#include <QString>
+
+namespace label_print {
+
+// Where a label went, or why it did not.
+struct LabelPrint {
+    bool printed = false;
+    // The file, once printed.
+    QString where;
+    QString reason;
+};
+
+// Fine enough that a rasterised page decodes, and a multiple of most printers' resolutions.
+inline constexpr int kPdfDotsPerInch = 600;
+
+QString LabelFileName(const LabelValues& values);
+
+LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
+                         const LabelValues& values);
+
+} // namespace label_print
