@@ -2,19 +2,12 @@
 // unit-N.pdf by the unit number, or address-KEY.pdf by the address key without one.
 #pragma once
 
+#include "label_outcome.h"
 #include "label_values.h"
 
 #include <QString>
 
 namespace label_print {
-
-// Where a label went, or why it did not.
-struct LabelPrint {
-    bool printed = false;
-    // The file, once printed.
-    QString where;
-    QString reason;
-};
 
 // Fine enough that a rasterised page decodes, and a multiple of most printers' resolutions.
 inline constexpr int kPdfDotsPerInch = 600;

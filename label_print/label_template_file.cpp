@@ -25,10 +25,10 @@ std::optional<profile::ProfileError> CheckCodeFits(const profile::LabelTemplate&
     const QSizeF box = label.codeBoxMm.size();
     const double across = code.isLinear() ? box.width() : std::min(box.width(), box.height());
     if (across < needed) {
+        const bool byWidth = code.isLinear() || box.width() <= box.height();
         return profile::ProfileError{
-            code.isLinear() || box.width() <= box.height() ? QStringLiteral("width")
-                                                           : QStringLiteral("height"),
-            label.codeBoxLine,
+            byWidth ? QStringLiteral("width") : QStringLiteral("height"),
+            byWidth ? label.codeWidthLine : label.codeHeightLine,
             QStringLiteral("the %1 of the longest text a unit can give needs %2 modules with its "
                            "margin, %3 mm at %4 mm a module; the box has %5 mm")
                 .arg(CodeKindName(label.kind))

@@ -40,7 +40,8 @@ struct LabelTemplate {
     // Where the code is drawn, in millimetres from the label's top left corner; a square
     // code is as large as the box's shorter side allows.
     QRectF codeBoxMm;
-    int codeBoxLine = 0;
+    int codeWidthLine = 0;
+    int codeHeightLine = 0;
     // The first line's top left corner; each line follows the one above.
     double textLeftMm = 0;
     double textTopMm = 0;

@@ -76,7 +76,10 @@ std::optional<ProfileError> SetCodeKey(LabelTemplate& label, const QString& key,
             box.setWidth(number);
         else
             box.setHeight(number);
-        label.codeBoxLine = std::max(label.codeBoxLine, line);
+        if (key == QLatin1String("width"))
+            label.codeWidthLine = line;
+        else if (key == QLatin1String("height"))
+            label.codeHeightLine = line;
         return std::nullopt;
     }
     return ProfileError{

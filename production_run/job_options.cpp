@@ -45,14 +45,15 @@ std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error
 } // namespace
 
 QList<QCommandLineOption> JobOptions::list() const {
-    return {port, all, set, first, noVerify, log, trace, record, bench, values, recordTimeout};
+    return {port,   all,   set,    first,         noVerify, log,     trace,
+            record, bench, values, recordTimeout, label,    labelPdf};
 }
 
 std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const JobOptions& options,
                                       bool recordNamedElsewhere, Job& job) {
     for (const QCommandLineOption& once :
          {options.trace, options.log, options.first, options.record, options.bench, options.values,
-          options.recordTimeout}) {
+          options.recordTimeout, options.label, options.labelPdf}) {
         if (parser.values(once).size() > 1)
             return QStringLiteral("only one --%1").arg(once.names().constFirst());
     }
@@ -77,6 +78,9 @@ std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const Jo
                 .arg(needsRecord.names().constFirst());
         }
     }
+    if (parser.isSet(options.label) != parser.isSet(options.labelPdf))
+        return QStringLiteral("--label and --label-pdf go together: the template, and the folder "
+                              "each unit's label goes to as a PDF file");
     QString error;
     const std::optional<QStringList> ports = PortsAsGiven(parser.values(options.port), error);
     if (!ports)
@@ -93,6 +97,8 @@ std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const Jo
         parser.isSet(options.bench) ? parser.value(options.bench) : QSysInfo::machineHostName();
     job.valuesPath = parser.value(options.values);
     job.recordTimeout = std::chrono::seconds(timeout);
+    job.labelTemplate = parser.value(options.label);
+    job.labelPdfFolder = parser.value(options.labelPdf);
     return std::nullopt;
 }
 

@@ -63,6 +63,12 @@ StationCommandLine ParseStationCommandLine(const QStringList& arguments) {
         parsed.error = *refusal;
         return parsed;
     }
+    // A slot's tile has no place yet to tell a label that was not printed.
+    if (!read.labelTemplate.isEmpty()) {
+        parsed.error = QStringLiteral("the station prints no labels yet: cordelo-cli write "
+                                      "takes --label and --label-pdf");
+        return parsed;
+    }
     read.profilePath = positional.value(0);
     parsed.job = read;
     return parsed;

@@ -87,7 +87,7 @@ private slots:
                                           << "line 6: text: the text is too long for a QR Code";
         QTest::newRow("box too small for the code")
             << TemplateText("datamatrix", "{address}", 3, 3)
-            << "line 10: width: the Data Matrix of the longest text";
+            << "line 9: width: the Data Matrix of the longest text";
         QTest::newRow("unknown kind") << TemplateText("pdf417", "{unit}", 20, 20)
                                       << "line 5: kind: must be one of qr datamatrix code128";
     }

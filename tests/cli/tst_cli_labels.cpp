@@ -1,0 +1,97 @@
+// cordelo-cli write with a label, as a script runs it, on the module simulated inside the
+// program: the label scans back to the module's address, one that cannot be printed is told
+// and leaves the module passed, and a bad template is refused before any module is written.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QJsonObject json;
+    QString err;
+};
+
+Run WriteWithLabel(const QString& label, const QString& folder) {
+    QProcess cli;
+    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM),
+              {"--virtual-module", "write", "--port", "COM1", "--set", "name=Unit-{addr4}",
+               "--label", label, "--label-pdf", folder, "--json"});
+    cli.waitForFinished(30'000);
+    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
+QByteArray Output(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10'000);
+    return process.readAllStandardOutput();
+}
+
+} // namespace
+
+class CliLabelsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void passedModuleGetsLabelThatScansBack() {
+        if (QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
+            QStandardPaths::findExecutable("zbarimg").isEmpty())
+            QSKIP("pdftoppm or zbarimg is missing: scripts/install-deps.sh installs poppler-utils "
+                  "and zbar-tools");
+        QTemporaryDir folder;
+        const Run run = WriteWithLabel("default", folder.path());
+        QCOMPARE(run.status, 0);
+        const QJsonObject label = run.json.value("label").toObject();
+        QVERIFY2(label.value("printed").toBool(), qPrintable(run.err));
+        const QString file = label.value("file").toString();
+        QVERIFY(run.err.contains("label printed to " + file));
+        Output("pdftoppm", {"-r", "300", "-png", "-singlefile", file, folder.filePath("page")});
+        QCOMPARE(Output("zbarimg", {"--raw", "-q", folder.filePath("page.png")}).trimmed(),
+                 run.json.value("device_address").toString().toUtf8());
+        QVERIFY(
+            Output("pdftotext", {file, "-"})
+                .contains(run.json.value("settings").toObject().value("name").toString().toUtf8()));
+    }
+
+    void labelNotPrintedLeavesModulePassed() {
+        QTemporaryDir scratch;
+        QFile notAFolder(scratch.filePath("file"));
+        QVERIFY(notAFolder.open(QIODevice::WriteOnly));
+        notAFolder.close();
+        const Run run = WriteWithLabel("default", notAFolder.fileName());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.json.value("result").toString(), "ok");
+        const QJsonObject label = run.json.value("label").toObject();
+        QCOMPARE(label.value("printed").toBool(true), false);
+        QVERIFY2(
+            label.value("reason").toString().startsWith("cannot write " + notAFolder.fileName()),
+            qPrintable(label.value("reason").toString()));
+        QVERIFY(run.err.contains("LABEL NOT PRINTED"));
+    }
+
+    void badTemplateRefusedBeforeAnyWrite() {
+        QTemporaryDir folder;
+        QFile bad(folder.filePath("bad.label"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("[Label]\nwidth=20\nheight=10\n[Code]\nkind=code128\ntext={address}\n"
+                  "left=0\ntop=0\nwidth=20\nheight=10\n");
+        bad.close();
+        const Run run = WriteWithLabel(bad.fileName(), folder.path());
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(bad.fileName() + ": line 9: width: the Code 128"),
+                 qPrintable(run.err));
+        QCOMPARE(run.json.value("written").toArray().size(), 0);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"bad.label"});
+    }
+};
+
+QTEST_GUILESS_MAIN(CliLabelsTest)
+#include "tst_cli_labels.moc"
