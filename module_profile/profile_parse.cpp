@@ -95,6 +95,10 @@ std::optional<ProfileError> SetJobKey(JobFile& job, const QString& key, const QS
         job.log = value;
     } else if (key == QLatin1String("trace")) {
         job.trace = value;
+    } else if (key == QLatin1String("label")) {
+        job.label = value;
+    } else if (key == QLatin1String("label_pdf")) {
+        job.labelPdf = value;
     } else {
         return ProfileError{
             key, 0, QStringLiteral("unknown key (the keys are %1)").arg(kJobKeys.join(u' '))};

@@ -263,6 +263,11 @@ QStringList ProductionRun::spoolNotes() {
     return m_record ? m_record->spoolNotes() : QStringList();
 }
 
+void ProductionRun::finishLabels() {
+    if (m_labels)
+        m_labels->waitUntilIdle();
+}
+
 int ProductionRun::rowsWaiting() const {
     return m_record ? m_record->rowsWaiting() : 0;
 }

@@ -96,6 +96,8 @@ public:
     // stored as soon as the record answers again.
     int rowsWaiting() const;
     bool keepsARecord() const { return m_record != nullptr; }
+    // Returns once every label queued so far is printed and told.
+    void finishLabels();
 
 private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;

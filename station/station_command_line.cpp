@@ -63,12 +63,6 @@ StationCommandLine ParseStationCommandLine(const QStringList& arguments) {
         parsed.error = *refusal;
         return parsed;
     }
-    // A slot's tile has no place yet to tell a label that was not printed.
-    if (!read.labelTemplate.isEmpty()) {
-        parsed.error = QStringLiteral("the station prints no labels yet: cordelo-cli write "
-                                      "takes --label and --label-pdf");
-        return parsed;
-    }
     read.profilePath = positional.value(0);
     parsed.job = read;
     return parsed;
@@ -90,7 +84,7 @@ QString StationUsageText() {
         "  cordelo-station [--virtual-module] (--port PORT... | --all) [PROFILE]\n"
         "                  [--set KEY=VALUE]... [--first N] [--no-verify] [--log FILE]\n"
         "                  [--trace FILE] [--record TARGET [--bench NAME]\n"
-        "                  [--values FILE.csv]]\n"
+        "                  [--values FILE.csv]] [--label TEMPLATE --label-pdf DIR]\n"
         "\n"
         "The production line's own window: one slot per port. A module put into a slot\n"
         "is written at once, without a click, and verified and recorded as\n"
@@ -118,6 +112,10 @@ QString StationUsageText() {
         "                    cannot be used stops the line before any module is written.\n"
         "  --bench NAME      The bench in the record; the host name unless given.\n"
         "  --values FILE     A CSV list of per-unit values, one row per unit.\n"
+        "  --label TEMPLATE  A label for each module that passes, as cordelo-cli write\n"
+        "                    prints it (default, or a template file); the tile tells\n"
+        "                    where it went, or loudly why it was not printed.\n"
+        "  --label-pdf DIR   Each label as a PDF file in DIR.\n"
         "  --virtual-module  Four slots, COM1 to COM4, on modules simulated inside the\n"
         "                    program, with buttons to put a module in, take it out, put\n"
         "                    it back or put in a faulty one. Not with a record.\n"
