@@ -18,6 +18,20 @@ QString LabelFileName(const LabelValues& values) {
                              .arg(production_record::AddressKey(values.address));
 }
 
+std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemplate& label,
+                                     const LabelValues& values) {
+    QPdfWriter writer(&device);
+    writer.setResolution(kPdfDotsPerInch);
+    writer.setPageSize(QPageSize(QSizeF(label.widthMm, label.heightMm), QPageSize::Millimeter));
+    writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
+    writer.setTitle(FillLabelText(label.codeText, values));
+    writer.setCreator(QStringLiteral("Cordelo Setup"));
+    QPainter painter;
+    if (!painter.begin(&writer))
+        return QStringLiteral("cannot begin the PDF");
+    return PaintLabel(painter, kPdfDotsPerInch, label, FillLabel(label, values));
+}
+
 LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
                          const LabelValues& values) {
     const QString path = QDir(folder).absoluteFilePath(LabelFileName(values));
@@ -25,19 +39,8 @@ LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& la
     QSaveFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return {false, {}, QStringLiteral("cannot write %1: %2").arg(path, file.errorString())};
-    {
-        QPdfWriter writer(&file);
-        writer.setResolution(kPdfDotsPerInch);
-        writer.setPageSize(QPageSize(QSizeF(label.widthMm, label.heightMm), QPageSize::Millimeter));
-        writer.setPageMargins(QMarginsF(0, 0, 0, 0), QPageLayout::Millimeter);
-        writer.setTitle(FillLabelText(label.codeText, values));
-        writer.setCreator(QStringLiteral("Cordelo Setup"));
-        QPainter painter;
-        if (!painter.begin(&writer))
-            return {false, {}, QStringLiteral("cannot write the PDF %1").arg(path)};
-        if (auto refusal = PaintLabel(painter, kPdfDotsPerInch, label, FillLabel(label, values)))
-            return {false, {}, *refusal};
-    }
+    if (auto refusal = PaintLabelPdf(file, label, values))
+        return {false, {}, *refusal + QStringLiteral(": ") + path};
     if (!file.commit())
         return {false, {}, QStringLiteral("cannot write %1: %2").arg(path, file.errorString())};
     return {true, path, {}};

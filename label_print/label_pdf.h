@@ -5,7 +5,10 @@
 #include "label_outcome.h"
 #include "label_values.h"
 
+#include <QIODevice>
 #include <QString>
+
+#include <optional>
 
 namespace label_print {
 
@@ -13,6 +16,10 @@ namespace label_print {
 inline constexpr int kPdfDotsPerInch = 600;
 
 QString LabelFileName(const LabelValues& values);
+
+// The label as a one-page PDF into `device`: why it cannot be drawn, or nothing.
+std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemplate& label,
+                                     const LabelValues& values);
 
 LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
                          const LabelValues& values);

@@ -2,6 +2,8 @@
 
 #include "label_pdf.h"
 
+#include <QBuffer>
+
 namespace label_print {
 
 LabelQueue::LabelQueue(profile::LabelTemplate label, QString folder)
@@ -33,6 +35,13 @@ void LabelQueue::waitUntilIdle() {
 }
 
 void LabelQueue::printQueued() {
+    // One label drawn and thrown away while the first modules are still being written, so
+    // that loading the fonts does not fall on the first label a module waits for.
+    {
+        QBuffer scratch;
+        scratch.open(QIODevice::WriteOnly);
+        PaintLabelPdf(scratch, m_label, LongestValues(QString()));
+    }
     std::unique_lock lock(m_mutex);
     for (;;) {
         m_changed.wait(lock, [this] { return m_ending || !m_queued.empty(); });
