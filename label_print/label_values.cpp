@@ -39,10 +39,14 @@ QString FillLabelText(const QString& text, const LabelValues& values) {
 FilledLabel FillLabel(const profile::LabelTemplate& label, const LabelValues& values) {
     FilledLabel filled{FillLabelText(label.codeText, values), {}};
     for (const profile::LabelTextLine& line : label.lines) {
-        bool anyValue = !line.text.contains(u'{');
-        for (const auto& match : kPlaceholder.globalMatch(line.text))
+        bool anyPlaceholder = false;
+        bool anyValue = false;
+        for (const auto& match : kPlaceholder.globalMatch(line.text)) {
+            anyPlaceholder = true;
             anyValue = anyValue || !ValueOf(match.captured(1), values).isEmpty();
-        filled.lines << (anyValue ? FillLabelText(line.text, values) : QString());
+        }
+        filled.lines << (!anyPlaceholder || anyValue ? FillLabelText(line.text, values)
+                                                     : QString());
     }
     return filled;
 }

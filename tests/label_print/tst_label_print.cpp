@@ -185,6 +185,20 @@ private slots:
         QCOMPARE(Decode("qr", folder.filePath("label.png")), QByteArray("0012 6f 3a 9b01"));
     }
 
+    // A line whose every placeholder is empty is left out; literal braces are text.
+    void fillsLinesLeavingOutThoseWithoutValues() {
+        const auto parsed =
+            profile::ParseLabelText(TemplateText("qr", "{address}", 21, 10) +
+                                    "line3=Unit {unit}{firmware}\nsize3=2\nline4=a { b\nsize4=2\n");
+        auto label = std::get<profile::LabelTemplate>(parsed);
+        LabelValues noUnit = kUnit;
+        noUnit.unit.reset();
+        noUnit.firmware.clear();
+        QCOMPARE(FillLabel(label, noUnit).lines,
+                 QStringList({"Cordelo-9b01", "Unit  bench-2", "", "a { b"}));
+        QCOMPARE(FillLabel(label, kUnit).lines.at(2), "Unit 42v2.0");
+    }
+
     void defaultTemplateReads() {
         const auto loaded = LoadLabelTemplate(DefaultTemplatePath(), "bench-2");
         if (const auto* refusal = std::get_if<QString>(&loaded))
