@@ -1,13 +1,14 @@
 #include "label_queue.h"
 
 #include "label_pdf.h"
+#include "label_printer.h"
 
 #include <QBuffer>
 
 namespace label_print {
 
-LabelQueue::LabelQueue(profile::LabelTemplate label, QString folder)
-    : m_label(std::move(label)), m_folder(std::move(folder)),
+LabelQueue::LabelQueue(profile::LabelTemplate label, QString folder, QString printer)
+    : m_label(std::move(label)), m_folder(std::move(folder)), m_printer(std::move(printer)),
       m_thread(QThread::create([this] { printQueued(); })) {
     m_thread->start();
 }
@@ -51,7 +52,8 @@ void LabelQueue::printQueued() {
         m_queued.pop_front();
         m_busy = true;
         lock.unlock();
-        next.done(WriteLabelPdf(m_folder, m_label, next.values));
+        next.done(m_printer.isEmpty() ? WriteLabelPdf(m_folder, m_label, next.values)
+                                      : PrintLabel(m_printer, m_label, next.values));
         lock.lock();
         m_busy = false;
         m_changed.notify_all();

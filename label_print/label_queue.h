@@ -19,8 +19,8 @@ class LabelQueue {
 public:
     using Done = std::function<void(const LabelPrint&)>;
 
-    // Each label from `label`, as a PDF file in `folder`.
-    LabelQueue(profile::LabelTemplate label, QString folder);
+    // Each label from `label`, as a PDF file in `folder`, or on `printer` when one is named.
+    LabelQueue(profile::LabelTemplate label, QString folder, QString printer = {});
     // Prints every label still queued, then ends the thread.
     ~LabelQueue();
     LabelQueue(const LabelQueue&) = delete;
@@ -41,6 +41,7 @@ private:
 
     const profile::LabelTemplate m_label;
     const QString m_folder;
+    const QString m_printer;
     std::mutex m_mutex;
     std::condition_variable m_changed;
     std::deque<Queued> m_queued;

@@ -35,6 +35,8 @@ struct Job {
     // the folder its PDF goes to; empty for no labels.
     QString labelTemplate;
     QString labelPdfFolder;
+    // A printer of the system, instead of the folder.
+    QString labelPrinter;
 };
 
 } // namespace production_run

@@ -30,6 +30,7 @@ struct JobOptions {
         QStringLiteral("record-timeout"), {}, QStringLiteral("SECONDS")};
     QCommandLineOption label{QStringLiteral("label"), {}, QStringLiteral("TEMPLATE")};
     QCommandLineOption labelPdf{QStringLiteral("label-pdf"), {}, QStringLiteral("DIR")};
+    QCommandLineOption printer{QStringLiteral("printer"), {}, QStringLiteral("NAME")};
 
     QList<QCommandLineOption> list() const;
 };

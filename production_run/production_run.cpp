@@ -3,6 +3,7 @@
 #include "outcome_report.h"
 #include "unit_values.h"
 
+#include "label_print/label_printer.h"
 #include "label_print/label_template_file.h"
 #include "platform/port_names.h"
 
@@ -41,8 +42,13 @@ std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int>
         auto label = label_print::LoadLabelTemplate(job.labelTemplate, job.bench);
         if (const auto* refusal = std::get_if<QString>(&label))
             return *refusal;
+        if (!job.labelPrinter.isEmpty()) {
+            if (const auto missing = label_print::PrinterMissing(job.labelPrinter))
+                return QStringLiteral("--printer: ") + *missing;
+        }
         m_labels = std::make_unique<label_print::LabelQueue>(
-            std::get<profile::LabelTemplate>(std::move(label)), job.labelPdfFolder);
+            std::get<profile::LabelTemplate>(std::move(label)), job.labelPdfFolder,
+            job.labelPrinter);
     }
     if (!job.tracePath.isEmpty()) {
         m_traceFile.setFileName(job.tracePath);

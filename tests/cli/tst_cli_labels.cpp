@@ -18,11 +18,13 @@ struct Run {
     QString err;
 };
 
-Run WriteWithLabel(const QString& label, const QString& folder) {
+// `where` is --label-pdf DIR or --printer NAME.
+Run WriteWithLabel(const QString& label, const QStringList& where) {
     QProcess cli;
     cli.start(QStringLiteral(CORDELO_CLI_PROGRAM),
-              {"--virtual-module", "write", "--port", "COM1", "--set", "name=Unit-{addr4}",
-               "--label", label, "--label-pdf", folder, "--json"});
+              QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
+                          "name=Unit-{addr4}", "--label", label, "--json"} +
+                  where);
     cli.waitForFinished(30'000);
     return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
             QString::fromUtf8(cli.readAllStandardError())};
@@ -47,7 +49,7 @@ private slots:
             QSKIP("pdftoppm or zbarimg is missing: scripts/install-deps.sh installs poppler-utils "
                   "and zbar-tools");
         QTemporaryDir folder;
-        const Run run = WriteWithLabel("default", folder.path());
+        const Run run = WriteWithLabel("default", {"--label-pdf", folder.path()});
         QCOMPARE(run.status, 0);
         const QJsonObject label = run.json.value("label").toObject();
         QVERIFY2(label.value("printed").toBool(), qPrintable(run.err));
@@ -66,7 +68,7 @@ private slots:
         QFile notAFolder(scratch.filePath("file"));
         QVERIFY(notAFolder.open(QIODevice::WriteOnly));
         notAFolder.close();
-        const Run run = WriteWithLabel("default", notAFolder.fileName());
+        const Run run = WriteWithLabel("default", {"--label-pdf", notAFolder.fileName()});
         QCOMPARE(run.status, 0);
         QCOMPARE(run.json.value("result").toString(), "ok");
         const QJsonObject label = run.json.value("label").toObject();
@@ -77,17 +79,32 @@ private slots:
         QVERIFY(run.err.contains("LABEL NOT PRINTED"));
     }
 
-    void badTemplateRefusedBeforeAnyWrite() {
+    void refusedBeforeAnyWrite_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("code too wide for its box")
+            << "bad.label" << QString() << "bad.label: line 9: width: the Code 128";
+        QTest::newRow("no such printer") << "default"
+                                         << "no-such-printer"
+                                         << "--printer: no printer named no-such-printer";
+    }
+
+    void refusedBeforeAnyWrite() {
+        QFETCH(QString, label);
+        QFETCH(QString, printer);
+        QFETCH(QString, refusal);
         QTemporaryDir folder;
         QFile bad(folder.filePath("bad.label"));
         QVERIFY(bad.open(QIODevice::WriteOnly));
         bad.write("[Label]\nwidth=20\nheight=10\n[Code]\nkind=code128\ntext={address}\n"
                   "left=0\ntop=0\nwidth=20\nheight=10\n");
         bad.close();
-        const Run run = WriteWithLabel(bad.fileName(), folder.path());
+        const Run run = WriteWithLabel(label == "default" ? label : bad.fileName(),
+                                       printer.isEmpty() ? QStringList{"--label-pdf", folder.path()}
+                                                         : QStringList{"--printer", printer});
         QCOMPARE(run.status, 1);
-        QVERIFY2(run.err.contains(bad.fileName() + ": line 9: width: the Code 128"),
-                 qPrintable(run.err));
+        QVERIFY2(run.err.contains(refusal), qPrintable(run.err));
         QCOMPARE(run.json.value("written").toArray().size(), 0);
         QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"bad.label"});
     }
