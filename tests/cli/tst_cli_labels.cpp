@@ -19,8 +19,11 @@ struct Run {
 };
 
 // `where` is --label-pdf DIR or --printer NAME.
-Run WriteWithLabel(const QString& label, const QStringList& where) {
+Run WriteWithLabel(
+    const QString& label, const QStringList& where,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
     QProcess cli;
+    cli.setProcessEnvironment(environment);
     cli.start(QStringLiteral(CORDELO_CLI_PROGRAM),
               QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
                           "name=Unit-{addr4}", "--label", label, "--json"} +
@@ -36,6 +39,63 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
     process.waitForFinished(10'000);
     return process.readAllStandardOutput();
 }
+
+// A CUPS scheduler of the test's own on a socket in `folder`, with one raw queue, "keep", whose
+// spool keeps every job it is sent.
+class PrivateCups {
+public:
+    explicit PrivateCups(const QString& folder) : m_folder(folder) {
+        for (const char* part : {"spool", "cache", "state", "log", "root"})
+            QDir(folder).mkpath(part);
+        Write("cupsd.conf", QStringLiteral("Listen %1/cups.sock\nBrowsing No\n"
+                                           "PreserveJobFiles Yes\nPreserveJobHistory Yes\n"
+                                           "<Location />\nOrder allow,deny\nAllow all\n"
+                                           "</Location>\n")
+                                .arg(folder));
+        Write("cups-files.conf",
+              QStringLiteral("FileDevice Yes\nServerRoot %1/root\nRequestRoot %1/spool\n"
+                             "CacheDir %1/cache\nStateDir %1/state\nTempDir %1/spool\n"
+                             "ErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
+                             "PageLog %1/log/page_log\nServerBin /usr/lib/cups\n"
+                             "DataDir /usr/share/cups\n")
+                  .arg(folder));
+        m_environment.insert("CUPS_SERVER", folder + "/cups.sock");
+        m_scheduler.start(QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"}),
+                          {"-f", "-c", folder + "/cupsd.conf", "-s", folder + "/cups-files.conf"});
+    }
+    ~PrivateCups() {
+        m_scheduler.terminate();
+        m_scheduler.waitForFinished(5'000);
+    }
+
+    // The queue, once the scheduler answers; false when it cannot start here.
+    bool addQueue() {
+        for (int tries = 0; tries < 50; ++tries) {
+            QProcess lpadmin;
+            lpadmin.setProcessEnvironment(m_environment);
+            lpadmin.start(QStandardPaths::findExecutable("lpadmin", {"/usr/sbin", "/sbin"}),
+                          {"-p", "keep", "-E", "-v", "file:///dev/null", "-m", "raw"});
+            if (lpadmin.waitForFinished(5'000) && lpadmin.exitCode() == 0)
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    QProcessEnvironment environment() const { return m_environment; }
+    // The first job's file as the queue keeps it.
+    QString firstJob() const { return m_folder + "/spool/d00001-001"; }
+
+private:
+    void Write(const char* name, const QString& text) {
+        QFile file(m_folder + '/' + name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+    }
+
+    QString m_folder;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcess m_scheduler;
+};
 
 } // namespace
 
@@ -61,6 +121,25 @@ private slots:
         QVERIFY(
             Output("pdftotext", {file, "-"})
                 .contains(run.json.value("settings").toObject().value("name").toString().toUtf8()));
+    }
+
+    void printsThroughASystemQueue() {
+        if (QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"}).isEmpty() ||
+            QStandardPaths::findExecutable("zbarimg").isEmpty())
+            QSKIP("cupsd or zbarimg is missing: scripts/install-deps.sh installs cups-daemon, "
+                  "cups-client and zbar-tools");
+        QTemporaryDir folder;
+        PrivateCups cups(folder.path());
+        if (!cups.addQueue())
+            QSKIP("a private CUPS scheduler could not start here");
+        const Run run = WriteWithLabel("default", {"--printer", "keep"}, cups.environment());
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.json.value("label").toObject().value("file").toString(), "keep");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(cups.firstJob()).size() > 0, 10'000);
+        Output("pdftoppm",
+               {"-r", "300", "-png", "-singlefile", cups.firstJob(), folder.filePath("page")});
+        QCOMPARE(Output("zbarimg", {"--raw", "-q", folder.filePath("page.png")}).trimmed(),
+                 run.json.value("device_address").toString().toUtf8());
     }
 
     void labelNotPrintedLeavesModulePassed() {
