@@ -24,6 +24,12 @@ LabelPrint PrintLabel(const QString& printer, const profile::LabelTemplate& labe
     // A printer may go away while the line runs.
     if (const auto missing = PrinterMissing(printer))
         return {false, {}, *missing};
+    // A stopped queue would keep the label and print it hours later, on another unit's box.
+    if (const QPrinter::PrinterState state = QPrinterInfo::printerInfo(printer).state();
+        state == QPrinter::Aborted || state == QPrinter::Error)
+        return {false,
+                {},
+                QStringLiteral("the queue of the printer %1 is stopped or in error").arg(printer)};
     QPrinter device(QPrinterInfo::printerInfo(printer), QPrinter::HighResolution);
     device.setFullPage(true);
     device.setPageLayout(

@@ -71,21 +71,25 @@ public:
     // The queue, once the scheduler answers; false when it cannot start here.
     bool addQueue() {
         for (int tries = 0; tries < 50; ++tries) {
-            QProcess lpadmin;
-            lpadmin.setProcessEnvironment(m_environment);
-            lpadmin.start(QStandardPaths::findExecutable("lpadmin", {"/usr/sbin", "/sbin"}),
-                          {"-p", "keep", "-E", "-v", "file:///dev/null", "-m", "raw"});
-            if (lpadmin.waitForFinished(5'000) && lpadmin.exitCode() == 0)
+            if (Admin("lpadmin", {"-p", "keep", "-E", "-v", "file:///dev/null", "-m", "raw"}))
                 return true;
             QTest::qWait(100);
         }
         return false;
     }
+    bool stopQueue() { return Admin("cupsdisable", {"keep"}); }
     QProcessEnvironment environment() const { return m_environment; }
     // The first job's file as the queue keeps it.
     QString firstJob() const { return m_folder + "/spool/d00001-001"; }
 
 private:
+    bool Admin(const char* program, const QStringList& arguments) {
+        QProcess admin;
+        admin.setProcessEnvironment(m_environment);
+        admin.start(QStandardPaths::findExecutable(program, {"/usr/sbin", "/sbin"}), arguments);
+        return admin.waitForFinished(5'000) && admin.exitCode() == 0;
+    }
+
     void Write(const char* name, const QString& text) {
         QFile file(m_folder + '/' + name);
         if (file.open(QIODevice::WriteOnly))
@@ -123,7 +127,14 @@ private slots:
                 .contains(run.json.value("settings").toObject().value("name").toString().toUtf8()));
     }
 
+    void printsThroughASystemQueue_data() {
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("queue running") << false;
+        QTest::newRow("queue stopped") << true;
+    }
+
     void printsThroughASystemQueue() {
+        QFETCH(bool, stopped);
         if (QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"}).isEmpty() ||
             QStandardPaths::findExecutable("zbarimg").isEmpty())
             QSKIP("cupsd or zbarimg is missing: scripts/install-deps.sh installs cups-daemon, "
@@ -132,9 +143,19 @@ private slots:
         PrivateCups cups(folder.path());
         if (!cups.addQueue())
             QSKIP("a private CUPS scheduler could not start here");
+        if (stopped)
+            QVERIFY(cups.stopQueue());
         const Run run = WriteWithLabel("default", {"--printer", "keep"}, cups.environment());
         QCOMPARE(run.status, 0);
-        QCOMPARE(run.json.value("label").toObject().value("file").toString(), "keep");
+        const QJsonObject label = run.json.value("label").toObject();
+        if (stopped) {
+            QCOMPARE(label.value("reason").toString(),
+                     "the queue of the printer keep is stopped or in error");
+            QVERIFY(run.err.contains("LABEL NOT PRINTED"));
+            QVERIFY(!QFile::exists(cups.firstJob()));
+            return;
+        }
+        QCOMPARE(label.value("file").toString(), "keep");
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(cups.firstJob()).size() > 0, 10'000);
         Output("pdftoppm",
                {"-r", "300", "-png", "-singlefile", cups.firstJob(), folder.filePath("page")});
