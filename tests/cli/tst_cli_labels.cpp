@@ -109,9 +109,10 @@ class CliLabelsTest : public QObject {
 private slots:
     void passedModuleGetsLabelThatScansBack() {
         if (QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
+            QStandardPaths::findExecutable("pdftotext").isEmpty() ||
             QStandardPaths::findExecutable("zbarimg").isEmpty())
-            QSKIP("pdftoppm or zbarimg is missing: scripts/install-deps.sh installs poppler-utils "
-                  "and zbar-tools");
+            QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
+                  "poppler-utils and zbar-tools");
         QTemporaryDir folder;
         const Run run = WriteWithLabel("default", {"--label-pdf", folder.path()});
         QCOMPARE(run.status, 0);
@@ -136,9 +137,10 @@ private slots:
     void printsThroughASystemQueue() {
         QFETCH(bool, stopped);
         if (QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"}).isEmpty() ||
+            QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
             QStandardPaths::findExecutable("zbarimg").isEmpty())
-            QSKIP("cupsd or zbarimg is missing: scripts/install-deps.sh installs cups-daemon, "
-                  "cups-client and zbar-tools");
+            QSKIP("cupsd, pdftoppm or zbarimg is missing: scripts/install-deps.sh installs "
+                  "cups-daemon, cups-client, poppler-utils and zbar-tools");
         QTemporaryDir folder;
         PrivateCups cups(folder.path());
         if (!cups.addQueue())
