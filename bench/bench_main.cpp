@@ -7,6 +7,7 @@
 #include "record_cost.h"
 #include "startup_cost.h"
 #include "station_timings.h"
+#include "label_cost.h"
 #include "summary_cost.h"
 #include "workflow_timings.h"
 
@@ -41,6 +42,11 @@ constexpr int kRecordRuns = 9;
 constexpr int kSummaryRowsSmall = 10'000;
 constexpr int kSummaryRowsLarge = 100'000;
 constexpr int kSummaryRuns = 5;
+constexpr int kLabelRenderRuns = 21;
+constexpr int kLabelRuns = 5;
+// A label must be drawn well within one module's write (eight acknowledged settings), so that
+// the label thread keeps up with any number of modules.
+constexpr Milliseconds kModuleWrite{800};
 constexpr Milliseconds kSummaryGoal{1000};
 constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
@@ -492,6 +498,34 @@ void ReportReader() {
         "stated", true);
 }
 
+// Drawing one label per code kind against one module's write, and a write to 8 modules with
+// labels against one without.
+void ReportLabels(const QString& directory) {
+    for (const auto& [kind, name] : {std::pair{profile::CodeKind::Qr, "QR Code"},
+                                     std::pair{profile::CodeKind::DataMatrix, "Data Matrix"},
+                                     std::pair{profile::CodeKind::Code128, "Code 128"}}) {
+        const std::vector<Milliseconds> runs = bench::MeasureLabelRender(kind, kLabelRenderRuns);
+        const Milliseconds median = Median(runs);
+        Row(qPrintable(QStringLiteral("One label drawn into a PDF file, %1").arg(name)),
+            QStringLiteral("median %1 of %2 runs").arg(Ms(median)).arg(runs.size()),
+            QStringLiteral("one module's write %1").arg(Ms(kModuleWrite)), median / kModuleWrite,
+            "<= 0.05", !runs.empty() && median / kModuleWrite <= 0.05);
+    }
+    const bench::LabelCostRuns cost = bench::MeasureLabelCost(directory, kScaleModules, kLabelRuns);
+    if (cost.with.empty() || cost.without.empty()) {
+        std::printf("| cordelo-cli write with --label | could not be measured | | | | MISSED |\n");
+        return;
+    }
+    const Milliseconds with = Median(cost.with);
+    const Milliseconds without = Median(cost.without);
+    Row(qPrintable(QStringLiteral("cordelo-cli write to %1 modules with --label default "
+                                  "--label-pdf (process start to end)")
+                       .arg(kScaleModules)),
+        QStringLiteral("median %1 of %2 runs").arg(Ms(with)).arg(cost.with.size()),
+        QStringLiteral("without labels %1").arg(Ms(without)), with / without, "<= 1.05",
+        with / without <= 1.05);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
@@ -528,6 +562,8 @@ int main(int argc, char** argv) {
         ReportRecords(QCoreApplication::applicationDirPath());
     if (wanted("summary"))
         ReportSummaries(QCoreApplication::applicationDirPath());
+    if (wanted("labels"))
+        ReportLabels(QCoreApplication::applicationDirPath());
 #ifdef CORDELO_RECORD_DRILL
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());

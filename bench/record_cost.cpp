@@ -14,15 +14,6 @@ namespace {
 using Milliseconds = std::chrono::duration<double, std::milli>;
 constexpr int kCliTimeoutMs = 60000;
 
-std::optional<Milliseconds> TimeWrite(const QString& program, const QStringList& arguments) {
-    QProcess cli;
-    const auto start = std::chrono::steady_clock::now();
-    cli.start(program, arguments);
-    if (!cli.waitForFinished(kCliTimeoutMs) || cli.exitCode() != 0)
-        return std::nullopt;
-    return std::chrono::steady_clock::now() - start;
-}
-
 // A record with its tables made, as every run after the first finds it; false when it failed.
 bool Prepared(const QString& target) {
     const auto parsed = production_record::ParseRecordTarget(target);
@@ -34,6 +25,15 @@ bool Prepared(const QString& target) {
 }
 
 } // namespace
+
+std::optional<Milliseconds> TimeCliWrite(const QString& program, const QStringList& arguments) {
+    QProcess cli;
+    const auto start = std::chrono::steady_clock::now();
+    cli.start(program, arguments);
+    if (!cli.waitForFinished(kCliTimeoutMs) || cli.exitCode() != 0)
+        return std::nullopt;
+    return std::chrono::steady_clock::now() - start;
+}
 
 std::optional<double> MeasureRowsPerSecond(const QString& target, int rows) {
     if (!Prepared(target))
@@ -70,18 +70,18 @@ RecordCostRuns MeasureRecordCost(const QString& directory, int modules, int runs
     RecordCostRuns cost;
     for (int run = 0; run < runs; ++run) {
         if (const auto time =
-                TimeWrite(cli, QStringList{QStringLiteral("write"), QStringLiteral("--set"),
-                                           QStringLiteral("name=Bench-{n}")} +
-                                   ports))
+                TimeCliWrite(cli, QStringList{QStringLiteral("write"), QStringLiteral("--set"),
+                                              QStringLiteral("name=Bench-{n}")} +
+                                      ports))
             cost.without.push_back(*time);
         const QString target = fresh(run);
         if (target.isEmpty() || !Prepared(target))
             continue;
         if (const auto time =
-                TimeWrite(cli, QStringList{QStringLiteral("write"), QStringLiteral("--set"),
-                                           QStringLiteral("name=Bench-{unit}"),
-                                           QStringLiteral("--record"), target} +
-                                   ports))
+                TimeCliWrite(cli, QStringList{QStringLiteral("write"), QStringLiteral("--set"),
+                                              QStringLiteral("name=Bench-{unit}"),
+                                              QStringLiteral("--record"), target} +
+                                      ports))
             cost.with.push_back(*time);
     }
     return cost;

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <chrono>
 #include <functional>
@@ -10,6 +11,10 @@
 #include <vector>
 
 namespace bench {
+
+// cordelo-cli run with these arguments, from process start to end; nothing when it failed.
+std::optional<std::chrono::duration<double, std::milli>> TimeCliWrite(const QString& program,
+                                                                      const QStringList& arguments);
 
 // Rows added one at a time, each in its own statement, as benches add them; nothing when
 // the record could not be opened.

@@ -45,7 +45,7 @@ int Refuse(Console& console, const Invocation& invocation, const QString& messag
 // apart by a comment naming the port. With --json, stdout holds the objects alone.
 void PrintResult(Console& console, const Invocation& invocation, bool several,
                  const ModuleOutcome& outcome) {
-    console.err << FailureText(outcome) << Qt::flush;
+    console.err << FailureText(outcome) << LabelText(outcome) << Qt::flush;
     if (invocation.json)
         return;
     const Verb verb = invocation.verb;
@@ -132,6 +132,15 @@ public:
         m_progress.show(module, outcome.message.isEmpty()
                                     ? QStringLiteral("done")
                                     : outcome.message.section(QLatin1Char('\n'), 0, 0));
+        // Told once its label is printed, with it.
+        if (!outcome.labelComing)
+            tell(outcome);
+    }
+
+    void labelPrinted(int, const ModuleOutcome& outcome) override { tell(outcome); }
+
+private:
+    void tell(const ModuleOutcome& outcome) {
         std::lock_guard lock(m_mutex);
         if (m_invocation.json) {
             m_progress.printAbove(
@@ -145,7 +154,6 @@ public:
             PrintResult(m_console, m_invocation, m_several, outcome);
     }
 
-private:
     Console& m_console;
     const Invocation& m_invocation;
     const bool m_several;

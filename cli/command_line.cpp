@@ -34,7 +34,7 @@ const VerbRule kVerbs[] = {
      Verb::Write,
      true,
      {"port", "all", "expect", "set", "first", "no-verify", "json", "trace", "log", "record",
-      "bench", "values", "record-timeout", "virtual-module"}},
+      "bench", "values", "record-timeout", "label", "label-pdf", "printer", "virtual-module"}},
     {QStringLiteral("reset"),
      Verb::Reset,
      true,
@@ -111,6 +111,7 @@ QString UsageText() {
         "                      [--trace FILE] [--log FILE]\n"
         "                      [--record TARGET [--bench NAME] [--values FILE.csv]\n"
         "                      [--record-timeout SECONDS]]\n"
+        "                      [--label TEMPLATE (--label-pdf DIR | --printer NAME)]\n"
         "  cordelo-cli reset   (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
         "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
         "  cordelo-cli record  TARGET [--bench NAME] [--since TIME] [--until TIME]\n"
@@ -153,11 +154,23 @@ QString UsageText() {
         "                    last four hex digits of the module's own address) and {n}\n"
         "                    (counting the modules in COM-number order from --first),\n"
         "                    and with --record {unit} (the module's unit number).\n"
+        "  --label TEMPLATE  Print a label for each module that passes: default (50 x 25\n"
+        "                    mm, the device address as a QR Code with name, unit and\n"
+        "                    address), or a label template file. A template that cannot\n"
+        "                    fit its label or hold its text is refused before any module\n"
+        "                    is written. A label that cannot be printed is told on\n"
+        "                    stderr and in --json (label), and leaves the exit status.\n"
+        "  --label-pdf DIR   Each label as a PDF file in DIR: unit-N.pdf, or\n"
+        "                    address-KEY.pdf when the job gives no unit numbers.\n"
+        "  --printer NAME    Each label on this printer of the system (a CUPS queue, a\n"
+        "                    Windows printer), at its resolution; a printer the system\n"
+        "                    does not have is refused before any module is written.\n"
         "  --first N         The {n} of the first module, 0 to 99999999; 1 unless given.\n"
         "  --no-verify       Skip the query that checks what the module took.\n"
         "  --json            One JSON object per module on stdout, with port, device,\n"
         "                    result, exit, settings, device_address, firmware, failed,\n"
-        "                    mismatched and seconds.\n"
+        "                    mismatched and seconds; with --label, label (printed,\n"
+        "                    file, reason).\n"
         "  --trace FILE      Write every byte sent and received to FILE, one line per\n"
         "                    burst with the milliseconds since the start, port and\n"
         "                    direction.\n"

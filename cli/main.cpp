@@ -8,10 +8,12 @@
 #include "virtual_module/simulated_modules.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
 
 #include <atomic>
 #include <csignal>
 #include <cstdio>
+#include <memory>
 
 #ifdef Q_OS_WIN
 #include <io.h>
@@ -31,13 +33,30 @@ extern "C" void OnInterrupt(int) {
     std::signal(SIGINT, SIG_DFL);
 }
 
+// Drawing a label's text needs Qt's fonts, which only a QGuiApplication has; without labels the
+// program stays clear of the windowing system altogether.
+std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
+    for (int index = 1; index < argc; ++index) {
+        const QByteArray argument(argv[index]);
+        if (argument != "--label" && !argument.startsWith("--label="))
+            continue;
+#ifndef Q_OS_WIN
+        // No display is needed to draw into a file or send to a print queue.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+        return std::make_unique<QGuiApplication>(argc, argv);
+    }
+    return std::make_unique<QCoreApplication>(argc, argv);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     platform::KeepPatternsOffThreadStacks();
     int status = 0;
     {
-        QCoreApplication app(argc, argv);
+        const std::unique_ptr<QCoreApplication> app = MakeApplication(argc, argv);
         QCoreApplication::setApplicationName(QStringLiteral("cordelo-cli"));
         production_record::QuietDriverWarnings();
         QTextStream out(stdout);

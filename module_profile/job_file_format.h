@@ -17,7 +17,8 @@ namespace profile {
 inline const QStringList kJobKeys = {QStringLiteral("profile"), QStringLiteral("ports"),
                                      QStringLiteral("values"),  QStringLiteral("record"),
                                      QStringLiteral("bench"),   QStringLiteral("verify"),
-                                     QStringLiteral("log"),     QStringLiteral("trace")};
+                                     QStringLiteral("log"),     QStringLiteral("trace"),
+                                     QStringLiteral("label"),   QStringLiteral("label_pdf")};
 
 struct JobFile {
     // Paths as the file gives them; a relative one is relative to the job file.
@@ -34,6 +35,9 @@ struct JobFile {
     // KEY=VALUE as a --set gives it, in file order; a value is checked once its placeholders
     // are filled for a module.
     QStringList sets;
+    // The label template ("default" or a path) and the folder of the labels' PDF files.
+    QString label;
+    QString labelPdf;
 
     bool operator==(const JobFile&) const = default;
 };

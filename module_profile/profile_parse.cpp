@@ -1,6 +1,7 @@
 // Reading a profile or a job file: sections, keys and values line by line, refusing the first
 // line that is not understood, so that a typo never passes silently.
 #include "job_file_format.h"
+#include "label_template_keys.h"
 #include "profile.h"
 #include "value_text.h"
 
@@ -11,7 +12,7 @@ namespace profile {
 
 namespace {
 
-enum class Section { None, Module, Device, Job, Set };
+enum class Section { None, Module, Device, Job, Set, Label, Code, Text };
 
 // The sections one kind of file has, and how its messages name them.
 struct FileKind {
@@ -29,6 +30,13 @@ const FileKind kJobKind{
     {{QStringLiteral("Job"), Section::Job}, {QStringLiteral("Set"), Section::Set}},
     QStringLiteral("unknown section (the sections of a job file are [Job] and [Set])"),
     QStringLiteral("keys belong under [Job] or [Set]")};
+
+const FileKind kLabelKind{
+    {{QStringLiteral("Label"), Section::Label},
+     {QStringLiteral("Code"), Section::Code},
+     {QStringLiteral("Text"), Section::Text}},
+    QStringLiteral("unknown section (the sections of a label are [Label], [Code] and [Text])"),
+    QStringLiteral("keys belong under [Label], [Code] or [Text]")};
 
 bool IsCommentOrEmpty(QStringView line) {
     return line.isEmpty() || line.front() == u';' || line.front() == u'#';
@@ -87,6 +95,10 @@ std::optional<ProfileError> SetJobKey(JobFile& job, const QString& key, const QS
         job.log = value;
     } else if (key == QLatin1String("trace")) {
         job.trace = value;
+    } else if (key == QLatin1String("label")) {
+        job.label = value;
+    } else if (key == QLatin1String("label_pdf")) {
+        job.labelPdf = value;
     } else {
         return ProfileError{
             key, 0, QStringLiteral("unknown key (the keys are %1)").arg(kJobKeys.join(u' '))};
@@ -123,7 +135,7 @@ public:
         const auto value = UnquoteValue(line.mid(equals + 1));
         if (const auto* error = std::get_if<ValueSyntaxError>(&value))
             return ProfileError{key, number, error->rule};
-        if (std::optional<ProfileError> error = SetKey(key, std::get<QString>(value))) {
+        if (std::optional<ProfileError> error = SetKey(key, std::get<QString>(value), number)) {
             error->line = number;
             return error;
         }
@@ -132,9 +144,12 @@ public:
 
     const Profile& Result() const { return m_profile; }
     const JobFile& Job() const { return m_job; }
+    const LabelTemplate& Label() const { return m_label; }
+    // The line of each key read, as "Section/key".
+    const QHash<QString, int>& Lines() const { return m_seen; }
 
 private:
-    std::optional<ProfileError> SetKey(const QString& key, const QString& value) {
+    std::optional<ProfileError> SetKey(const QString& key, const QString& value, int number) {
         switch (m_section) {
         case Section::Module:
             return SetModuleKey(m_profile.module, key, value);
@@ -144,6 +159,12 @@ private:
             return SetJobKey(m_job, key, value);
         case Section::Set:
             return AddSet(m_job, key, value);
+        case Section::Label:
+            return SetLabelKey(m_label, LabelSection::Label, key, value, number);
+        case Section::Code:
+            return SetLabelKey(m_label, LabelSection::Code, key, value, number);
+        case Section::Text:
+            return SetLabelKey(m_label, LabelSection::Text, key, value, number);
         case Section::None:
             break;
         }
@@ -164,6 +185,7 @@ private:
     const FileKind& m_kind;
     Profile m_profile;
     JobFile m_job;
+    LabelTemplate m_label;
     Section m_section = Section::None;
     QString m_sectionName;
     QHash<QString, int> m_seen;
@@ -216,6 +238,15 @@ std::variant<JobFile, ProfileError> ParseJobText(const QString& text) {
     if (std::optional<ProfileError> error = ReadLines(reader, text))
         return *error;
     return reader.Job();
+}
+
+std::variant<LabelTemplate, ProfileError> ParseLabelText(const QString& text) {
+    ProfileReader reader(kLabelKind);
+    if (std::optional<ProfileError> error = ReadLines(reader, text))
+        return *error;
+    if (std::optional<ProfileError> error = CheckLabelLayout(reader.Label(), reader.Lines()))
+        return *error;
+    return reader.Label();
 }
 
 QStringList ProfileValues(const QString& text) {

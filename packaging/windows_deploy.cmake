@@ -37,6 +37,13 @@ endforeach()
 set(CORDELO_DLL_DIRS "" CACHE STRING
   "Further folders holding DLLs that the programs or Qt's plugins load, for the install to copy")
 set(cordelo_dll_folders "${QT6_INSTALL_PREFIX}/${QT6_INSTALL_BINS}" ${CORDELO_DLL_DIRS})
+# libzint.dll, which the label printing loads, with the licence its BSD terms ask to go with it.
+if(CORDELO_ZINT_PREFIX)
+  list(APPEND cordelo_dll_folders "${CORDELO_ZINT_PREFIX}/bin")
+  if(EXISTS "${CORDELO_ZINT_PREFIX}/LICENSE.zint")
+    install(FILES "${CORDELO_ZINT_PREFIX}/LICENSE.zint" DESTINATION ${CMAKE_INSTALL_DOCDIR})
+  endif()
+endif()
 if(MINGW)
   foreach(runtime libstdc++-6.dll libgcc_s_seh-1.dll libwinpthread-1.dll)
     execute_process(COMMAND ${CMAKE_CXX_COMPILER} -print-file-name=${runtime}

@@ -31,6 +31,12 @@ struct Job {
     // How long the record may keep the run waiting (another session's lock, a server
     // restarting) before the run gives up on it.
     std::chrono::seconds recordTimeout{20};
+    // The label template ("default" or a file) for a label per unit that passes a write, and
+    // the folder its PDF goes to; empty for no labels.
+    QString labelTemplate;
+    QString labelPdfFolder;
+    // A printer of the system, instead of the folder.
+    QString labelPrinter;
 };
 
 } // namespace production_run

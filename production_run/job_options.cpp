@@ -45,14 +45,15 @@ std::optional<QStringList> PortsAsGiven(const QStringList& given, QString& error
 } // namespace
 
 QList<QCommandLineOption> JobOptions::list() const {
-    return {port, all, set, first, noVerify, log, trace, record, bench, values, recordTimeout};
+    return {port,   all,   set,    first,         noVerify, log,      trace,
+            record, bench, values, recordTimeout, label,    labelPdf, printer};
 }
 
 std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const JobOptions& options,
                                       bool recordNamedElsewhere, Job& job) {
     for (const QCommandLineOption& once :
          {options.trace, options.log, options.first, options.record, options.bench, options.values,
-          options.recordTimeout}) {
+          options.recordTimeout, options.label, options.labelPdf, options.printer}) {
         if (parser.values(once).size() > 1)
             return QStringLiteral("only one --%1").arg(once.names().constFirst());
     }
@@ -77,6 +78,13 @@ std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const Jo
                 .arg(needsRecord.names().constFirst());
         }
     }
+    const bool labelGoes = parser.isSet(options.labelPdf) || parser.isSet(options.printer);
+    if (parser.isSet(options.labelPdf) && parser.isSet(options.printer))
+        return QStringLiteral(
+            "give one of --label-pdf and --printer: where each unit's label goes");
+    if (parser.isSet(options.label) != labelGoes)
+        return QStringLiteral("--label goes with --label-pdf DIR or --printer NAME: the template, "
+                              "and where each unit's label goes");
     QString error;
     const std::optional<QStringList> ports = PortsAsGiven(parser.values(options.port), error);
     if (!ports)
@@ -93,6 +101,9 @@ std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const Jo
         parser.isSet(options.bench) ? parser.value(options.bench) : QSysInfo::machineHostName();
     job.valuesPath = parser.value(options.values);
     job.recordTimeout = std::chrono::seconds(timeout);
+    job.labelTemplate = parser.value(options.label);
+    job.labelPdfFolder = parser.value(options.labelPdf);
+    job.labelPrinter = parser.value(options.printer);
     return std::nullopt;
 }
 

@@ -1,6 +1,7 @@
 // The options that describe a production job, as both front ends take them on their command
 // lines: the ports, the placeholders' values and the first {n}, the values list, the record
-// with its bench and timeout, the log, the trace and whether to verify. Each front end adds
+// with its bench and timeout, the log, the trace, whether to verify, and the label printed for
+// each unit that passes. Each front end adds
 // its own options beside them and checks how they go together.
 #pragma once
 
@@ -27,6 +28,9 @@ struct JobOptions {
     QCommandLineOption values{QStringLiteral("values"), {}, QStringLiteral("FILE")};
     QCommandLineOption recordTimeout{
         QStringLiteral("record-timeout"), {}, QStringLiteral("SECONDS")};
+    QCommandLineOption label{QStringLiteral("label"), {}, QStringLiteral("TEMPLATE")};
+    QCommandLineOption labelPdf{QStringLiteral("label-pdf"), {}, QStringLiteral("DIR")};
+    QCommandLineOption printer{QStringLiteral("printer"), {}, QStringLiteral("NAME")};
 
     QList<QCommandLineOption> list() const;
 };

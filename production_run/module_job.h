@@ -5,6 +5,7 @@
 #include "exit_status.h"
 #include "job.h"
 
+#include "label_print/label_outcome.h"
 #include "module_profile/profile.h"
 #include "platform/port_source.h"
 
@@ -67,6 +68,11 @@ struct ModuleOutcome {
     // what was sent and some of what it held.
     bool writeCutShort = false;
     double seconds = 0;
+    // The module passed a job that prints labels: its label is printed beside the next module,
+    // and told by RunEvents::labelPrinted.
+    bool labelComing = false;
+    // Where its label went, or why not, once printed.
+    std::optional<label_print::LabelPrint> label;
 };
 
 // Why a module is not written, decided before its first write command.

@@ -30,7 +30,7 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
     QJsonArray mismatched;
     for (const Mismatch& mismatch : outcome.mismatches)
         mismatched.append(mismatch.key);
-    return QJsonObject{
+    QJsonObject object{
         {QStringLiteral("port"), outcome.port},
         {QStringLiteral("device"), TextOrNull(outcome.device)},
         {QStringLiteral("result"), ResultName(outcome)},
@@ -44,6 +44,13 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome) {
         {QStringLiteral("seconds"), qRound(outcome.seconds * 1000) / 1000.0},
         {QStringLiteral("message"), TextOrNull(outcome.message)},
     };
+    if (outcome.label) {
+        object.insert(QStringLiteral("label"),
+                      QJsonObject{{QStringLiteral("printed"), outcome.label->printed},
+                                  {QStringLiteral("file"), TextOrNull(outcome.label->where)},
+                                  {QStringLiteral("reason"), TextOrNull(outcome.label->reason)}});
+    }
+    return object;
 }
 
 QString ResultText(Verb verb, const ModuleOutcome& outcome) {
@@ -87,6 +94,16 @@ QString Quoted(const QString& text) {
     escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
         .replace(QLatin1Char('"'), QStringLiteral("\\\""));
     return QLatin1Char('"') + Printable(escaped) + QLatin1Char('"');
+}
+
+QString LabelText(const ModuleOutcome& outcome) {
+    if (!outcome.label)
+        return {};
+    if (outcome.label->printed)
+        return QStringLiteral("cordelo-cli: %1: label printed to %2\n")
+            .arg(outcome.port, outcome.label->where);
+    return QStringLiteral("cordelo-cli: %1: LABEL NOT PRINTED: %2 (the module passed)\n")
+        .arg(outcome.port, outcome.label->reason);
 }
 
 QString FailureText(const ModuleOutcome& outcome) {

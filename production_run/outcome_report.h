@@ -12,7 +12,8 @@ QString ResultName(const ModuleOutcome& outcome);
 
 // The object of --json: port, device, result, exit, settings (as last read from the
 // module), device_address, firmware, written (the acknowledged keys), failed, mismatched,
-// seconds, and the message when something failed.
+// seconds, the message when something failed, and with a label, label: printed, file and
+// the reason it was not printed.
 QJsonObject OutcomeJson(const ModuleOutcome& outcome);
 
 // What stdout shows on success: the profile that was read, or one line saying what
@@ -29,5 +30,9 @@ QString Quoted(const QString& text);
 
 // What stderr shows after a failure, one line per fact; empty on success.
 QString FailureText(const ModuleOutcome& outcome);
+
+// What stderr shows of the module's label: where it was printed, or loudly, why not; empty
+// without one.
+QString LabelText(const ModuleOutcome& outcome);
 
 } // namespace production_run

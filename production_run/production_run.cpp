@@ -3,6 +3,8 @@
 #include "outcome_report.h"
 #include "unit_values.h"
 
+#include "label_print/label_printer.h"
+#include "label_print/label_template_file.h"
 #include "platform/port_names.h"
 
 #include <QThread>
@@ -16,6 +18,8 @@ ProductionRun::ProductionRun(const platform::PortSource& ports,
       m_recordGivenUp(recordGivenUp != nullptr ? recordGivenUp : interrupted) {}
 
 ProductionRun::~ProductionRun() {
+    // The labels first: each one tells the front end, which outlives the run.
+    m_labels.reset();
     // The record's thread first: it may still hold rows that name what follows.
     m_record.reset();
     m_trace.reset();
@@ -33,6 +37,18 @@ std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int>
     if (!job.valuesPath.isEmpty()) {
         if (const auto refusal = m_values.load(job.valuesPath))
             return refusal;
+    }
+    if (!job.labelTemplate.isEmpty()) {
+        auto label = label_print::LoadLabelTemplate(job.labelTemplate, job.bench);
+        if (const auto* refusal = std::get_if<QString>(&label))
+            return *refusal;
+        if (!job.labelPrinter.isEmpty()) {
+            if (const auto missing = label_print::PrinterMissing(job.labelPrinter))
+                return QStringLiteral("--printer: ") + *missing;
+        }
+        m_labels = std::make_unique<label_print::LabelQueue>(
+            std::get<profile::LabelTemplate>(std::move(label)), job.labelPdfFolder,
+            job.labelPrinter);
     }
     if (!job.tracePath.isEmpty()) {
         m_traceFile.setFileName(job.tracePath);
@@ -165,8 +181,34 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
     }
     if (m_log.isOpen())
         m_log.append(outcome);
+    outcome.labelComing =
+        m_labels && m_job.verb == Verb::Write && outcome.status == ExitStatus::Done;
     events.moduleFinished(module, outcome);
+    // After moduleFinished, so that a front end hears of the module before its label.
+    if (outcome.labelComing)
+        printLabel(module, outcome, events);
     return outcome;
+}
+
+void ProductionRun::printLabel(int module, const ModuleOutcome& outcome, RunEvents& events) {
+    // What the module holds now: what it was read to hold, with all the write sent, which
+    // it acknowledged.
+    profile::ModuleSettings settings = outcome.settings.value_or(profile::ModuleSettings{});
+    for (const QString& key : outcome.sent ? profile::kModuleKeys : QStringList()) {
+        if (const auto text = profile::ModuleKeyText(*outcome.sent, key))
+            profile::SetModuleKey(settings, key, *text);
+    }
+    const label_print::LabelValues values{outcome.unit,     outcome.deviceAddress, m_job.bench,
+                                          outcome.firmware, QDate::currentDate(),  settings};
+    m_labels->print(values, [this, module, outcome, &events](const label_print::LabelPrint& print) {
+        {
+            std::lock_guard lock(m_labelsMutex);
+            m_printed[module] = print;
+        }
+        ModuleOutcome printed = outcome;
+        printed.label = print;
+        events.labelPrinted(module, printed);
+    });
 }
 
 std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,
@@ -183,6 +225,12 @@ std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,
     for (const auto& thread : threads)
         thread->wait();
     m_trace.reset();
+    if (m_labels) {
+        m_labels->waitUntilIdle();
+        std::lock_guard lock(m_labelsMutex);
+        for (const auto& [module, print] : m_printed)
+            outcomes[module].label = print;
+    }
     return outcomes;
 }
 
@@ -219,6 +267,11 @@ std::optional<int> ProductionRun::valuesRows() const {
 
 QStringList ProductionRun::spoolNotes() {
     return m_record ? m_record->spoolNotes() : QStringList();
+}
+
+void ProductionRun::finishLabels() {
+    if (m_labels)
+        m_labels->waitUntilIdle();
 }
 
 int ProductionRun::rowsWaiting() const {

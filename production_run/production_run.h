@@ -15,13 +15,16 @@
 
 #include "platform/port_source.h"
 #include "platform/qt_pacing.h"
+#include "label_print/label_queue.h"
 #include "platform/serial_trace.h"
 
 #include <QFile>
 
 #include <atomic>
 #include <functional>
+#include <map>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <vector>
 
@@ -93,6 +96,8 @@ public:
     // stored as soon as the record answers again.
     int rowsWaiting() const;
     bool keepsARecord() const { return m_record != nullptr; }
+    // Returns once every label queued so far is printed and told.
+    void finishLabels();
 
 private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;
@@ -103,6 +108,8 @@ private:
     overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar);
     // What a module provisioned before holds, with the unit the record gave it; nothing when
     // it may not have been (the record does not know it as passed, or cannot tell).
+    // Queues the label of a module that passed.
+    void printLabel(int module, const ModuleOutcome& outcome, RunEvents& events);
     std::optional<profile::ModuleSettings> knownOverlay(int number, const QString& port,
                                                         const ModuleOutcome& sofar,
                                                         std::optional<int>& unit);
@@ -118,6 +125,9 @@ private:
     std::unique_ptr<platform::SerialTrace> m_trace;
     ProductionLog m_log;
     AddressOwners m_addresses;
+    std::unique_ptr<label_print::LabelQueue> m_labels;
+    std::mutex m_labelsMutex;
+    std::map<int, label_print::LabelPrint> m_printed;
     // Last, so that the record's thread ends before what it uses.
     std::unique_ptr<RunRecord> m_record;
 };

@@ -18,6 +18,9 @@ public:
     virtual void recordWarned(int module, const QString& port, const QString& warning) = 0;
     // The module is done and its row is in the record (or the outcome says why not).
     virtual void moduleFinished(int module, const ModuleOutcome& outcome) = 0;
+    // The label of a module whose outcome had labelComing is printed, or could not be: the
+    // outcome again, with its label. Called from the label thread, after moduleFinished.
+    virtual void labelPrinted(int /*module*/, const ModuleOutcome& /*outcome*/) {}
 };
 
 } // namespace production_run

@@ -6,6 +6,7 @@ set -euo pipefail
 packages=(
   cmake ninja-build g++ pkg-config
   qt6-base-dev qt6-serialport-dev libgl-dev
+  libzint-dev zbar-tools dmtx-utils poppler-utils cups-daemon cups-client
   libqt6sql6-sqlite libqt6sql6-psql postgresql
   fonts-dejavu-core
   clang libclang-rt-14-dev

@@ -30,6 +30,7 @@ fi
 
 build() {
   bash scripts/windows/qt.sh
+  bash scripts/windows/zint.sh
   echo "== the MinGW Qt in place: $(since "$started")"
   echo "== Windows build (MinGW-w64)"
   local built

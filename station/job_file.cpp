@@ -80,6 +80,9 @@ std::variant<production_run::Job, QString> ReadJobFile(const QString& path) {
     job.verify = file.verify;
     job.logPath = BesideFile(folder, file.log);
     job.tracePath = BesideFile(folder, file.trace);
+    job.labelTemplate =
+        file.label == QLatin1String("default") ? file.label : BesideFile(folder, file.label);
+    job.labelPdfFolder = BesideFile(folder, file.labelPdf);
     return job;
 }
 
@@ -96,7 +99,11 @@ std::optional<QString> WriteJobFile(const QString& path, const production_run::J
                                 job.verify,
                                 AsKept(folder, job.logPath),
                                 AsKept(folder, job.tracePath),
-                                job.sets};
+                                job.sets,
+                                job.labelTemplate == QLatin1String("default")
+                                    ? job.labelTemplate
+                                    : AsKept(folder, job.labelTemplate),
+                                AsKept(folder, job.labelPdfFolder)};
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(profile::FormatJob(file)) < 0 || !out.commit())
         return QStringLiteral("%1: %2").arg(path, out.errorString());

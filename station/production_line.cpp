@@ -234,6 +234,8 @@ void ProductionLine::stop() {
     if (line.recordWatch)
         line.recordWatch->wait();
     line.recordWatch.reset();
+    // A label still being drawn tells its slot, which must still be there.
+    line.run->finishLabels();
     line.workers.clear();
     line.run.reset();
     line.running = false;

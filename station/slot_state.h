@@ -39,6 +39,8 @@ struct SlotState {
     // Passed: what the module was given.
     std::optional<int> unit;
     QString name;
+    // Passed, with labels: where the unit's label went, or loudly why it was not printed.
+    QString label;
 };
 
 // One unit as the line's list of recent units shows it.

@@ -93,6 +93,8 @@ void SlotWorker::pause(std::chrono::milliseconds period) {
 void SlotWorker::show(SlotPhase phase, const QString& detail) {
     m_state.phase = phase;
     m_state.detail = detail;
+    if (phase != SlotPhase::Passed)
+        m_state.label.clear();
     if (phase == SlotPhase::Waiting) {
         m_state.deviceAddress.clear();
         m_state.unit.reset();
@@ -116,6 +118,7 @@ void SlotWorker::watch() {
             continue;
         }
         showCutShort();
+        showLabel();
         if (finished()) {
             watchFinished(lastAnswer);
         } else {
@@ -245,6 +248,28 @@ void SlotWorker::stepTaken(int, const QString& step) {
 
 void SlotWorker::recordWarned(int, const QString&, const QString& warning) {
     m_recordWarning = warning;
+}
+
+void SlotWorker::labelPrinted(int, const ModuleOutcome& outcome) {
+    const label_print::LabelPrint& print = *outcome.label;
+    {
+        std::lock_guard lock(m_mutex);
+        m_labelNote = print.printed ? QStringLiteral("Label printed to %1").arg(print.where)
+                                    : QStringLiteral("LABEL NOT PRINTED: %1").arg(print.reason);
+    }
+    wake();
+}
+
+void SlotWorker::showLabel() {
+    std::optional<QString> note;
+    {
+        std::lock_guard lock(m_mutex);
+        note = std::exchange(m_labelNote, std::nullopt);
+    }
+    if (!note || m_state.phase != SlotPhase::Passed)
+        return;
+    m_state.label = *note;
+    show(SlotPhase::Passed, m_state.detail);
 }
 
 void SlotWorker::moduleFinished(int, const ModuleOutcome& outcome) {

@@ -98,6 +98,10 @@ private:
     void stepTaken(int, const QString& step) override;
     void recordWarned(int, const QString&, const QString& warning) override;
     void moduleFinished(int, const production_run::ModuleOutcome& outcome) override;
+    // From the label thread: the slot shows it on its own thread, at its next look.
+    void labelPrinted(int, const production_run::ModuleOutcome& outcome) override;
+    // Shows the label's note, if the module that passed is still in.
+    void showLabel();
 
     production_run::ProductionRun& m_run;
     const std::atomic<bool>& m_stop;
@@ -116,6 +120,7 @@ private:
     bool m_wakeRequested = false;
     bool m_againRequested = false;
     std::optional<QDateTime> m_cutShortAt;
+    std::optional<QString> m_labelNote;
     std::unique_ptr<QThread> m_thread;
 };
 

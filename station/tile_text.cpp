@@ -39,7 +39,9 @@ QString DetailOf(const SlotState& state) {
     case SlotPhase::Working:
         return state.detail.isEmpty() ? QStringLiteral("Starting.") : state.detail;
     case SlotPhase::Passed:
-        return UnitText(state.unit, state.name) + QStringLiteral("\nTake the module out.");
+        return UnitText(state.unit, state.name) +
+               (state.label.isEmpty() ? QString() : QStringLiteral("\n") + state.label) +
+               QStringLiteral("\nTake the module out.");
     case SlotPhase::Failed:
     case SlotPhase::PortProblem:
     case SlotPhase::Interrupted:

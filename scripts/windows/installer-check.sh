@@ -27,7 +27,7 @@ installed="$WINEPREFIX/drive_c/Program Files/Cordelo Setup"
 for file in "bin/Cordelo Setup.exe" bin/cordelo-cli.exe bin/cordelo-station.exe bin/Qt6Core.dll \
   bin/Qt6Widgets.dll bin/Qt6SerialPort.dll bin/platforms/qwindows.dll bin/libstdc++-6.dll bin/libgcc_s_seh-1.dll \
   bin/libwinpthread-1.dll bin/sqldrivers/qsqlite.dll bin/sqldrivers/qsqlpsql.dll bin/libpq.dll \
-  bin/libssl-3-x64.dll bin/libcrypto-3-x64.dll Uninstall.exe; do
+  bin/libssl-3-x64.dll bin/libcrypto-3-x64.dll bin/libzint.dll share/cordelo-setup/labels/default.label Uninstall.exe; do
   if [ ! -f "$installed/$file" ]; then
     echo "The installer did not install $file" >&2
     exit 1

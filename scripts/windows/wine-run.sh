@@ -9,7 +9,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 source "$here/wine-env.sh"
 
 qt_bin=$(winepath_of "$CORDELO_WINDOWS_QT/bin")
-export WINEPATH="$qt_bin;$(winepath_of "$MINGW_RUNTIME_DIR");$(winepath_of "$MINGW_PTHREAD_DIR")"
+zint_bin=$(winepath_of "${CORDELO_WINDOWS_ZINT:-$HOME/.cache/zint-mingw}/bin")
+export WINEPATH="$qt_bin;$zint_bin;$(winepath_of "$MINGW_RUNTIME_DIR");$(winepath_of "$MINGW_PTHREAD_DIR")"
 export QT_PLUGIN_PATH=$(winepath_of "$CORDELO_WINDOWS_QT/plugins")
 # The test programs run worker threads too (see platform/thread_safe_patterns.h).
 export QT_ENABLE_REGEXP_JIT=0

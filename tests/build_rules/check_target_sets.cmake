@@ -13,7 +13,7 @@ set(posix_only bench-minimal-widgets bench-tool-startup cordelo-bench cordelo-sc
   tst_port_discovery tst_qt_serial_port tst_record_drills tst_screenshot tst_station_drills tst_virtual_module tst_window_drills)
 set(portable cordelo-bench-connect cordelo-cli cordelo-setup cordelo_cli cordelo_main_window
   cordelo_module_profile cordelo_module_simulation cordelo_module_protocol cordelo_production_record
-  cordelo_production_run cordelo_station_line tst_production_line cordelo-station
+  cordelo_production_run cordelo_label_print tst_label_print tst_cli_labels cordelo_station_line tst_production_line cordelo-station
   cordelo_station_window tst_station
   cordelo_platform cordelo_platform_widgets cordelo_resources cordelo_serial_link
   cordelo_profile_harness cordelo_test_doubles cordelo_test_shard cordelo_token_reader_harness tst_artwork tst_connection_workflow tst_data_waits

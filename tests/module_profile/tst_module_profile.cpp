@@ -165,6 +165,8 @@ private slots:
         job.ports = {QStringLiteral("COM1"), QStringLiteral("/dev/ttyUSB0")};
         job.record = QStringLiteral(" line.sqlite");
         job.verify = false;
+        job.label = QStringLiteral("labels/small.label");
+        job.labelPdf = QStringLiteral("labels; printed");
         job.sets = {QStringLiteral("baud={com}"), QStringLiteral("name=\"S\"-{n}")};
         QCOMPARE(profile::ParseJobText(QString::fromUtf8(profile::FormatJob(job))),
                  (std::variant<profile::JobFile, ProfileError>(job)));

@@ -54,6 +54,7 @@ QStringList ExpectedFiles() {
                       ScalableIconPath(),
                       kCopyright,
                       QStringLiteral("usr/share/doc/cordelo-setup/changelog.gz"),
+                      QStringLiteral("usr/share/cordelo-setup/labels/default.label"),
                       QStringLiteral("usr/share/man/man1/cordelo-setup.1.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-cli.1.gz"),
                       QStringLiteral("usr/share/man/man1/cordelo-station.1.gz"),

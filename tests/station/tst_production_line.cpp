@@ -17,6 +17,7 @@
 #include "test_shard.h"
 
 #include <QElapsedTimer>
+#include <QGuiApplication>
 #include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
@@ -49,6 +50,8 @@ private slots:
     void rowSpooledByAnotherProgramIsStoredWhileTheLineRuns();
     void stopEndsWithinFiveSecondsWhenTheServerHangs();
     void lineKeepsItsDayAndTheJobsOrderAcrossStopAndStart();
+    void passedModuleTellsItsLabel_data();
+    void passedModuleTellsItsLabel();
     void tallyCountsUnitsByTheirLatestOutcome_data();
     void tallyCountsUnitsByTheirLatestOutcome();
 
@@ -453,6 +456,35 @@ void ProductionLineTest::lineKeepsItsDayAndTheJobsOrderAcrossStopAndStart() {
     QCOMPARE(slot(1).port, QStringLiteral("COM1"));
 }
 
+void ProductionLineTest::passedModuleTellsItsLabel_data() {
+    QTest::addColumn<bool>("writable");
+    QTest::newRow("label printed") << true;
+    QTest::newRow("folder not writable") << false;
+}
+
+// The label is drawn beside the slot's watch: the tile tells of it once printed, and a label
+// that could not be printed leaves the unit passed.
+void ProductionLineTest::passedModuleTellsItsLabel() {
+    QFETCH(bool, writable);
+    const QString folder = m_dir.filePath(QTest::currentDataTag());
+    QVERIFY(QDir().mkpath(folder));
+    production_run::Job labelled = job(folder + "/labels.db");
+    labelled.labelTemplate = QStringLiteral("default");
+    labelled.labelPdfFolder =
+        writable ? folder : writeFile("not-a-folder", "a file where the folder should be");
+    QVERIFY(!m_line->start(labelled));
+    m_modules->module(1).setPresent(true);
+    QTRY_VERIFY_WITH_TIMEOUT(!slot(0).label.isEmpty(), kWait);
+    QCOMPARE(slot(0).phase, SlotPhase::Passed);
+    const QString unitFile = folder + QStringLiteral("/unit-%1.pdf").arg(*slot(0).unit);
+    QCOMPARE(slot(0).label, writable
+                                ? "Label printed to " + unitFile
+                                : "LABEL NOT PRINTED: cannot write " + labelled.labelPdfFolder +
+                                      "/" + unitFile.section('/', -1) + ": Not a directory");
+    QCOMPARE(QFile::exists(unitFile), writable);
+    m_line->stop();
+}
+
 void ProductionLineTest::tallyCountsUnitsByTheirLatestOutcome_data() {
     QTest::addColumn<QStringList>("tries");
     QTest::addColumn<int>("now");
@@ -520,7 +552,12 @@ void ProductionLineTest::tallyCountsUnitsByTheirLatestOutcome() {
 int main(int argc, char** argv) {
     int status = 0;
     {
-        QCoreApplication app(argc, argv);
+#ifndef Q_OS_WIN
+        // Labels draw their text with Qt's fonts, which need no display.
+        if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+            qputenv("QT_QPA_PLATFORM", "offscreen");
+#endif
+        QGuiApplication app(argc, argv);
         ProductionLineTest test;
         status = doubles::ExecShard(&test, argc, argv);
     }

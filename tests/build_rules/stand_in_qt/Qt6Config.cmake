@@ -1,7 +1,7 @@
 # Stands in for Qt in the dry runs of the build files: the targets and commands they use, with
 # nothing behind them, so that a configure for another system needs no Qt for that system.
 set(Qt6_VERSION 6.4.2)
-foreach(component Core Gui Widgets SerialPort Sql Test)
+foreach(component Core Gui Widgets SerialPort Sql Test PrintSupport)
   if(NOT TARGET Qt6::${component})
     add_library(Qt6::${component} INTERFACE IMPORTED)
   endif()
@@ -21,6 +21,11 @@ foreach(plugin platforms:QWindowsIntegrationPlugin styles:QWindowsVistaStylePlug
       QT_PLUGIN_TYPE ${kind} IMPORTED_LOCATION "${CMAKE_CURRENT_LIST_DIR}/${name}.dll")
   endif()
 endforeach()
+
+# zint, which the label printing links, stands in here too.
+if(NOT TARGET Zint::Zint)
+  add_library(Zint::Zint INTERFACE IMPORTED)
+endif()
 
 function(qt_add_resources)
 endfunction()

@@ -1,0 +1,80 @@
+#include "label_cost.h"
+
+#include "record_cost.h"
+
+#include "label_print/label_pdf.h"
+#include "virtual_module/virtual_module.h"
+
+#include <QTemporaryDir>
+
+#include <memory>
+
+namespace bench {
+namespace {
+
+using Milliseconds = std::chrono::duration<double, std::milli>;
+
+// The default label's layout; a Code 128 of the address needs the label's width.
+QString TemplateOf(profile::CodeKind kind) {
+    const bool linear = kind == profile::CodeKind::Code128;
+    return QStringLiteral("[Label]\nwidth=50\nheight=25\n[Code]\nkind=%1\ntext={address}\n"
+                          "left=2\ntop=2\nwidth=%2\nheight=%3\n[Text]\nleft=%4\ntop=%5\n"
+                          "line1={name}\nline2=Unit {unit}\nline3={address}\nsize3=2.5\n")
+        .arg(QStringList{"qr", "datamatrix", "code128"}.at(static_cast<int>(kind)))
+        .arg(linear ? 46 : 21)
+        .arg(linear ? 10 : 21)
+        .arg(linear ? 2 : 25)
+        .arg(linear ? 13 : 3);
+}
+
+} // namespace
+
+std::vector<Milliseconds> MeasureLabelRender(profile::CodeKind kind, int runs) {
+    const auto parsed = profile::ParseLabelText(TemplateOf(kind));
+    if (!std::holds_alternative<profile::LabelTemplate>(parsed))
+        return {};
+    const auto& label = std::get<profile::LabelTemplate>(parsed);
+    QTemporaryDir folder;
+    label_print::LabelValues unit{1,
+                                  QStringLiteral("0012 6f 3a 9b01"),
+                                  QStringLiteral("bench"),
+                                  QStringLiteral("v2.0"),
+                                  QDate::currentDate(),
+                                  {}};
+    unit.settings.name = QStringLiteral("Sensor-9b01");
+    std::vector<Milliseconds> times;
+    for (int run = 0; run < runs; ++run) {
+        unit.unit = run + 1;
+        const auto start = std::chrono::steady_clock::now();
+        if (label_print::WriteLabelPdf(folder.path(), label, unit).printed)
+            times.push_back(std::chrono::steady_clock::now() - start);
+    }
+    return times;
+}
+
+LabelCostRuns MeasureLabelCost(const QString& directory, int modules, int runs) {
+    std::vector<std::unique_ptr<virtual_module::VirtualModule>> simulated;
+    QStringList ports;
+    for (int index = 0; index < modules; ++index) {
+        virtual_module::VirtualModule::Options options;
+        options.settings.ownAddress = QStringLiteral("0012 6f 3a %1").arg(index).toStdString();
+        simulated.push_back(std::make_unique<virtual_module::VirtualModule>(options));
+        if (!simulated.back()->start())
+            return {};
+        ports << QStringLiteral("--port") << QString::fromStdString(simulated.back()->devicePath());
+    }
+    const QString cli = directory + QStringLiteral("/cordelo-cli");
+    const QStringList write = QStringList{"write", "--set", "name=Bench-{n}"} + ports;
+    QTemporaryDir labels;
+    LabelCostRuns cost;
+    for (int run = 0; run < runs; ++run) {
+        if (const auto time = TimeCliWrite(cli, write))
+            cost.without.push_back(*time);
+        if (const auto time = TimeCliWrite(
+                cli, write + QStringList{"--label", "default", "--label-pdf", labels.path()}))
+            cost.with.push_back(*time);
+    }
+    return cost;
+}
+
+} // namespace bench

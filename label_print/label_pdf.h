@@ -1,0 +1,27 @@
+// A label as a PDF file of its own, one page of the label's size, in the folder a job names:
+// unit-N.pdf by the unit number, or address-KEY.pdf by the address key without one.
+#pragma once
+
+#include "label_outcome.h"
+#include "label_values.h"
+
+#include <QIODevice>
+#include <QString>
+
+#include <optional>
+
+namespace label_print {
+
+// Fine enough that a rasterised page decodes, and a multiple of most printers' resolutions.
+inline constexpr int kPdfDotsPerInch = 600;
+
+QString LabelFileName(const LabelValues& values);
+
+// The label as a one-page PDF into `device`: why it cannot be drawn, or nothing.
+std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemplate& label,
+                                     const LabelValues& values);
+
+LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
+                         const LabelValues& values);
+
+} // namespace label_print

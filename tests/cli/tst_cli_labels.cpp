@@ -1,0 +1,216 @@
+// cordelo-cli write with a label, as a script runs it, on the module simulated inside the
+// program: the label scans back to the module's address, one that cannot be printed is told
+// and leaves the module passed, and a bad template is refused before any module is written.
+#include <QDir>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QProcess>
+#include <QStandardPaths>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Run {
+    int status = -1;
+    QJsonObject json;
+    QString err;
+};
+
+// `where` is --label-pdf DIR or --printer NAME.
+Run WriteWithLabel(
+    const QString& label, const QStringList& where,
+    const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM),
+              QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
+                          "name=Unit-{addr4}", "--label", label, "--json"} +
+                  where);
+    cli.waitForFinished(30'000);
+    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
+QByteArray Output(const QString& program, const QStringList& arguments) {
+    QProcess process;
+    process.start(program, arguments);
+    process.waitForFinished(10'000);
+    return process.readAllStandardOutput();
+}
+
+// A CUPS scheduler of the test's own on a socket in `folder`, with one raw queue, "keep", whose
+// spool keeps every job it is sent.
+class PrivateCups {
+public:
+    explicit PrivateCups(const QString& folder) : m_folder(folder) {
+        for (const char* part : {"spool", "cache", "state", "log", "root"})
+            QDir(folder).mkpath(part);
+        Write("cupsd.conf", QStringLiteral("Listen %1/cups.sock\nBrowsing No\n"
+                                           "PreserveJobFiles Yes\nPreserveJobHistory Yes\n"
+                                           "<Location />\nOrder allow,deny\nAllow all\n"
+                                           "</Location>\n")
+                                .arg(folder));
+        Write("cups-files.conf",
+              QStringLiteral("FileDevice Yes\nServerRoot %1/root\nRequestRoot %1/spool\n"
+                             "CacheDir %1/cache\nStateDir %1/state\nTempDir %1/spool\n"
+                             "ErrorLog %1/log/error_log\nAccessLog %1/log/access_log\n"
+                             "PageLog %1/log/page_log\nServerBin /usr/lib/cups\n"
+                             "DataDir /usr/share/cups\n")
+                  .arg(folder));
+        m_environment.insert("CUPS_SERVER", folder + "/cups.sock");
+        m_scheduler.start(QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"}),
+                          {"-f", "-c", folder + "/cupsd.conf", "-s", folder + "/cups-files.conf"});
+    }
+    ~PrivateCups() {
+        m_scheduler.terminate();
+        m_scheduler.waitForFinished(5'000);
+    }
+
+    // The queue, once the scheduler answers; false when it cannot start here.
+    bool addQueue() {
+        for (int tries = 0; tries < 50; ++tries) {
+            if (Admin("lpadmin", {"-p", "keep", "-E", "-v", "file:///dev/null", "-m", "raw"}))
+                return true;
+            QTest::qWait(100);
+        }
+        return false;
+    }
+    bool stopQueue() { return Admin("cupsdisable", {"keep"}); }
+    QProcessEnvironment environment() const { return m_environment; }
+    // The first job's file as the queue keeps it.
+    QString firstJob() const { return m_folder + "/spool/d00001-001"; }
+
+private:
+    bool Admin(const char* program, const QStringList& arguments) {
+        QProcess admin;
+        admin.setProcessEnvironment(m_environment);
+        admin.start(QStandardPaths::findExecutable(program, {"/usr/sbin", "/sbin"}), arguments);
+        return admin.waitForFinished(5'000) && admin.exitCode() == 0;
+    }
+
+    void Write(const char* name, const QString& text) {
+        QFile file(m_folder + '/' + name);
+        if (file.open(QIODevice::WriteOnly))
+            file.write(text.toUtf8());
+    }
+
+    QString m_folder;
+    QProcessEnvironment m_environment = QProcessEnvironment::systemEnvironment();
+    QProcess m_scheduler;
+};
+
+} // namespace
+
+class CliLabelsTest : public QObject {
+    Q_OBJECT
+
+private slots:
+    void passedModuleGetsLabelThatScansBack() {
+        if (QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
+            QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+            QStandardPaths::findExecutable("zbarimg").isEmpty())
+            QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
+                  "poppler-utils and zbar-tools");
+        QTemporaryDir folder;
+        const Run run = WriteWithLabel("default", {"--label-pdf", folder.path()});
+        QCOMPARE(run.status, 0);
+        const QJsonObject label = run.json.value("label").toObject();
+        QVERIFY2(label.value("printed").toBool(), qPrintable(run.err));
+        const QString file = label.value("file").toString();
+        QVERIFY(run.err.contains("label printed to " + file));
+        Output("pdftoppm", {"-r", "300", "-png", "-singlefile", file, folder.filePath("page")});
+        QCOMPARE(Output("zbarimg", {"--raw", "-q", folder.filePath("page.png")}).trimmed(),
+                 run.json.value("device_address").toString().toUtf8());
+        QVERIFY(
+            Output("pdftotext", {file, "-"})
+                .contains(run.json.value("settings").toObject().value("name").toString().toUtf8()));
+    }
+
+    void printsThroughASystemQueue_data() {
+        QTest::addColumn<bool>("stopped");
+        QTest::newRow("queue running") << false;
+        QTest::newRow("queue stopped") << true;
+    }
+
+    void printsThroughASystemQueue() {
+        QFETCH(bool, stopped);
+        if (QStandardPaths::findExecutable("cupsd", {"/usr/sbin", "/sbin"}).isEmpty() ||
+            QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
+            QStandardPaths::findExecutable("zbarimg").isEmpty())
+            QSKIP("cupsd, pdftoppm or zbarimg is missing: scripts/install-deps.sh installs "
+                  "cups-daemon, cups-client, poppler-utils and zbar-tools");
+        QTemporaryDir folder;
+        PrivateCups cups(folder.path());
+        if (!cups.addQueue())
+            QSKIP("a private CUPS scheduler could not start here");
+        if (stopped)
+            QVERIFY(cups.stopQueue());
+        const Run run = WriteWithLabel("default", {"--printer", "keep"}, cups.environment());
+        QCOMPARE(run.status, 0);
+        const QJsonObject label = run.json.value("label").toObject();
+        if (stopped) {
+            QCOMPARE(label.value("reason").toString(),
+                     "the queue of the printer keep is stopped or in error");
+            QVERIFY(run.err.contains("LABEL NOT PRINTED"));
+            QVERIFY(!QFile::exists(cups.firstJob()));
+            return;
+        }
+        QCOMPARE(label.value("file").toString(), "keep");
+        QTRY_VERIFY_WITH_TIMEOUT(QFileInfo(cups.firstJob()).size() > 0, 10'000);
+        Output("pdftoppm",
+               {"-r", "300", "-png", "-singlefile", cups.firstJob(), folder.filePath("page")});
+        QCOMPARE(Output("zbarimg", {"--raw", "-q", folder.filePath("page.png")}).trimmed(),
+                 run.json.value("device_address").toString().toUtf8());
+    }
+
+    void labelNotPrintedLeavesModulePassed() {
+        QTemporaryDir scratch;
+        QFile notAFolder(scratch.filePath("file"));
+        QVERIFY(notAFolder.open(QIODevice::WriteOnly));
+        notAFolder.close();
+        const Run run = WriteWithLabel("default", {"--label-pdf", notAFolder.fileName()});
+        QCOMPARE(run.status, 0);
+        QCOMPARE(run.json.value("result").toString(), "ok");
+        const QJsonObject label = run.json.value("label").toObject();
+        QCOMPARE(label.value("printed").toBool(true), false);
+        QVERIFY2(
+            label.value("reason").toString().startsWith("cannot write " + notAFolder.fileName()),
+            qPrintable(label.value("reason").toString()));
+        QVERIFY(run.err.contains("LABEL NOT PRINTED"));
+    }
+
+    void refusedBeforeAnyWrite_data() {
+        QTest::addColumn<QString>("label");
+        QTest::addColumn<QString>("printer");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("code too wide for its box")
+            << "bad.label" << QString() << "bad.label: line 9: width: the Code 128";
+        QTest::newRow("no such printer") << "default"
+                                         << "no-such-printer"
+                                         << "--printer: no printer named no-such-printer";
+    }
+
+    void refusedBeforeAnyWrite() {
+        QFETCH(QString, label);
+        QFETCH(QString, printer);
+        QFETCH(QString, refusal);
+        QTemporaryDir folder;
+        QFile bad(folder.filePath("bad.label"));
+        QVERIFY(bad.open(QIODevice::WriteOnly));
+        bad.write("[Label]\nwidth=20\nheight=10\n[Code]\nkind=code128\ntext={address}\n"
+                  "left=0\ntop=0\nwidth=20\nheight=10\n");
+        bad.close();
+        const Run run = WriteWithLabel(label == "default" ? label : bad.fileName(),
+                                       printer.isEmpty() ? QStringList{"--label-pdf", folder.path()}
+                                                         : QStringList{"--printer", printer});
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(refusal), qPrintable(run.err));
+        QCOMPARE(run.json.value("written").toArray().size(), 0);
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files), QStringList{"bad.label"});
+    }
+};
+
+QTEST_GUILESS_MAIN(CliLabelsTest)
+#include "tst_cli_labels.moc"
