@@ -477,10 +477,12 @@ void ProductionLineTest::passedModuleTellsItsLabel() {
     QTRY_VERIFY_WITH_TIMEOUT(!slot(0).label.isEmpty(), kWait);
     QCOMPARE(slot(0).phase, SlotPhase::Passed);
     const QString unitFile = folder + QStringLiteral("/unit-%1.pdf").arg(*slot(0).unit);
-    QCOMPARE(slot(0).label, writable
-                                ? "Label printed to " + unitFile
-                                : "LABEL NOT PRINTED: cannot write " + labelled.labelPdfFolder +
-                                      "/" + unitFile.section('/', -1) + ": Not a directory");
+    // The system's own words for why follow the path; they differ between systems.
+    const QString told = writable ? "Label printed to " + unitFile
+                                  : "LABEL NOT PRINTED: cannot write " + labelled.labelPdfFolder +
+                                        "/" + unitFile.section('/', -1) + ": ";
+    QVERIFY2(writable ? slot(0).label == told : slot(0).label.startsWith(told),
+             qPrintable(slot(0).label));
     QCOMPARE(QFile::exists(unitFile), writable);
     m_line->stop();
 }
