@@ -2,11 +2,17 @@
 
 #include "record_schema.h"
 
+#include <QSqlDriver>
 #include <QSqlError>
+#include <QSqlField>
 #include <QSqlQuery>
 
 namespace production_record {
 namespace {
+
+// Rows fetched from a PostgreSQL cursor at a time: libpq holds a whole result in memory, so the
+// listing asks for it in parts.
+constexpr int kFetchRows = 2000;
 
 const QString kColumns = QStringLiteral(
     "id, row_id, recorded_at, bench, command, port, device, device_address, firmware, result, "
@@ -42,48 +48,159 @@ QString Where(const QStringList& conditions) {
                            : QStringLiteral(" WHERE ") + given.join(QStringLiteral(" AND "));
 }
 
-} // namespace
-
-std::variant<QList<RecordRow>, QString> ListRows(RecordConnection& connection,
-                                                 const RecordFilter& filter) {
-    const auto layout = ReadableLayout(connection);
-    if (const auto* error = std::get_if<QString>(&layout))
-        return *error;
+// The listing's statement, with the values of its placeholders in `values`.
+QString Statement(const RecordFilter& filter, int layout, QVariantList& values) {
     // A record of an older layout is read as it is: its rows have no message.
     QString columns = kColumns;
-    if (std::get<int>(layout) < kMessageLayout)
+    if (layout < kMessageLayout)
         columns.replace(QStringLiteral("message"), QStringLiteral("'' AS message"));
-    FilterClause clause = ClauseOf(filter, std::get<int>(layout), !filter.latest);
+    FilterClause clause = ClauseOf(filter, layout, !filter.latest);
     QString statement;
     if (!filter.latest) {
         statement = QStringLiteral("SELECT %1 FROM module_records%2")
                         .arg(columns, Where({clause.conditions}));
     } else {
-        // A row without an address belongs to no module it could be the latest of, and a
-        // module refused before any write (a clone) is not the unit whose address it gave.
+        // A unit's latest state is its latest write: reads and resets stay in its history. A
+        // row without an address is an entry of its own, as the summary counts it; a port
+        // where nothing answered is no module, and a module refused before any write (a clone)
+        // is not the unit whose address it gave.
+        const QString entry =
+            QStringLiteral("CASE WHEN device_address = '' THEN row_id ELSE %1 END")
+                .arg(AddressKeyOf(layout));
         const QString newest =
             QStringLiteral("SELECT %1, row_number() OVER (PARTITION BY %2 ORDER BY recorded_at "
                            "DESC, id DESC) AS newest FROM module_records%3")
-                .arg(columns, AddressKeyOf(std::get<int>(layout)),
-                     Where({clause.conditions, QStringLiteral("device_address <> ''"),
-                            QStringLiteral("result <> '%1'").arg(QLatin1String(kRefusedResult))}));
+                .arg(columns, entry,
+                     Where({clause.conditions, QStringLiteral("command = 'write'"),
+                            QStringLiteral("result NOT IN ('empty', '%1')")
+                                .arg(QLatin1String(kRefusedResult))}));
         statement =
             QStringLiteral("SELECT %1 FROM (%2) AS latest%3")
                 .arg(kColumns, newest,
                      Where({QStringLiteral("newest = 1"), ResultCondition(filter, clause.values)}));
     }
-    statement += QStringLiteral(" ORDER BY recorded_at, id");
-    QSqlQuery query(connection.database());
-    query.setForwardOnly(true);
-    if (!query.prepare(statement))
-        return connection.failure(query.lastError());
-    for (const QVariant& value : clause.values)
-        query.addBindValue(value);
-    if (!query.exec())
-        return connection.failure(query.lastError());
+    values = clause.values;
+    return statement + QStringLiteral(" ORDER BY recorded_at, id");
+}
+
+class Listing {
+public:
+    Listing(RecordConnection& connection, const RecordFilter& filter, const RowSink& sink)
+        : m_connection(connection), m_filter(filter), m_sink(sink) {}
+
+    // One try; a row once handed over is never handed over again, so a failure after it is
+    // final.
+    std::optional<QString> attempt() {
+        if (m_handedOver)
+            return m_lastError;
+        const auto layout = ReadableLayout(m_connection);
+        if (const auto* error = std::get_if<QString>(&layout))
+            return *error;
+        QVariantList values;
+        const QString statement = Statement(m_filter, std::get<int>(layout), values);
+        m_lastError = m_connection.isPostgres() ? throughCursor(statement, values)
+                                                : stepping(statement, values);
+        return m_lastError;
+    }
+
+private:
+    bool prepared(QSqlQuery& query, const QString& statement, const QVariantList& values) {
+        query.setForwardOnly(true);
+        if (!query.prepare(statement))
+            return false;
+        for (const QVariant& value : values)
+            query.addBindValue(value);
+        return query.exec();
+    }
+
+    // How many rows the query gave, or nothing once the sink wants no more.
+    std::optional<int> handOver(QSqlQuery& query) {
+        int rows = 0;
+        while (query.next()) {
+            m_handedOver = true;
+            ++rows;
+            if (!m_sink(RowOf(query)))
+                return std::nullopt;
+        }
+        return rows;
+    }
+
+    // SQLite steps through the result row by row by itself.
+    std::optional<QString> stepping(const QString& statement, const QVariantList& values) {
+        QSqlQuery query(m_connection.database());
+        if (!prepared(query, statement, values))
+            return m_connection.failure(query.lastError());
+        handOver(query);
+        if (query.lastError().isValid())
+            return m_connection.failure(query.lastError());
+        return std::nullopt;
+    }
+
+    std::optional<QString> throughCursor(const QString& statement, const QVariantList& values) {
+        QSqlQuery query(m_connection.database());
+        if (!query.exec(QStringLiteral("BEGIN READ ONLY")))
+            return m_connection.failure(query.lastError());
+        const std::optional<QString> error = fetched(query, statement, values);
+        QSqlQuery(m_connection.database()).exec(QStringLiteral("ROLLBACK"));
+        return error;
+    }
+
+    // The driver prepares a statement with SQL's PREPARE, which takes no DECLARE: the cursor's
+    // query is given its values as literals, quoted by the driver. Every "?" of the listing's
+    // statement is a placeholder; none stands in a literal of its own.
+    QString withLiterals(const QString& statement, const QVariantList& values) const {
+        const QStringList parts = statement.split(QLatin1Char('?'));
+        QString text = parts.constFirst();
+        for (qsizetype index = 1; index < parts.size(); ++index) {
+            const QVariant& value = values.at(index - 1);
+            QSqlField field(QString(), value.metaType());
+            field.setValue(value);
+            text += m_connection.database().driver()->formatValue(field) + parts[index];
+        }
+        return text;
+    }
+
+    std::optional<QString> fetched(QSqlQuery& query, const QString& statement,
+                                   const QVariantList& values) {
+        if (!query.exec(QStringLiteral("DECLARE listing NO SCROLL CURSOR FOR ") +
+                        withLiterals(statement, values)))
+            return m_connection.failure(query.lastError());
+        QSqlQuery part(m_connection.database());
+        part.setForwardOnly(true);
+        const QString fetch = QStringLiteral("FETCH %1 FROM listing").arg(kFetchRows);
+        while (true) {
+            if (!part.exec(fetch))
+                return m_connection.failure(part.lastError());
+            const std::optional<int> rows = handOver(part);
+            if (!rows || *rows < kFetchRows)
+                return std::nullopt;
+        }
+    }
+
+    RecordConnection& m_connection;
+    const RecordFilter& m_filter;
+    const RowSink& m_sink;
+    bool m_handedOver = false;
+    std::optional<QString> m_lastError;
+};
+
+} // namespace
+
+std::optional<QString> EachRow(RecordConnection& connection, const RecordFilter& filter,
+                               const RowSink& sink) {
+    Listing listing(connection, filter, sink);
+    return connection.read([&listing] { return listing.attempt(); });
+}
+
+std::variant<QList<RecordRow>, QString> ListRows(RecordConnection& connection,
+                                                 const RecordFilter& filter) {
     QList<RecordRow> rows;
-    while (query.next())
-        rows << RowOf(query);
+    const auto error = EachRow(connection, filter, [&rows](const RecordRow& row) {
+        rows << row;
+        return true;
+    });
+    if (error)
+        return *error;
     return rows;
 }
 

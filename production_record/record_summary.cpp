@@ -171,7 +171,9 @@ private:
 
     std::optional<QString> countReasons(const Days& days, QDate first, RecordSummary& summary) {
         const QString message =
-            m_layout >= kMessageLayout ? QStringLiteral("message") : QStringLiteral("''");
+            // PostgreSQL takes no bare text constant in a GROUP BY.
+            m_layout >= kMessageLayout ? QStringLiteral("message")
+                                       : QStringLiteral("CAST('' AS TEXT)");
         const QString statement =
             days.with + QStringLiteral("SELECT bench, %1, result, %2, count(*)%3%4 AND result <> "
                                        "'ok' GROUP BY bench, %1, result, %2")

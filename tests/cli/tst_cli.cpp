@@ -392,6 +392,26 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("simulated module into the record")
         << QStringList{"read", "--virtual-module", "--all", "--record", m_dir.filePath("s.db")}
         << "--record cannot go with --virtual-module: a simulated module is no production unit";
+    // Questions of the record that no row can answer.
+    const QStringList record{"record", m_dir.filePath("s.db")};
+    QTest::newRow("until before since") << (QStringList(record) << "--since"
+                                                                << "2026-12-02"
+                                                                << "--until"
+                                                                << "2026-12-01")
+                                        << "--until 2026-12-01 is before --since 2026-12-02";
+    QTest::newRow("eleven hex digits") << (QStringList(record) << "--address"
+                                                               << "0012 6f 3a 020")
+                                       << "cannot be a device address";
+    QTest::newRow("hex prefix") << (QStringList(record) << "--address"
+                                                        << "0x00126f3a0201")
+                                << "cannot be a device address";
+    QTest::newRow("no bench") << (QStringList(record) << "--bench"
+                                                      << "")
+                              << "--bench needs the name of a bench";
+    QTest::newRow("yield of passing rows") << (QStringList(record) << "--summary"
+                                                                   << "--result"
+                                                                   << "ok")
+                                           << "would show a yield of 100 %";
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused() {
@@ -415,6 +435,10 @@ void CliTest::sinceIsALocalDayOrAnInstant_data() {
     QTest::newRow("no midnight") << "2026-09-06" << santiago << "2026-09-06T04:00:00Z";
     QTest::newRow("local time") << "2026-12-01T08:00" << berlin << "2026-12-01T07:00:00Z";
     QTest::newRow("skipped time") << "2026-09-06T00:30" << santiago << "";
+    QTest::newRow("yesterday") << "yesterday" << QByteArray("UTC")
+                               << QDateTime::currentDateTimeUtc().date().addDays(-1).toString(
+                                      Qt::ISODate) +
+                                      "T00:00:00Z";
 }
 
 void CliTest::sinceIsALocalDayOrAnInstant() {

@@ -244,11 +244,11 @@ void CliRecordTest::recordFailingBeforeTheRunWritesNothing_data() {
     QVERIFY(log.open(QIODevice::WriteOnly) && log.write("time,port,device\n") > 0);
     QTest::newRow("server away") << "postgresql://postgres@localhost/factory?host=" +
                                         m_dir.filePath("no-server")
-                                 << "cannot open the record";
+                                 << "cannot reach the record";
     QTest::newRow("folder missing")
         << m_dir.filePath("missing/record.db") << "cannot open the record";
     QTest::newRow("newer layout") << newer << "version 99, newer than";
-    QTest::newRow("not a database") << log.fileName() << "file is not a database";
+    QTest::newRow("not a database") << log.fileName() << "is no production record";
 }
 
 void CliRecordTest::recordFailingBeforeTheRunWritesNothing() {
@@ -463,6 +463,10 @@ void CliRecordTest::questionsFindTheirRows_data() {
     QTest::addColumn<QString>("rows");
     QTest::newRow("everything") << QStringList{} << "r1 r2 r3 r4 r5 r6 r7 r8 r9";
     QTest::newRow("bench") << QStringList{"--bench", "bench-1"} << "r1 r8 r9";
+    QTest::newRow("bench in another case") << QStringList{"--bench", "BENCH-1"} << "r1 r8 r9";
+    QTest::newRow("no such bench") << QStringList{"--bench", "bench-3"}
+                                   << "refused: no bench named \"bench-3\"; its benches are "
+                                      "bench-1, bench-2";
     QTest::newRow("since a local day") << QStringList{"--since", "2026-12-02"} << "r6 r7 r8 r9";
     QTest::newRow("until a local day") << QStringList{"--until", "2026-12-01"} << "r1 r2 r3 r4 r5";
     QTest::newRow("until an instant")
@@ -472,8 +476,10 @@ void CliRecordTest::questionsFindTheirRows_data() {
     QTest::newRow("failed") << QStringList{"--result", "failed"} << "r2 r4 r5 r9";
     QTest::newRow("unit") << QStringList{"--unit", "3"} << "r4 r6";
     QTest::newRow("address in any spelling") << QStringList{"--address", "00126F3A0003"} << "r4 r6";
-    QTest::newRow("latest") << QStringList{"--latest"} << "r3 r6 r8 r9";
-    QTest::newRow("latest that failed") << QStringList{"--latest", "--result", "failed"} << "r9";
+    // A read (r8) does not hide a unit's latest write; a row without an address (r5) is an
+    // entry of its own, and a port where nothing answered (r7) is none.
+    QTest::newRow("latest") << QStringList{"--latest"} << "r1 r3 r5 r6 r9";
+    QTest::newRow("latest that failed") << QStringList{"--latest", "--result", "failed"} << "r5 r9";
     QTest::newRow("a bench's failures of a day")
         << QStringList{"--bench", "bench-2",    "--since",  "2026-12-01",
                        "--until", "2026-12-01", "--result", "failed"}
@@ -488,6 +494,12 @@ void CliRecordTest::questionsFindTheirRows() {
 
     const Run run = RunCli(QStringList{"record", target, "--json"} + options);
 
+    QFETCH(QString, rows);
+    if (rows.startsWith("refused: ")) {
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(rows.mid(9)), qPrintable(run.err));
+        return;
+    }
     QCOMPARE(run.status, 0);
     QStringList ports;
     for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts))

@@ -292,6 +292,7 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
     RecordConnection connection(target);
     QCOMPARE(PrepareSchema(connection), std::nullopt);
     RecordRow before = NewRow();
+    before.command = "write";
     before.deviceAddress = "0012 6f 3a 0001";
     before.result = "ok";
     QCOMPARE(InsertRows(connection, {before}), std::nullopt);
@@ -316,6 +317,7 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
     const auto summedAsItWas = SummariseRecord(connection, {});
     QCOMPARE(PrepareSchema(connection), std::nullopt);
     RecordRow after = NewRow();
+    after.command = "write";
     after.deviceAddress = "0012:6F:3A:0001";
     after.result = "mismatch";
     after.message = "name: wanted \"B\"";
