@@ -54,11 +54,32 @@ bool IsDataFault(const QSqlError& error, bool postgres) {
 QString Why(const QSqlError& error) {
     static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
     static const QRegularExpression blanks(QStringLiteral("\\s+"));
-    QString text = error.databaseText().trimmed();
-    if (text.isEmpty())
-        text = error.driverText().trimmed();
-    text = text.remove(severity).replace(blanks, QStringLiteral(" "));
+    QString given = error.databaseText().trimmed();
+    if (given.isEmpty())
+        given = error.driverText().trimmed();
+    // libpq puts its advice on a line of its own: each line a sentence.
+    QString text;
+    for (QString line : given.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        line = line.remove(severity).replace(blanks, QStringLiteral(" ")).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (!text.isEmpty())
+            text += QString(QStringLiteral(".?!:;").contains(text.back()) ? QStringLiteral(" ")
+                                                                          : QStringLiteral(". "));
+        text += line;
+    }
     return text.isEmpty() ? QStringLiteral("the connection to the database was lost") : text;
+}
+
+// What to do about a server that would not let the bench in, where libpq does not say.
+QString ConnectionAdvice(const QString& why) {
+    if (why.contains(QLatin1String("password")))
+        return QStringLiteral("; give the password in ~/.pgpass, PGPASSFILE, PGPASSWORD or a "
+                              "service file");
+    if (why.endsWith(QLatin1Char('?')))
+        return {};
+    return QStringLiteral("; check the URL's host, port, user and database, and that the "
+                          "server runs");
 }
 
 // SQLite's "not a database": the file is something else (a log, a spreadsheet).
@@ -87,6 +108,11 @@ std::optional<QString> RecordConnection::open() {
     if (!isPostgres() && m_mode == Mode::ReadOnly && !QFileInfo::exists(m_target.database))
         return QStringLiteral("there is no record %1; give the file a recorded run made")
             .arg(m_target.database);
+    const QString folder = QFileInfo(m_target.database).absolutePath();
+    if (!isPostgres() && !QFileInfo(folder).isDir())
+        return QStringLiteral("cannot open the record %1: there is no folder %2; make it, or "
+                              "give a record in another folder")
+            .arg(m_target.database, folder);
     if (!isPostgres() && QFileInfo(m_target.database).isDir())
         return QStringLiteral("the record %1 is a folder; give the record's file, such as "
                               "%2")
@@ -127,10 +153,11 @@ std::optional<QString> RecordConnection::connect() {
                   .arg(folder)
             : QString();
     if (!m_database.open()) {
-        if (isPostgres())
-            return QStringLiteral("cannot reach the record %1: %2; check that its server runs "
-                                  "and the URL's host, port, user and database")
-                .arg(m_target.key, Why(m_database.lastError()));
+        if (isPostgres()) {
+            const QString why = Why(m_database.lastError());
+            return QStringLiteral("cannot reach the record %1: %2%3")
+                .arg(m_target.key, why, ConnectionAdvice(why));
+        }
         return QStringLiteral("cannot open the record %1: %2%3")
             .arg(m_target.key, Why(m_database.lastError()), unwritable);
     }

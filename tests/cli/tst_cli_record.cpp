@@ -141,6 +141,8 @@ private slots:
     void recordFailingBeforeTheRunWritesNothing();
     void lockedRecordIsWaitedForABoundedTime_data();
     void lockedRecordIsWaitedForABoundedTime();
+    void readingWaitsForALockedRecord_data();
+    void readingWaitsForALockedRecord();
     void writtenModuleReachesTheRecordThatFailedMidRun_data();
     void writtenModuleReachesTheRecordThatFailedMidRun();
     void killedBenchLeavesItsUnitsInterrupted_data() { databases(); }
@@ -322,6 +324,53 @@ void CliRecordTest::lockedRecordIsWaitedForABoundedTime() {
     // Waited for once and told once: the module's row goes to the spool without a second wait.
     QVERIFY2(run.err.count(told) == 1, qPrintable(run.err));
     QCOMPARE(module->receivedCommands(), (std::vector<std::string>{"<PING>", "<VERS>", "<QUERY>"}));
+}
+
+void CliRecordTest::readingWaitsForALockedRecord_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("released");
+    QTest::addColumn<int>("status");
+    QTest::newRow("listing, given up") << true << QStringList{"--csv"} << false << 7;
+    QTest::newRow("summary, given up") << true << QStringList{"--summary"} << false << 7;
+    QTest::newRow("listing, lock released") << true << QStringList{"--json"} << true << 0;
+}
+
+// As a psql session that altered the table and has not committed: a reader waits for it.
+void CliRecordTest::readingWaitsForALockedRecord() {
+    const QString target = freshTarget();
+    if (target.isEmpty())
+        QSKIP("no PostgreSQL server");
+    QVERIFY(FillSample(target));
+    QFETCH(QStringList, options);
+    QFETCH(bool, released);
+    production_record::RecordConnection holder(
+        std::get<production_record::RecordTarget>(production_record::ParseRecordTarget(target)));
+    QCOMPARE(holder.open(), std::nullopt);
+    QSqlQuery hold(holder.database());
+    QVERIFY(hold.exec("BEGIN") && hold.exec("LOCK TABLE module_records IN ACCESS EXCLUSIVE MODE"));
+    QProcess reader;
+    reader.start(CORDELO_CLI_PROGRAM,
+                 QStringList{"record", target, "--record-timeout", released ? "20" : "1"} +
+                     options);
+    if (released) {
+        QTRY_VERIFY(hold.exec("SELECT 1 FROM pg_locks WHERE NOT granted") && hold.next());
+        QVERIFY(hold.exec("ROLLBACK"));
+    }
+    QVERIFY(reader.waitForFinished(30000));
+    if (!released)
+        QVERIFY(hold.exec("ROLLBACK"));
+
+    QFETCH(int, status);
+    QCOMPARE(reader.exitCode(), status);
+    const QString err = QString::fromUtf8(reader.readAllStandardError());
+    if (status != 0) {
+        QVERIFY2(err.count("is locked by another session; waited 1 s") == 1 &&
+                     !err.contains("55P03") && !err.contains("lock timeout"),
+                 qPrintable(err));
+        return;
+    }
+    QCOMPARE(reader.readAllStandardOutput().count('\n'), qsizetype(std::size(kSample)));
 }
 
 void CliRecordTest::writtenModuleReachesTheRecordThatFailedMidRun_data() {
