@@ -109,6 +109,11 @@ std::optional<production_record::RecordFilter> RecordFilterOf(const QCommandLine
             return std::nullopt;
         }
     }
+    if (filter.latest && filter.results.contains(QStringLiteral("empty"))) {
+        error = QStringLiteral("--latest lists units, and a port where nothing answered "
+                               "(empty) is none: leave --latest out to list the empty ports");
+        return std::nullopt;
+    }
     if (parser.isSet(QStringLiteral("unit"))) {
         bool isNumber = false;
         filter.unit = parser.value(QStringLiteral("unit")).toInt(&isNumber);

@@ -54,32 +54,42 @@ QString Statement(const RecordFilter& filter, int layout, QVariantList& values) 
     QString columns = kColumns;
     if (layout < kMessageLayout)
         columns.replace(QStringLiteral("message"), QStringLiteral("'' AS message"));
-    FilterClause clause = ClauseOf(filter, layout, !filter.latest);
+    const FilterClause clause = ClauseOf(filter, layout, !filter.latest);
     QString statement;
     if (!filter.latest) {
         statement = QStringLiteral("SELECT %1 FROM module_records%2")
                         .arg(columns, Where({clause.conditions}));
+        values = clause.values;
     } else {
         // A unit's latest state is its latest write: reads and resets stay in its history. A
         // row without an address is an entry of its own, as the summary counts it; a port
         // where nothing answered is no module, and a module refused before any write (a clone)
-        // is not the unit whose address it gave.
-        const QString entry =
-            QStringLiteral("CASE WHEN device_address = '' THEN row_id ELSE %1 END")
-                .arg(AddressKeyOf(layout));
-        const QString newest =
-            QStringLiteral("SELECT %1, row_number() OVER (PARTITION BY %2 ORDER BY recorded_at "
-                           "DESC, id DESC) AS newest FROM module_records%3")
-                .arg(columns, entry,
-                     Where({clause.conditions, QStringLiteral("command = 'write'"),
-                            QStringLiteral("result NOT IN ('empty', '%1')")
-                                .arg(QLatin1String(kRefusedResult))}));
-        statement =
-            QStringLiteral("SELECT %1 FROM (%2) AS latest%3")
-                .arg(kColumns, newest,
-                     Where({QStringLiteral("newest = 1"), ResultCondition(filter, clause.values)}));
+        // is not the unit whose address it gave. Each row is asked whether a later write of its
+        // unit is among the rows the filter leaves, through the address index, so that the
+        // rows come in time order as they are found rather than after every unit was sorted.
+        // In the inner query the filter's bare column names are those of the later row.
+        const QString written =
+            QStringLiteral("command = 'write' AND result NOT IN ('empty', '%1')")
+                .arg(QLatin1String(kRefusedResult));
+        const QString key = AddressKeyOf(layout);
+        const QString outerKey =
+            layout >= kAddressKeyLayout
+                ? QStringLiteral("listed.address_key")
+                : QString(key).replace(QStringLiteral("device_address"),
+                                       QStringLiteral("listed.device_address"));
+        const QString later =
+            QStringLiteral("NOT EXISTS (SELECT 1 FROM module_records%1)")
+                .arg(Where(
+                    {clause.conditions, written,
+                     QStringLiteral("listed.device_address <> '' AND %1 = %2").arg(key, outerKey),
+                     QStringLiteral("(recorded_at > listed.recorded_at OR (recorded_at = "
+                                    "listed.recorded_at AND id > listed.id))")}));
+        QVariantList outer = clause.values;
+        const QString result = ResultCondition(filter, outer);
+        statement = QStringLiteral("SELECT %1 FROM module_records AS listed%2")
+                        .arg(columns, Where({clause.conditions, written, result, later}));
+        values = outer + clause.values;
     }
-    values = clause.values;
     return statement + QStringLiteral(" ORDER BY recorded_at, id");
 }
 

@@ -405,6 +405,10 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("hex prefix") << (QStringList(record) << "--address"
                                                         << "0x00126f3a0201")
                                 << "cannot be a device address";
+    QTest::newRow("latest empty port") << (QStringList(record) << "--latest"
+                                                               << "--result"
+                                                               << "empty")
+                                       << "a port where nothing answered (empty) is none";
     QTest::newRow("no bench") << (QStringList(record) << "--bench"
                                                       << "")
                               << "--bench needs the name of a bench";

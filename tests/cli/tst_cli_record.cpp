@@ -150,6 +150,7 @@ private slots:
     void valuesRowsAreKnownByTheirValues();
     void questionsFindTheirRows_data();
     void questionsFindTheirRows();
+    void listingsOpenInSpreadsheetsAndSayWhatIsMissing();
     void summaryCountsUnitsPerBenchAndDay_data();
     void summaryCountsUnitsPerBenchAndDay();
     void runsMessageIsKeptAndThePageIsSelfContained();
@@ -251,6 +252,7 @@ void CliRecordTest::recordFailingBeforeTheRunWritesNothing_data() {
     QTest::newRow("folder missing")
         << m_dir.filePath("missing/record.db") << "cannot open the record";
     QTest::newRow("newer layout") << newer << "version 99, newer than";
+    QTest::newRow("a folder") << m_dir.path() << "is a folder; give the record's file";
     QTest::newRow("not a database") << log.fileName() << "is no production record";
 }
 
@@ -574,6 +576,27 @@ void CliRecordTest::questionsFindTheirRows() {
     for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts))
         ports << QJsonDocument::fromJson(line.toUtf8()).object().value("port").toString();
     QTEST(ports.join(' '), "rows");
+}
+
+void CliRecordTest::listingsOpenInSpreadsheetsAndSayWhatIsMissing() {
+    const QString target = m_dir.filePath("questions.db");
+    if (!QFile::exists(target))
+        QVERIFY(FillSample(target));
+
+    const Run csv = RunCli({"record", target, "--csv", "--unit", "1"});
+    const Run people = RunCli({"record", target, "--latest", "--result", "failed"});
+
+    QCOMPARE(csv.status, 0);
+    const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    // A byte order mark first; local time beside UTC, as spreadsheets read a date.
+    QVERIFY(lines[0].startsWith(QChar(0xfeff) + QString("time,local_time,bench,")));
+    QVERIFY2(lines[1].startsWith("2026-12-01T08:00:00.000Z,2026-12-01 09:00:00,bench-1,"),
+             qPrintable(lines[1]));
+    QCOMPARE(people.status, 0);
+    const QStringList rows = people.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 3);
+    QVERIFY2(rows[1].contains(" r5 ") && rows[1].contains(" no address "), qPrintable(rows[1]));
 }
 
 void CliRecordTest::summaryCountsUnitsPerBenchAndDay_data() {
