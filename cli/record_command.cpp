@@ -138,11 +138,21 @@ int RunRecordListing(const Invocation& invocation, Console& console) {
         ListingOutput output(console.out, invocation.json  ? ListingOutput::Form::Json
                                           : invocation.csv ? ListingOutput::Form::Csv
                                                            : ListingOutput::Form::People);
-        const auto error = production_record::EachRow(
-            connection, asked, [&output](const auto& row) { return output.add(row); });
+        // Ctrl-C ends a long listing after the row it is on.
+        const std::atomic<bool>* interrupted = console.interrupted;
+        const auto stopped = [interrupted] {
+            return interrupted != nullptr && interrupted->load();
+        };
+        const auto error =
+            production_record::EachRow(connection, asked, [&output, &stopped](const auto& row) {
+                return !stopped() && output.add(row);
+            });
         if (error)
             return failed(*error, status(ExitStatus::RecordFailed));
         output.finish();
+        if (stopped())
+            return failed(QStringLiteral("interrupted; the listing is not complete"),
+                          ExitStatus::Interrupted);
         return static_cast<int>(ExitStatus::Done);
     }
     std::variant<production_record::RecordSummary, QString> summed;

@@ -11,7 +11,8 @@ namespace production_record {
 namespace {
 
 // Rows fetched from a PostgreSQL cursor at a time: libpq holds a whole result in memory, so the
-// listing asks for it in parts.
+// listing asks for it in parts; the first part is small, so that the first row is soon there.
+constexpr int kFirstFetchRows = 100;
 constexpr int kFetchRows = 2000;
 
 const QString kColumns = QStringLiteral(
@@ -177,12 +178,11 @@ private:
             return m_connection.failure(query.lastError());
         QSqlQuery part(m_connection.database());
         part.setForwardOnly(true);
-        const QString fetch = QStringLiteral("FETCH %1 FROM listing").arg(kFetchRows);
-        while (true) {
-            if (!part.exec(fetch))
+        for (int asked = kFirstFetchRows;; asked = kFetchRows) {
+            if (!part.exec(QStringLiteral("FETCH %1 FROM listing").arg(asked)))
                 return m_connection.failure(part.lastError());
             const std::optional<int> rows = handOver(part);
-            if (!rows || *rows < kFetchRows)
+            if (!rows || *rows < asked)
                 return std::nullopt;
         }
     }
