@@ -159,11 +159,14 @@ private:
     void databases();
     // A record no run has used yet, of the row's database; empty without a server.
     QString freshTarget();
+    // The sample record of that database, filled once; empty without a server.
+    QString sample(bool postgres);
 
     QTemporaryDir m_dir;
     doubles::ScratchPostgres m_server;
     bool m_serverRuns = false;
     int m_records = 0;
+    QString m_samples[2];
 };
 
 void CliRecordTest::initTestCase() {
@@ -530,38 +533,65 @@ void CliRecordTest::valuesRowsAreKnownByTheirValues() {
 }
 
 void CliRecordTest::questionsFindTheirRows_data() {
+    QTest::addColumn<bool>("postgres");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("rows");
-    QTest::newRow("everything") << QStringList{} << "r1 r2 r3 r4 r5 r6 r7 r8 r9";
-    QTest::newRow("bench") << QStringList{"--bench", "bench-1"} << "r1 r8 r9";
-    QTest::newRow("bench in another case") << QStringList{"--bench", "BENCH-1"} << "r1 r8 r9";
-    QTest::newRow("no such bench") << QStringList{"--bench", "bench-3"}
-                                   << "refused: no bench named \"bench-3\"; its benches are "
-                                      "bench-1, bench-2";
-    QTest::newRow("since a local day") << QStringList{"--since", "2026-12-02"} << "r6 r7 r8 r9";
-    QTest::newRow("until a local day") << QStringList{"--until", "2026-12-01"} << "r1 r2 r3 r4 r5";
-    QTest::newRow("until an instant")
-        << QStringList{"--until", "2026-12-01T10:00:00Z"} << "r1 r2 r3";
-    QTest::newRow("results") << QStringList{"--result", "mismatch", "--result", "no_reply"}
-                             << "r2 r4 r5";
-    QTest::newRow("failed") << QStringList{"--result", "failed"} << "r2 r4 r5 r9";
-    QTest::newRow("unit") << QStringList{"--unit", "3"} << "r4 r6";
-    QTest::newRow("address in any spelling") << QStringList{"--address", "00126F3A0003"} << "r4 r6";
-    // A read (r8) does not hide a unit's latest write; a row without an address (r5) is an
-    // entry of its own, and a port where nothing answered (r7) is none.
-    QTest::newRow("latest") << QStringList{"--latest"} << "r1 r3 r5 r6 r9";
-    QTest::newRow("latest that failed") << QStringList{"--latest", "--result", "failed"} << "r5 r9";
-    QTest::newRow("a bench's failures of a day")
-        << QStringList{"--bench", "bench-2",    "--since",  "2026-12-01",
-                       "--until", "2026-12-01", "--result", "failed"}
-        << "r2 r4 r5";
+    const struct {
+        const char* name;
+        QStringList options;
+        const char* rows;
+    } questions[] = {
+        {"everything", {}, "r1 r2 r3 r4 r5 r6 r7 r8 r9"},
+        {"bench", {"--bench", "bench-1"}, "r1 r8 r9"},
+        {"bench in another case", {"--bench", "BENCH-1"}, "r1 r8 r9"},
+        {"no such bench",
+         {"--bench", "bench-3"},
+         "refused: no bench named \"bench-3\"; its benches are bench-1, bench-2"},
+        {"since a local day", {"--since", "2026-12-02"}, "r6 r7 r8 r9"},
+        {"until a local day", {"--until", "2026-12-01"}, "r1 r2 r3 r4 r5"},
+        {"until an instant", {"--until", "2026-12-01T10:00:00Z"}, "r1 r2 r3"},
+        {"results", {"--result", "mismatch", "--result", "no_reply"}, "r2 r4 r5"},
+        {"failed", {"--result", "failed"}, "r2 r4 r5 r9"},
+        {"unit", {"--unit", "3"}, "r4 r6"},
+        {"address in any spelling", {"--address", "00126F3A0003"}, "r4 r6"},
+        // A read (r8) does not hide a unit's latest write; a row without an address (r5) is
+        // an entry of its own, and a port where nothing answered (r7) is none.
+        {"latest", {"--latest"}, "r1 r3 r5 r6 r9"},
+        {"latest that failed", {"--latest", "--result", "failed"}, "r5 r9"},
+        // The latest among the rows of that day: unit 3 was mended only the next.
+        {"latest of a day", {"--latest", "--until", "2026-12-01"}, "r1 r3 r4 r5"},
+        {"a bench's failures of a day",
+         {"--bench", "Bench-2", "--since", "2026-12-01", "--until", "2026-12-01", "--result",
+          "failed", "--latest"},
+         "r4 r5"},
+    };
+    for (const bool postgres : {false, true}) {
+        for (const auto& question : questions)
+            QTest::addRow("%s, %s", postgres ? "postgresql" : "sqlite", question.name)
+                << postgres << question.options << QString::fromUtf8(question.rows);
+    }
+}
+
+QString CliRecordTest::sample(bool postgres) {
+    QString& target = m_samples[postgres ? 1 : 0];
+    if (!target.isEmpty())
+        return target;
+    const QString name = QStringLiteral("sample%1").arg(int(postgres));
+    if (!postgres)
+        target = m_dir.filePath(name + QStringLiteral(".db"));
+    else if (m_serverRuns && m_server.createDatabase(name))
+        target = m_server.url(name);
+    if (!target.isEmpty() && !FillSample(target))
+        target.clear();
+    return target;
 }
 
 void CliRecordTest::questionsFindTheirRows() {
+    QFETCH(bool, postgres);
     QFETCH(QStringList, options);
-    const QString target = m_dir.filePath("questions.db");
-    if (!QFile::exists(target))
-        QVERIFY(FillSample(target));
+    const QString target = sample(postgres);
+    if (target.isEmpty())
+        QSKIP("no PostgreSQL server");
 
     const Run run = RunCli(QStringList{"record", target, "--json"} + options);
 
@@ -579,9 +609,8 @@ void CliRecordTest::questionsFindTheirRows() {
 }
 
 void CliRecordTest::listingsOpenInSpreadsheetsAndSayWhatIsMissing() {
-    const QString target = m_dir.filePath("questions.db");
-    if (!QFile::exists(target))
-        QVERIFY(FillSample(target));
+    const QString target = sample(false);
+    QVERIFY(!target.isEmpty());
 
     const Run csv = RunCli({"record", target, "--csv", "--unit", "1"});
     const Run people = RunCli({"record", target, "--latest", "--result", "failed"});
