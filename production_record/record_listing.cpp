@@ -66,8 +66,8 @@ QString Statement(const RecordFilter& filter, int layout, QVariantList& values) 
         // row without an address is an entry of its own, as the summary counts it; a port
         // where nothing answered is no module, and a module refused before any write (a clone)
         // is not the unit whose address it gave. Each row is asked whether a later write of its
-        // unit is among the rows the filter leaves, through the address index, so that the
-        // rows come in time order as they are found rather than after every unit was sorted.
+        // unit is among the rows the filter leaves, so that the rows come in time order as they
+        // are found rather than after every unit was sorted.
         // In the inner query the filter's bare column names are those of the later row.
         const QString written =
             QStringLiteral("command = 'write' AND result NOT IN ('empty', '%1')")
@@ -78,8 +78,11 @@ QString Statement(const RecordFilter& filter, int layout, QVariantList& values) 
                 ? QStringLiteral("listed.address_key")
                 : QString(key).replace(QStringLiteral("device_address"),
                                        QStringLiteral("listed.device_address"));
+        // LIMIT 1 OFFSET 0 keeps PostgreSQL from turning the question into a join, which a
+        // record not yet analysed (just filled) would plan as every row against every row: each
+        // row's question is then a lookup in the address index, whatever the statistics say.
         const QString later =
-            QStringLiteral("NOT EXISTS (SELECT 1 FROM module_records%1)")
+            QStringLiteral("NOT EXISTS (SELECT 1 FROM module_records%1 LIMIT 1 OFFSET 0)")
                 .arg(Where(
                     {clause.conditions, written,
                      QStringLiteral("listed.device_address <> '' AND %1 = %2").arg(key, outerKey),
@@ -149,8 +152,14 @@ private:
 
     std::optional<QString> throughCursor(const QString& statement, const QVariantList& values) {
         QSqlQuery query(m_connection.database());
-        if (!query.exec(QStringLiteral("BEGIN READ ONLY")))
-            return m_connection.failure(query.lastError());
+        // Compiling the query (JIT), which a large record's estimates ask for, would cost the
+        // first row more than it saves.
+        if (!query.exec(QStringLiteral("BEGIN READ ONLY")) ||
+            !query.exec(QStringLiteral("SET LOCAL jit = off"))) {
+            const QString error = m_connection.failure(query.lastError());
+            QSqlQuery(m_connection.database()).exec(QStringLiteral("ROLLBACK"));
+            return error;
+        }
         const std::optional<QString> error = fetched(query, statement, values);
         QSqlQuery(m_connection.database()).exec(QStringLiteral("ROLLBACK"));
         return error;
