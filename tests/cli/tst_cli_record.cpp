@@ -638,7 +638,7 @@ void CliRecordTest::summaryCountsUnitsPerBenchAndDay_data() {
                           "units.csv 3 1 2"};
     QTest::newRow("sqlite") << false << QStringList{} << all;
     QTest::newRow("postgresql") << true << QStringList{} << all;
-    QTest::newRow("one bench") << false << QStringList{"--bench", "bench-1"}
+    QTest::newRow("one bench") << false << QStringList{"--bench", "Bench-1"}
                                << QStringList{all[0], all[2], all[4]};
 }
 
