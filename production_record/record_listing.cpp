@@ -49,8 +49,8 @@ QString Where(const QStringList& conditions) {
                            : QStringLiteral(" WHERE ") + given.join(QStringLiteral(" AND "));
 }
 
-// The listing's statement, with the values of its placeholders in `values`.
-QString Statement(const RecordFilter& filter, int layout, QVariantList& values) {
+// The listing's statement for the database, with the values of its placeholders in `values`.
+QString Statement(const RecordFilter& filter, int layout, bool postgres, QVariantList& values) {
     // A record of an older layout is read as it is: its rows have no message.
     QString columns = kColumns;
     if (layout < kMessageLayout)
@@ -78,16 +78,23 @@ QString Statement(const RecordFilter& filter, int layout, QVariantList& values) 
                 ? QStringLiteral("listed.address_key")
                 : QString(key).replace(QStringLiteral("device_address"),
                                        QStringLiteral("listed.device_address"));
-        // LIMIT 1 OFFSET 0 keeps PostgreSQL from turning the question into a join, which a
-        // record not yet analysed (just filled) would plan as every row against every row: each
-        // row's question is then a lookup in the address index, whatever the statistics say.
+        const QString sameUnit =
+            QStringLiteral("listed.device_address <> '' AND %1 = %2").arg(key, outerKey);
+        // On PostgreSQL the unit's rows are found by its address alone, and only then asked the
+        // filter's questions (OFFSET 0 keeps the database from merging the two): a record it has
+        // no statistics for yet, such as one just filled, would otherwise be searched through
+        // the time index for each row, every row against every row. SQLite takes no outer
+        // column in a subquery of FROM, and finds the address index itself.
+        const QString rows = postgres ? QStringLiteral("(SELECT * FROM module_records WHERE %1 "
+                                                       "OFFSET 0) AS unit_rows")
+                                            .arg(sameUnit)
+                                      : QStringLiteral("module_records");
         const QString later =
-            QStringLiteral("NOT EXISTS (SELECT 1 FROM module_records%1 LIMIT 1 OFFSET 0)")
-                .arg(Where(
-                    {clause.conditions, written,
-                     QStringLiteral("listed.device_address <> '' AND %1 = %2").arg(key, outerKey),
-                     QStringLiteral("(recorded_at > listed.recorded_at OR (recorded_at = "
-                                    "listed.recorded_at AND id > listed.id))")}));
+            QStringLiteral("NOT EXISTS (SELECT 1 FROM %1%2)")
+                .arg(rows, Where({clause.conditions, written, postgres ? QString() : sameUnit,
+                                  QStringLiteral("(recorded_at > listed.recorded_at OR "
+                                                 "(recorded_at = listed.recorded_at AND id > "
+                                                 "listed.id))")}));
         QVariantList outer = clause.values;
         const QString result = ResultCondition(filter, outer);
         statement = QStringLiteral("SELECT %1 FROM module_records AS listed%2")
@@ -111,7 +118,8 @@ public:
         if (const auto* error = std::get_if<QString>(&layout))
             return *error;
         QVariantList values;
-        const QString statement = Statement(m_filter, std::get<int>(layout), values);
+        const QString statement =
+            Statement(m_filter, std::get<int>(layout), m_connection.isPostgres(), values);
         m_lastError = m_connection.isPostgres() ? throughCursor(statement, values)
                                                 : stepping(statement, values);
         return m_lastError;
