@@ -3,6 +3,7 @@
 #include "cli_scale.h"
 #include "cli_timings.h"
 #include "instruction_count.h"
+#include "listing_cost.h"
 #include "reader_throughput.h"
 #include "record_cost.h"
 #include "startup_cost.h"
@@ -48,6 +49,11 @@ constexpr int kLabelRuns = 5;
 // the label thread keeps up with any number of modules.
 constexpr Milliseconds kModuleWrite{800};
 constexpr Milliseconds kSummaryGoal{1000};
+constexpr int kListingRowsSmall = 100'000;
+constexpr int kListingRowsLarge = 1'000'000;
+constexpr int kListingRuns = 3;
+constexpr long kListingPeakGoalKiB = 40 * 1024;
+constexpr Milliseconds kListingFirstRowGoal{100};
 constexpr int kDrillBenches = 8;
 constexpr int kDrillModulesPerRound = 2;
 constexpr int kDrillRounds = 12;
@@ -258,6 +264,72 @@ void ReportSummaries(const QString& directory) {
     }
     ReportSummary("PostgreSQL, local socket", directory, [&server](int rows) {
         const QString name = QStringLiteral("summary%1").arg(rows);
+        return server.createDatabase(name) ? server.url(name) : QString();
+    });
+#endif
+}
+
+// `cordelo-cli record` listing 100,000 and 1,000,000 rows in each form: the peak memory
+// against 40 MiB (it must not grow with the rows), the first row against 100 ms, and the
+// whole listing.
+void ReportListing(const char* database, const QString& directory,
+                   const std::function<QString(int rows)>& fresh) {
+    const struct {
+        const char* name;
+        QStringList options;
+        int headerLines;
+    } forms[] = {{"CSV", {QStringLiteral("--csv")}, 1},
+                 {"JSON", {QStringLiteral("--json")}, 0},
+                 {"columns", {}, 1},
+                 {"--latest, CSV", {QStringLiteral("--latest"), QStringLiteral("--csv")}, 1}};
+    const auto mib = [](long kib) { return QString::number(kib / 1024.0, 'f', 1) + " MiB"; };
+    for (const int rows : {kListingRowsSmall, kListingRowsLarge}) {
+        const QString target = fresh(rows);
+        if (target.isEmpty() || !bench::FillRecord(target, rows)) {
+            std::printf(
+                "| cordelo-cli record, %s, %d rows | could not be filled | | | | MISSED |\n",
+                database, rows);
+            continue;
+        }
+        for (const auto& form : forms) {
+            const auto run = bench::MeasureListing(directory, target, form.options,
+                                                   form.headerLines, kListingRuns);
+            const QString figure = QStringLiteral("cordelo-cli record, %1, %2, %L3 rows")
+                                       .arg(QLatin1String(database), QLatin1String(form.name))
+                                       .arg(rows);
+            if (!run) {
+                std::printf("| %s | could not be measured | | | | MISSED |\n", qPrintable(figure));
+                continue;
+            }
+            Row(qPrintable(figure + QStringLiteral(", peak memory")),
+                QStringLiteral("%1 (first row %2, all %3 lines %4)")
+                    .arg(mib(run->peakKiB), Ms(run->firstRow))
+                    .arg(run->lines)
+                    .arg(Ms(run->total)),
+                QStringLiteral("goal %1").arg(mib(kListingPeakGoalKiB)),
+                double(run->peakKiB) / kListingPeakGoalKiB, "< 1",
+                run->peakKiB < kListingPeakGoalKiB);
+            Row(qPrintable(figure + QStringLiteral(", first row")), Ms(run->firstRow),
+                QStringLiteral("goal %1").arg(Ms(kListingFirstRowGoal)),
+                run->firstRow / kListingFirstRowGoal, "< 1", run->firstRow < kListingFirstRowGoal);
+        }
+    }
+}
+
+void ReportListings(const QString& directory) {
+    QTemporaryDir files;
+    ReportListing("SQLite file", directory, [&files](int rows) {
+        return files.filePath(QStringLiteral("listing%1.db").arg(rows));
+    });
+#ifdef CORDELO_SCRATCH_POSTGRES
+    doubles::ScratchPostgres server;
+    if (!server.start()) {
+        std::printf("| record listing, PostgreSQL | no server: %s | | | | MISSED |\n",
+                    qPrintable(server.errorText()));
+        return;
+    }
+    ReportListing("PostgreSQL, local socket", directory, [&server](int rows) {
+        const QString name = QStringLiteral("listing%1").arg(rows);
         return server.createDatabase(name) ? server.url(name) : QString();
     });
 #endif
@@ -564,6 +636,8 @@ int main(int argc, char** argv) {
         ReportSummaries(QCoreApplication::applicationDirPath());
     if (wanted("labels"))
         ReportLabels(QCoreApplication::applicationDirPath());
+    if (wanted("listing"))
+        ReportListings(QCoreApplication::applicationDirPath());
 #ifdef CORDELO_RECORD_DRILL
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());

@@ -7,6 +7,7 @@
 #include "platform/port_discovery.h"
 
 #include <QCommandLineParser>
+#include <QRegularExpression>
 
 #include <tuple>
 
@@ -44,7 +45,7 @@ const VerbRule kVerbs[] = {
      Verb::Record,
      false,
      {"bench", "since", "until", "result", "unit", "address", "latest", "summary", "html", "json",
-      "csv", "lists"}},
+      "csv", "lists", "record-timeout"}},
 };
 
 const QStringList kResultNames = {
@@ -53,6 +54,9 @@ const QStringList kResultNames = {
     ResultName(ExitStatus::BadFirmware), ResultName(ExitStatus::NotAcknowledged),
     ResultName(ExitStatus::Mismatch),    ResultName(ExitStatus::RecordFailed),
     ResultName(ExitStatus::Interrupted), QStringLiteral("empty")};
+
+// A device address as the record compares it: twelve hex digits.
+const QRegularExpression kAddressKey(QStringLiteral("^[0-9a-f]{12}$"));
 
 // `record --result failed`: every result but ok and empty.
 const QString kFailedResults = QStringLiteral("failed");
@@ -76,6 +80,24 @@ std::optional<production_record::RecordFilter> RecordFilterOf(const QCommandLine
         }
         *bound = std::get<QDateTime>(time);
     }
+    if (filter.since.isValid() && filter.until.isValid() && filter.until < filter.since) {
+        error =
+            QStringLiteral("--until %1 is before --since %2: no row can be in both")
+                .arg(parser.value(QStringLiteral("until")), parser.value(QStringLiteral("since")));
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("bench")) && filter.bench.isEmpty()) {
+        error = QStringLiteral("--bench needs the name of a bench");
+        return std::nullopt;
+    }
+    if (parser.isSet(QStringLiteral("address")) &&
+        !kAddressKey.match(production_record::AddressKey(filter.deviceAddress)).hasMatch()) {
+        error = QStringLiteral("--address \"%1\" cannot be a device address: one has twelve hex "
+                               "digits, such as 0012 6f 3a 0201 (spaces, colons and dashes "
+                               "between them do not count)")
+                    .arg(filter.deviceAddress);
+        return std::nullopt;
+    }
     for (const QString& result : parser.values(QStringLiteral("result"))) {
         if (result == kFailedResults) {
             filter.failed = true;
@@ -86,6 +108,11 @@ std::optional<production_record::RecordFilter> RecordFilterOf(const QCommandLine
                         .arg(kResultNames.join(QStringLiteral(", ")));
             return std::nullopt;
         }
+    }
+    if (filter.latest && filter.results.contains(QStringLiteral("empty"))) {
+        error = QStringLiteral("--latest lists units, and a port where nothing answered "
+                               "(empty) is none: leave --latest out to list the empty ports");
+        return std::nullopt;
     }
     if (parser.isSet(QStringLiteral("unit"))) {
         bool isNumber = false;
@@ -105,7 +132,8 @@ QString UsageText() {
         "Usage:\n"
         "  cordelo-cli ports   [--probe] [--json]\n"
         "  cordelo-cli read    (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
-        "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
+        "                      [--log FILE]\n"
+        "                      [--record TARGET [--bench NAME] [--record-timeout SECONDS]]\n"
         "  cordelo-cli write   (--port PORT... | --all [--expect N]) [PROFILE]\n"
         "                      [--set KEY=VALUE]... [--first N] [--no-verify] [--json]\n"
         "                      [--trace FILE] [--log FILE]\n"
@@ -113,11 +141,13 @@ QString UsageText() {
         "                      [--record-timeout SECONDS]]\n"
         "                      [--label TEMPLATE (--label-pdf DIR | --printer NAME)]\n"
         "  cordelo-cli reset   (--port PORT... | --all [--expect N]) [--json] [--trace FILE]\n"
-        "                      [--log FILE] [--record TARGET [--bench NAME]]\n"
+        "                      [--log FILE]\n"
+        "                      [--record TARGET [--bench NAME] [--record-timeout SECONDS]]\n"
         "  cordelo-cli record  TARGET [--bench NAME] [--since TIME] [--until TIME]\n"
         "                      [--result RESULT]... [--unit N] [--address ADDR] [--latest]\n"
         "                      [--summary] [--json | --csv | --html FILE]\n"
-        "  cordelo-cli record  TARGET --lists [--json | --csv]\n"
+        "                      [--record-timeout SECONDS]\n"
+        "  cordelo-cli record  TARGET --lists [--json | --csv] [--record-timeout SECONDS]\n"
         "\n"
         "Reads, writes and resets a Cordelo serial-to-Bluetooth adapter module from\n"
         "scripts, with the same serial link and module code as Cordelo Setup.\n"
@@ -191,7 +221,7 @@ QString UsageText() {
         "                    of that record's own and is stored as soon as it answers.\n"
         "                    Two modules with one device address: the second is refused.\n"
         "  --bench NAME      The bench in the record; the host name unless given.\n"
-        "                    With record: the rows of this bench.\n"
+        "                    With record: the rows of this bench, in any case.\n"
         "  --values FILE     A CSV list of per-unit values: a header of [Module] keys, one\n"
         "                    row per unit. A row is known by its values: one given to a\n"
         "                    module is never given to another, whatever file it comes in.\n"
@@ -199,19 +229,20 @@ QString UsageText() {
         "                    order, and keeps it. When the list has too few rows for the\n"
         "                    run's modules, none is written (status 1).\n"
         "  --record-timeout SECONDS\n"
-        "                    How long the record may keep the run waiting for a lock\n"
-        "                    another session holds, or for its server to come back;\n"
-        "                    20 unless given. Ctrl-C ends the wait.\n"
-        "  --since TIME      (record) Rows from this local day (2026-12-01) or time on:\n"
-        "                    2026-12-01T08:00 is local time, 2026-12-01T08:00Z UTC.\n"
+        "                    How long the record may keep the run (or a listing)\n"
+        "                    waiting for a lock another session holds, or for its\n"
+        "                    server to come back; 20 unless given. Ctrl-C ends the wait.\n"
+        "  --since TIME      (record) Rows from this local day (2026-12-01, today or\n"
+        "                    yesterday) or time on: 2026-12-01T08:00 is local time,\n"
+        "                    2026-12-01T08:00Z UTC.\n"
         "  --until TIME      (record) Rows up to the end of this local day, or this time.\n"
         "  --result RESULT   (record) Rows with this result, such as ok or mismatch;\n"
         "                    failed for every result but ok and empty. Repeatable.\n"
         "  --unit N          (record) Rows of unit number N.\n"
         "  --address ADDR    (record) Rows of the module with this device address, in any\n"
         "                    spelling: 00126F3A0201 finds 0012 6f 3a 0201.\n"
-        "  --latest          (record) Each module's latest row only (--result is asked of\n"
-        "                    that row).\n"
+        "  --latest          (record) Each unit's latest write only (--result is asked of\n"
+        "                    that row); a row without an address is an entry of its own.\n"
         "  --summary         (record) Per bench and local day of their first write: the\n"
         "                    units (modules sent a write command), first pass, passed\n"
         "                    later, still failing, first-pass and final yield, the\n"
@@ -224,7 +255,8 @@ QString UsageText() {
         "                    rows never given, whatever list gave them) and when it was\n"
         "                    last used; with --csv as a table of its own.\n"
         "  --html FILE       (record) The summary as a page with charts, to open or mail.\n"
-        "  --csv             (record) A CSV table with a header line. Settings are\n"
+        "  --csv             (record) A CSV table with a header line, UTF-8 with a byte\n"
+        "                    order mark, the time in UTC and local time. Settings are\n"
         "                    key=value;... with %, ; and = inside a key or value, and\n"
         "                    control characters, as %XX: split, then decode each part.\n"
         "  --probe           (ports) Ask each port whether a module answers.\n"
@@ -359,6 +391,16 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
                 return parsed;
             }
         }
+    }
+    // The summary counts every result of a unit itself: asked of passing rows alone it would
+    // show every unit passed at the first pass, of failing rows alone none.
+    if (parser.isSet(result) && (parser.isSet(summary) || parser.isSet(html))) {
+        parsed.error = QStringLiteral("--result chooses rows to list; the summary counts every "
+                                      "result itself, and the units that passed only out of all "
+                                      "written (--result %1 would show a yield of 100 %). Leave "
+                                      "--result out, or list the rows without --summary")
+                           .arg(parser.values(result).constFirst());
+        return parsed;
     }
     const std::optional<production_record::RecordFilter> filter =
         RecordFilterOf(parser, parsed.error);

@@ -1,5 +1,7 @@
 #include "record_command.h"
 
+#include "listing_output.h"
+#include "production_record/bench_spellings.h"
 #include "production_record/record_listing.h"
 #include "production_record/record_summary.h"
 #include "production_record/summary_page.h"
@@ -14,63 +16,11 @@
 #include <QJsonObject>
 
 #include <algorithm>
-#include <cstdlib>
 
 namespace cli {
 namespace {
 
 using namespace production_run;
-
-using production_record::RecordRow;
-
-const QStringList kCsvHeader = {QStringLiteral("time"),
-                                QStringLiteral("bench"),
-                                QStringLiteral("command"),
-                                QStringLiteral("port"),
-                                QStringLiteral("device"),
-                                QStringLiteral("device_address"),
-                                QStringLiteral("firmware"),
-                                QStringLiteral("result"),
-                                QStringLiteral("exit"),
-                                QStringLiteral("unit"),
-                                QStringLiteral("settings_before"),
-                                QStringLiteral("settings_acknowledged"),
-                                QStringLiteral("settings_verified"),
-                                QStringLiteral("problem_keys"),
-                                QStringLiteral("message")};
-
-QString UnitText(const RecordRow& row) {
-    return row.unit ? QString::number(*row.unit) : QString();
-}
-
-QStringList CsvFields(const RecordRow& row) {
-    return {row.time.toUTC().toString(Qt::ISODateWithMs),
-            row.bench,
-            row.command,
-            row.port,
-            row.device,
-            row.deviceAddress,
-            row.firmware,
-            row.result,
-            QString::number(row.exitStatus),
-            UnitText(row),
-            production_record::SettingsLine(row.before),
-            production_record::SettingsLine(row.acknowledged),
-            production_record::SettingsLine(row.verified),
-            row.problemKeys.join(QLatin1Char(';')),
-            row.message};
-}
-
-// Local time with its offset from UTC, so that a time read off the screen is unambiguous.
-QString LocalTime(const QDateTime& time) {
-    const QDateTime local = time.toLocalTime();
-    const int minutes = local.offsetFromUtc() / 60;
-    return local.toString(QStringLiteral("yyyy-MM-dd HH:mm:ss ")) +
-           (minutes < 0 ? QLatin1Char('-') : QLatin1Char('+')) +
-           QStringLiteral("%1:%2")
-               .arg(std::abs(minutes) / 60, 2, 10, QLatin1Char('0'))
-               .arg(std::abs(minutes) % 60, 2, 10, QLatin1Char('0'));
-}
 
 // Columns a person reads down; nothing trails a line, however many last columns are empty.
 void PrintColumns(QTextStream& out, const QList<QStringList>& lines) {
@@ -95,47 +45,6 @@ void PrintCsv(QTextStream& out, const QList<QStringList>& lines) {
         for (QString& field : fields)
             field = CsvField(field);
         out << fields.join(QLatin1Char(',')) << "\r\n";
-    }
-}
-
-// The settings written (or read), then what the run told, at the end of the line.
-void PrintForPeople(QTextStream& out, const QList<RecordRow>& rows) {
-    QList<QStringList> lines{{QStringLiteral("TIME"), QStringLiteral("BENCH"),
-                              QStringLiteral("COMMAND"), QStringLiteral("PORT"),
-                              QStringLiteral("ADDRESS"), QStringLiteral("FIRMWARE"),
-                              QStringLiteral("RESULT"), QStringLiteral("UNIT"),
-                              QStringLiteral("SETTINGS"), QStringLiteral("MESSAGE")}};
-    for (const RecordRow& row : rows) {
-        QString result = row.result;
-        if (!row.problemKeys.isEmpty())
-            result += QLatin1Char('(') + row.problemKeys.join(QLatin1Char(',')) + QLatin1Char(')');
-        const auto& settings = row.acknowledged ? row.acknowledged : row.before;
-        lines << QStringList{LocalTime(row.time),
-                             Printable(row.bench),
-                             row.command,
-                             Printable(row.port),
-                             Printable(row.deviceAddress),
-                             Printable(row.firmware),
-                             result,
-                             UnitText(row),
-                             Printable(production_record::SettingsLine(settings)),
-                             Printable(row.message)};
-    }
-    PrintColumns(out, lines);
-}
-
-void PrintRows(const Invocation& invocation, QTextStream& out, const QList<RecordRow>& rows) {
-    if (invocation.json) {
-        for (const RecordRow& row : rows)
-            out << QJsonDocument(production_record::RowJson(row)).toJson(QJsonDocument::Compact)
-                << '\n';
-    } else if (invocation.csv) {
-        QList<QStringList> lines{kCsvHeader};
-        for (const RecordRow& row : rows)
-            lines << CsvFields(row);
-        PrintCsv(out, lines);
-    } else {
-        PrintForPeople(out, rows);
     }
 }
 
@@ -215,40 +124,77 @@ std::optional<QString> WritePage(const Invocation& invocation,
 } // namespace
 
 int RunRecordListing(const Invocation& invocation, Console& console) {
-    const auto parsed = production_record::ParseRecordTarget(invocation.recordTarget);
-    if (const auto* refusal = std::get_if<QString>(&parsed)) {
-        console.err << "cordelo-cli: " << *refusal << '\n';
-        return static_cast<int>(ExitStatus::Usage);
-    }
-    production_record::RecordConnection connection(
-        std::get<production_record::RecordTarget>(parsed),
-        production_record::RecordConnection::Mode::ReadOnly);
     const auto failed = [&console](const QString& error, ExitStatus status) {
         console.err << "cordelo-cli: " << error << '\n';
         return static_cast<int>(status);
     };
+    const auto parsed = production_record::ParseRecordTarget(invocation.recordTarget);
+    if (const auto* refusal = std::get_if<QString>(&parsed))
+        return failed(*refusal, ExitStatus::Usage);
+    production_record::RecordConnection connection(
+        std::get<production_record::RecordTarget>(parsed),
+        production_record::RecordConnection::Mode::ReadOnly,
+        {invocation.recordTimeout, console.interrupted});
+    const auto filter = production_record::BenchAsRecorded(connection, invocation.recordFilter);
+    if (const auto* error = std::get_if<production_record::BenchUnknown>(&filter))
+        return failed(error->message, error->usage ? ExitStatus::Usage : ExitStatus::RecordFailed);
+    const auto& asked = std::get<production_record::RecordFilter>(filter);
+    const auto status = [&connection](ExitStatus otherwise) {
+        return connection.wasInterrupted() ? ExitStatus::Interrupted : otherwise;
+    };
     if (invocation.lists) {
-        const auto listed = production_record::ListValuesLeft(connection);
-        if (const auto* error = std::get_if<QString>(&listed))
-            return failed(*error, ExitStatus::RecordFailed);
+        std::variant<QList<production_record::ValuesListLeft>, QString> listed;
+        const auto error = connection.read([&]() -> std::optional<QString> {
+            listed = production_record::ListValuesLeft(connection);
+            if (const auto* why = std::get_if<QString>(&listed))
+                return *why;
+            return std::nullopt;
+        });
+        if (error)
+            return failed(*error, status(ExitStatus::RecordFailed));
         production_record::RecordSummary summary;
         summary.lists = std::get<QList<production_record::ValuesListLeft>>(listed);
         PrintSummary(invocation, console.out, summary);
-    } else if (!invocation.summary) {
-        const auto listed = production_record::ListRows(connection, invocation.recordFilter);
-        if (const auto* error = std::get_if<QString>(&listed))
-            return failed(*error, ExitStatus::RecordFailed);
-        PrintRows(invocation, console.out, std::get<QList<RecordRow>>(listed));
-    } else {
-        const auto summed = production_record::SummariseRecord(connection, invocation.recordFilter);
-        if (const auto* error = std::get_if<QString>(&summed))
-            return failed(*error, ExitStatus::RecordFailed);
-        const auto& summary = std::get<production_record::RecordSummary>(summed);
-        if (invocation.htmlPath.isEmpty())
-            PrintSummary(invocation, console.out, summary);
-        else if (const auto error = WritePage(invocation, summary))
-            return failed(*error, ExitStatus::Usage);
+        console.out.flush();
+        return static_cast<int>(ExitStatus::Done);
     }
+    if (!invocation.summary) {
+        ListingOutput output(console.out, invocation.json  ? ListingOutput::Form::Json
+                                          : invocation.csv ? ListingOutput::Form::Csv
+                                                           : ListingOutput::Form::People);
+        // Ctrl-C ends a long listing after the row it is on.
+        const std::atomic<bool>* interrupted = console.interrupted;
+        const auto stopped = [interrupted] {
+            return interrupted != nullptr && interrupted->load();
+        };
+        const auto error =
+            production_record::EachRow(connection, asked, [&output, &stopped](const auto& row) {
+                return !stopped() && output.add(row);
+            });
+        if (error)
+            return failed(*error, status(ExitStatus::RecordFailed));
+        output.finish();
+        if (stopped())
+            return failed(QStringLiteral("interrupted; the listing is not complete"),
+                          ExitStatus::Interrupted);
+        return static_cast<int>(ExitStatus::Done);
+    }
+    std::variant<production_record::RecordSummary, QString> summed;
+    // The summary reads in a transaction of its own, which a lock may hold up: it is tried
+    // again, as a listing is, within the wait limit.
+    const auto error = connection.read([&]() -> std::optional<QString> {
+        summed = production_record::SummariseRecord(connection, asked);
+        if (const auto* why = std::get_if<QString>(&summed))
+            return *why;
+        return std::nullopt;
+    });
+    if (error)
+        return failed(*error, status(ExitStatus::RecordFailed));
+    const auto& summary = std::get<production_record::RecordSummary>(summed);
+    if (invocation.htmlPath.isEmpty())
+        PrintSummary(invocation, console.out, summary);
+    else if (const auto written = WritePage(invocation, summary))
+        return failed(*written, ExitStatus::Usage);
     console.out.flush();
     return static_cast<int>(ExitStatus::Done);
 }

@@ -11,9 +11,13 @@ std::variant<QDateTime, QString> ParseTime(const QString& option, const QString&
                                            DayEdge edge) {
     // QDate would read the date at the front of a date and time too.
     static const QRegularExpression dateAlone(QStringLiteral("^\\d{4}-\\d{2}-\\d{2}$"));
-    if (dateAlone.match(text).hasMatch()) {
+    const QDate today = QDate::currentDate();
+    const QDate named = text == QLatin1String("today")       ? today
+                        : text == QLatin1String("yesterday") ? today.addDays(-1)
+                                                             : QDate();
+    if (named.isValid() || dateAlone.match(text).hasMatch()) {
         // Where the clocks skip midnight, the day starts at its first valid time.
-        const QDate day = QDate::fromString(text, Qt::ISODate);
+        const QDate day = named.isValid() ? named : QDate::fromString(text, Qt::ISODate);
         const QDateTime bound = edge == DayEdge::Start ? day.startOfDay() : day.endOfDay();
         if (bound.isValid())
             return bound;
@@ -25,8 +29,8 @@ std::variant<QDateTime, QString> ParseTime(const QString& option, const QString&
         return QStringLiteral("%1 %2: there is no such local time, the clocks skip it; "
                               "give the time after the change, or a zone (Z or +hh:mm)")
             .arg(option, text);
-    return QStringLiteral("%1 needs a date or a date and time such as 2026-12-01, "
-                          "2026-12-01T08:00 or 2026-12-01T08:00:00Z")
+    return QStringLiteral("%1 needs today, yesterday, a date or a date and time such as "
+                          "2026-12-01, 2026-12-01T08:00 or 2026-12-01T08:00:00Z")
         .arg(option);
 }
 

@@ -1,6 +1,6 @@
-// The TIME of `cordelo-cli record --since` and `--until`: a date is that local day (from its
-// start, or to its end), a date and time with a zone is that instant, and one without a zone
-// is local time.
+// The TIME of `cordelo-cli record --since` and `--until`: a date (or today, or yesterday) is
+// that local day (from its start, or to its end), a date and time with a zone is that instant,
+// and one without a zone is local time.
 #pragma once
 
 #include <QDateTime>

@@ -1,6 +1,8 @@
 #include "record_connection.h"
 
+#include <QDir>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSqlQuery>
 
 #include <atomic>
@@ -46,10 +48,42 @@ bool IsDataFault(const QSqlError& error, bool postgres) {
            code == QStringLiteral("20");
 }
 
+// The database's own words, which say what went wrong; the driver's ("Unable to execute
+// statement", "QPSQL: Unable to connect") only say which call failed, and are told alone
+// when the database said nothing.
 QString Why(const QSqlError& error) {
-    const QString text = error.text().trimmed();
+    static const QRegularExpression severity(QStringLiteral("^(ERROR|FATAL|PANIC):\\s+"));
+    static const QRegularExpression blanks(QStringLiteral("\\s+"));
+    QString given = error.databaseText().trimmed();
+    if (given.isEmpty())
+        given = error.driverText().trimmed();
+    // libpq puts its advice on a line of its own: each line a sentence.
+    QString text;
+    for (QString line : given.split(QLatin1Char('\n'), Qt::SkipEmptyParts)) {
+        line = line.remove(severity).replace(blanks, QStringLiteral(" ")).trimmed();
+        if (line.isEmpty())
+            continue;
+        if (!text.isEmpty())
+            text += QString(QStringLiteral(".?!:;").contains(text.back()) ? QStringLiteral(" ")
+                                                                          : QStringLiteral(". "));
+        text += line;
+    }
     return text.isEmpty() ? QStringLiteral("the connection to the database was lost") : text;
 }
+
+// What to do about a server that would not let the bench in, where libpq does not say.
+QString ConnectionAdvice(const QString& why) {
+    if (why.contains(QLatin1String("password")))
+        return QStringLiteral("; give the password in ~/.pgpass, PGPASSFILE, PGPASSWORD or a "
+                              "service file");
+    if (why.endsWith(QLatin1Char('?')))
+        return {};
+    return QStringLiteral("; check the URL's host, port, user and database, and that the "
+                          "server runs");
+}
+
+// SQLite's "not a database": the file is something else (a log, a spreadsheet).
+constexpr int kSqliteNotADatabase = 26;
 
 } // namespace
 
@@ -72,7 +106,17 @@ std::optional<QString> RecordConnection::open() {
     if (const auto missing = MissingDriver(m_target))
         return missing;
     if (!isPostgres() && m_mode == Mode::ReadOnly && !QFileInfo::exists(m_target.database))
-        return QStringLiteral("there is no record %1").arg(m_target.database);
+        return QStringLiteral("there is no record %1; give the file a recorded run made")
+            .arg(m_target.database);
+    const QString folder = QFileInfo(m_target.database).absolutePath();
+    if (!isPostgres() && !QFileInfo(folder).isDir())
+        return QStringLiteral("cannot open the record %1: there is no folder %2; make it, or "
+                              "give a record in another folder")
+            .arg(m_target.database, folder);
+    if (!isPostgres() && QFileInfo(m_target.database).isDir())
+        return QStringLiteral("the record %1 is a folder; give the record's file, such as "
+                              "%2")
+            .arg(m_target.database, QDir(m_target.database).filePath(QStringLiteral("line.db")));
     if (const auto error = connect())
         return error;
     m_opened = true;
@@ -108,9 +152,15 @@ std::optional<QString> RecordConnection::connect() {
                              "its own beside the database)")
                   .arg(folder)
             : QString();
-    if (!m_database.open())
+    if (!m_database.open()) {
+        if (isPostgres()) {
+            const QString why = Why(m_database.lastError());
+            return QStringLiteral("cannot reach the record %1: %2%3")
+                .arg(m_target.key, why, ConnectionAdvice(why));
+        }
         return QStringLiteral("cannot open the record %1: %2%3")
             .arg(m_target.key, Why(m_database.lastError()), unwritable);
+    }
     if (isPostgres() && !run(QStringLiteral("SET lock_timeout = %1").arg(kLockSlice.count())))
         return failure(m_statementError);
     // A server that takes a statement and then dawdles ends it itself; one that stopped
@@ -189,23 +239,41 @@ RecordConnection::write(const std::function<std::optional<QString>()>& body) {
         // transaction once it is back.
         const bool lost = !m_retryable && !stillConnected();
         m_refusedStatement = !m_retryable && !lost && !m_timedOut;
-        if ((!m_retryable && !lost) || stopWaiting(deadline)) {
-            if (m_interrupted)
-                return QStringLiteral("interrupted while waiting for the record %1")
-                    .arg(m_target.key);
-            if (m_retryable)
-                return QStringLiteral("the record %1 is locked by another session; waited %2 s "
-                                      "(--record-timeout sets how long)")
-                    .arg(m_target.key)
-                    .arg(m_waits.limit.count());
-            return error;
-        }
+        if ((!m_retryable && !lost) || stopWaiting(deadline))
+            return m_interrupted || m_retryable ? gaveUp() : error;
         if (lost) {
             m_prepared.clear();
             m_database.close();
             std::this_thread::sleep_for(kReconnectPause);
         }
     }
+}
+
+std::optional<QString> RecordConnection::read(const std::function<std::optional<QString>()>& body) {
+    if (const auto error = open())
+        return error;
+    m_interrupted = false;
+    const auto deadline = std::chrono::steady_clock::now() + m_waits.limit;
+    while (true) {
+        m_retryable = false;
+        const std::optional<QString> error = body();
+        if (!error)
+            return std::nullopt;
+        if (!m_retryable || stopWaiting(deadline))
+            return m_retryable ? gaveUp() : *error;
+        // Most lock waits end in the database's own wait; one it answers at once is not
+        // asked again at once.
+        std::this_thread::sleep_for(kLockSlice / 10);
+    }
+}
+
+QString RecordConnection::gaveUp() const {
+    if (m_interrupted)
+        return QStringLiteral("interrupted while waiting for the record %1").arg(m_target.key);
+    return QStringLiteral("the record %1 is locked by another session; waited %2 s "
+                          "(--record-timeout sets how long)")
+        .arg(m_target.key)
+        .arg(m_waits.limit.count());
 }
 
 std::optional<QString>
@@ -250,6 +318,10 @@ QString RecordConnection::failure(const QSqlError& error) {
     m_retryable = IsLockWait(error);
     m_timedOut = error.nativeErrorCode() == QStringLiteral("57014");
     m_dataFault = IsDataFault(error, isPostgres());
+    if (!isPostgres() && error.nativeErrorCode() == QString::number(kSqliteNotADatabase))
+        return QStringLiteral("%1 is no production record: it is not an SQLite database; give "
+                              "the record's own file")
+            .arg(m_target.key);
     return QStringLiteral("the record %1: %2").arg(m_target.key, Why(error));
 }
 

@@ -49,6 +49,12 @@ public:
     // failure() may be retried, any other is final. Why it failed, or nothing.
     std::optional<QString> write(const std::function<std::optional<QString>()>& body);
 
+    // Runs `body`, which reads the record (in a transaction of its own, if it needs one), and
+    // runs it again while another session holds a lock it needs, until the wait limit or
+    // Ctrl-C. A failure of a statement it reported through failure() may be retried, any other
+    // is final. Why it failed, or nothing.
+    std::optional<QString> read(const std::function<std::optional<QString>()>& body);
+
     // Whether the last failure was Ctrl-C ending a wait.
     bool wasInterrupted() const { return m_interrupted; }
     // Whether the last failure of write() was a statement the record refused (its data), not
@@ -82,6 +88,8 @@ private:
     void rollback();
     bool stillConnected();
     bool stopWaiting(std::chrono::steady_clock::time_point deadline);
+    // Why a wait for a lock ended without it: Ctrl-C, or the wait limit.
+    QString gaveUp() const;
 
     RecordTarget m_target;
     Mode m_mode;

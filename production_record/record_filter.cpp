@@ -41,8 +41,12 @@ FilterClause ClauseOf(const RecordFilter& filter, int layout, bool withResult) {
     QStringList conditions;
     FilterClause clause;
     if (!filter.bench.isEmpty()) {
-        conditions << QStringLiteral("bench = ?");
-        clause.values << filter.bench;
+        const QStringList benches = filter.benchSpellings.value_or(QStringList{filter.bench});
+        conditions
+            << QStringLiteral("bench IN (%1)")
+                   .arg(QStringList(benches.size(), QStringLiteral("?")).join(QLatin1Char(',')));
+        for (const QString& bench : benches)
+            clause.values << bench;
     }
     if (filter.since.isValid()) {
         conditions << QStringLiteral("recorded_at >= ?");

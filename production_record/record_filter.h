@@ -17,6 +17,8 @@ inline constexpr const char* kRefusedResult = "refused";
 struct RecordFilter {
     // Rows of this bench only; empty for all.
     QString bench;
+    // The bench as the record spells it, in any case (BenchAsRecorded); unset, `bench` as given.
+    std::optional<QStringList> benchSpellings;
     // Rows recorded at or after `since` and at or before `until`; invalid for no bound.
     QDateTime since;
     QDateTime until;

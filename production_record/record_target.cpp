@@ -13,7 +13,7 @@ namespace production_record {
 namespace {
 
 const QString kPasswordRefused =
-    QStringLiteral("--record: give the password in ~/.pgpass (or the file PGPASSFILE names), "
+    QStringLiteral("give the record's password in ~/.pgpass (or the file PGPASSFILE names), "
                    "PGPASSWORD or a service file, never in the URL: others can see a command "
                    "line, and the URL is printed and kept in the spool");
 
@@ -29,10 +29,11 @@ std::optional<QString> TakeQuery(const QUrl& url, RecordTarget& target) {
         if (name == QLatin1String("password") || name == QLatin1String("sslpassword"))
             return kPasswordRefused;
         if (!kParameterName.match(name).hasMatch())
-            return QStringLiteral("--record: \"%1\" is not a libpq parameter").arg(name);
+            return QStringLiteral("the record's URL: \"%1\" is not a libpq parameter").arg(name);
         if (value.contains(kOptionSeparator))
-            return QStringLiteral("--record: %1 may not hold \";\" (the PostgreSQL driver of Qt "
-                                  "splits its options there)")
+            return QStringLiteral(
+                       "the record's URL: %1 may not hold \";\" (the PostgreSQL driver of Qt "
+                       "splits its options there)")
                 .arg(name);
         if (name == QLatin1String("host")) {
             target.host = value;
@@ -40,7 +41,7 @@ std::optional<QString> TakeQuery(const QUrl& url, RecordTarget& target) {
             bool isNumber = false;
             target.port = value.toInt(&isNumber);
             if (!isNumber || target.port <= 0 || target.port > 65535)
-                return QStringLiteral("--record: port needs a number from 1 to 65535");
+                return QStringLiteral("the record's URL: port needs a number from 1 to 65535");
         } else {
             target.parameters.append({name, value});
         }
@@ -63,11 +64,12 @@ std::variant<RecordTarget, QString> ParseRecordTarget(const QString& text) {
     if (!postgres) {
         // Only the scheme is repeated: the rest may hold a password.
         if (text.contains(QLatin1String("://")))
-            return QStringLiteral("--record needs an SQLite file or a postgresql:// URL, not a "
+            return QStringLiteral("the record is an SQLite file or a postgresql:// URL, not a "
                                   "%1:// one")
                 .arg(text.section(QLatin1String("://"), 0, 0));
         if (text.isEmpty())
-            return QStringLiteral("--record needs an SQLite file or a postgresql:// URL");
+            return QStringLiteral(
+                "the record is an SQLite file or a postgresql:// URL; none was given");
         target.database = QDir::cleanPath(QFileInfo(text).absoluteFilePath());
         target.key = target.database;
         return target;
@@ -79,7 +81,7 @@ std::variant<RecordTarget, QString> ParseRecordTarget(const QString& text) {
         const QString reason = url.errorString().section(QLatin1String("; source was"), 0, 0);
         if (reason.contains(QLatin1String("password"), Qt::CaseInsensitive))
             return kPasswordRefused;
-        return QStringLiteral("--record: not a valid postgresql:// URL: %1").arg(reason);
+        return QStringLiteral("the record's URL is not a valid postgresql:// URL: %1").arg(reason);
     }
     if (!url.password().isEmpty())
         return kPasswordRefused;
@@ -94,8 +96,9 @@ std::variant<RecordTarget, QString> ParseRecordTarget(const QString& text) {
     const bool noDatabase =
         target.database.isEmpty() && !HasParameter(target, QStringLiteral("dbname"));
     if (!HasParameter(target, QStringLiteral("service")) && (target.host.isEmpty() || noDatabase))
-        return QStringLiteral("--record %1: give postgresql://user@host:port/dbname, or "
-                              "?service=NAME of a service file")
+        return QStringLiteral("the record %1 names no server or database: give "
+                              "postgresql://user@host:port/dbname, or ?service=NAME of a service "
+                              "file")
             .arg(text);
     return target;
 }

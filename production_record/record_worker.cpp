@@ -2,6 +2,7 @@
 
 #include <QDeadlineTimer>
 
+#include <algorithm>
 #include <condition_variable>
 #include <mutex>
 #include <vector>
@@ -176,6 +177,25 @@ Answer<QList<ClaimResult>> RecordWorker::claim(const QList<ClaimRequest>& reques
         claimed << std::get<ClaimResult>(one);
     }
     return claimed;
+}
+
+void RecordWorker::update(const RecordRow& row) {
+    {
+        std::lock_guard lock(m_shared->mutex);
+        QList<RecordRow>& rows = m_shared->rows;
+        const auto same = std::find_if(rows.begin(), rows.end(), [&row](const RecordRow& waiting) {
+            return waiting.rowId == row.rowId;
+        });
+        // The row that completes it comes last, after every update of its module.
+        if (same != rows.end()) {
+            *same = row;
+            return;
+        }
+        rows.append(row);
+        // Nobody waits for what became of an update.
+        m_shared->added.emplace_back();
+    }
+    m_shared->wake.notify_one();
 }
 
 Answer<RowStored> RecordWorker::add(const RecordRow& row) {

@@ -47,6 +47,9 @@ public:
     // From any thread; each waits for its own result.
     Answer<QList<ClaimResult>> claim(const QList<ClaimRequest>& requests);
     Answer<RowStored> add(const RecordRow& row);
+    // The same without waiting for it: the row's state so far, which a later row of the same
+    // id completes. One not yet stored gives way to a newer state of the same row.
+    void update(const RecordRow& row);
 
     // `chore` runs on the thread after each batch of its work and every `period` while it
     // says work is left (rows wait in the spool, say), and once more after want().

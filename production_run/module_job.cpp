@@ -63,7 +63,8 @@ public:
             profile::LayOver({}, current->module), std::get<profile::ModuleSettings>(overlay));
         m_outcome.settings = current->module;
         m_outcome.sent = profile::SettingsFromWrite(wanted);
-        if (!checkWritable(wanted) || !mayChange(job) || stopped() || !write(wanted) || !job.verify)
+        if (!checkWritable(wanted) || !mayChange(job) || stopped() || !write(wanted, job) ||
+            !job.verify)
             return;
         // The write is complete: Ctrl-C from here on only skips the check of it, and a write
         // that was not checked is no success.
@@ -180,18 +181,31 @@ private:
         return true;
     }
 
-    bool write(const modProg::SettingsToWrite& wanted) {
+    bool write(const modProg::SettingsToWrite& wanted, const ModuleJob& job) {
         const QList<modProg::WriteStep> sequence = modProg::WriteSequence(wanted);
+        const auto acknowledge = [this, &sequence, &job](qsizetype commands) {
+            m_outcome.written.clear();
+            for (const modProg::WriteStep& step : sequence.first(commands))
+                m_outcome.written << profile::ModuleKeyOf(step.setting);
+            if (job.acknowledged && commands > 0)
+                job.acknowledged(m_outcome, sequence.size());
+        };
         qsizetype sent = 0;
         const qsizetype acknowledged = modProg::WriteAcknowledged(
-            m_link, wanted, [this, &sent](qsizetype command, qsizetype commands) {
+            m_link, wanted, [this, &sent, &acknowledge](qsizetype command, qsizetype commands) {
                 sent = command;
+                // The command before this one was acknowledged.
+                acknowledge(command - 1);
                 m_step(QStringLiteral("writing %1 of %2").arg(command).arg(commands));
             });
+        if (acknowledged == sequence.size()) {
+            // The verifying query may still take a second.
+            acknowledge(acknowledged);
+            return true;
+        }
+        m_outcome.written.clear();
         for (const modProg::WriteStep& step : sequence.first(acknowledged))
             m_outcome.written << profile::ModuleKeyOf(step.setting);
-        if (acknowledged == sequence.size())
-            return true;
         m_outcome.writeCutShort = true;
         // Every command sent was acknowledged: Ctrl-C stopped the write between two.
         if (sent == acknowledged) {

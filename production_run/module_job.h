@@ -105,6 +105,9 @@ struct ModuleJob {
     std::function<std::optional<Refusal>()> beforeChange = nullptr;
     // Unset, every module is written.
     KnownOverlayFor known = nullptr;
+    // Told during a write each time the module has acknowledged more of it: `sofar.written`
+    // holds the keys acknowledged, in the order sent, of the write's `commands`.
+    std::function<void(const ModuleOutcome& sofar, qsizetype commands)> acknowledged = nullptr;
 };
 
 // Says what the job is doing now, such as "checking the module".

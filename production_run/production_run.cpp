@@ -146,8 +146,12 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
         m_record->began(module);
     const int number = slot ? slot->number : module;
     ModuleJob job{m_job.verb, port, {}, m_job.verify, m_interrupted, &m_ports};
-    if (m_record)
+    if (m_record) {
         job.beforeChange = [this] { return m_record->ready(); };
+        job.acknowledged = [this, module](const ModuleOutcome& sofar, qsizetype commands) {
+            m_record->acknowledged(module, sofar, commands);
+        };
+    }
     job.overlay = [this, module, number, port](const ModuleOutcome& sofar) {
         return overlayFor(module, number, port, sofar);
     };

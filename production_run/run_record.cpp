@@ -79,6 +79,24 @@ QString RecordResult(Verb verb, const ModuleOutcome& outcome) {
     return ResultName(outcome);
 }
 
+// The message of a row begun before its write, which only a bench that stopped short (killed,
+// or without power) leaves as it is: what the module acknowledged by then.
+QString CutShort(const QStringList& acknowledged, qsizetype commands) {
+    const QString why = QStringLiteral("the bench stopped before the module's row was completed "
+                                       "(killed, or it lost power)");
+    if (acknowledged.isEmpty())
+        return why + QStringLiteral(": no setting of the write was acknowledged yet");
+    if (acknowledged.size() == commands)
+        return why + QStringLiteral(": all %1 settings were written and acknowledged; the write "
+                                    "was not verified")
+                         .arg(commands);
+    return why + QStringLiteral(": %1 of %2 settings were written and acknowledged (%3); what "
+                                "came after them is not known")
+                     .arg(acknowledged.size())
+                     .arg(commands)
+                     .arg(acknowledged.join(QStringLiteral(", ")));
+}
+
 } // namespace
 
 // The spool of the run's record and what its replays found, shared with the record's thread.
@@ -266,6 +284,7 @@ std::variant<production_record::UnitClaim, Refusal> RunRecord::claim(int module,
     production_record::RecordRow started = RowOfOutcome(Verb::Write, sofar, m_bench, {});
     started.result = ResultName(ExitStatus::Interrupted);
     started.exitStatus = static_cast<int>(ExitStatus::Interrupted);
+    started.message = CutShort({}, 0);
     request.started = started;
 
     std::unique_lock lock(m_mutex);
@@ -334,10 +353,30 @@ void RunRecord::claimFor(const std::vector<std::size_t>& modules,
     m_claimed.notify_all();
 }
 
+void RunRecord::acknowledged(int module, const ModuleOutcome& sofar, qsizetype commands) {
+    std::optional<production_record::RecordRow> row;
+    {
+        std::lock_guard lock(m_mutex);
+        const auto index = static_cast<std::size_t>(module);
+        if (index < m_started.size())
+            row = m_started[index];
+        if (!row || !m_results[index])
+            return;
+        // The claim stored the row begun with the unit number it gave.
+        if (const auto* claim = std::get_if<production_record::UnitClaim>(&*m_results[index]))
+            row->unit = claim->unit;
+    }
+    row->acknowledged = TextOf(sofar.sent, sofar.written);
+    row->message = CutShort(sofar.written, commands);
+    worker().update(*row);
+}
+
 std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& outcome) {
     const auto index = static_cast<std::size_t>(module);
     std::optional<production_record::RecordRow> started;
     std::optional<int> unit;
+    // Why the record refused the module's claim, when it was the record that failed.
+    std::optional<QString> recordRefused;
     {
         // A module that ends without claiming no longer holds up the claims of the others.
         std::unique_lock lock(m_mutex);
@@ -348,6 +387,9 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
         if (m_results[index]) {
             if (const auto* claim = std::get_if<production_record::UnitClaim>(&*m_results[index]))
                 unit = claim->unit;
+            const auto* refusal = std::get_if<Refusal>(&*m_results[index]);
+            if (refusal && refusal->status != ExitStatus::Usage)
+                recordRefused = refusal->message;
         }
     }
     outcome.unit = unit;
@@ -371,20 +413,30 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
         row.rowId = started->rowId;
         row.time = started->time;
     }
-    const auto added = worker().add(row);
-    const auto* stored = std::get_if<production_record::RowStored>(&added);
-    if (stored && !stored->error)
-        return std::nullopt;
-    const QString error =
-        stored ? *stored->error
-        : std::get<Unanswered>(added) == Unanswered::Interrupted
-            ? QStringLiteral("interrupted before the record took the row")
-            : QStringLiteral("the record stopped answering before it took the row");
+    // The record has just told this module why it cannot be used, after waiting as long as
+    // it may: the module's row goes to the spool without a second wait, and its message says
+    // why once.
+    const bool toldAlready = recordRefused && !ModuleChanged(verb, outcome);
+    QString error;
+    if (toldAlready) {
+        error = *recordRefused;
+    } else {
+        const auto added = worker().add(row);
+        const auto* stored = std::get_if<production_record::RowStored>(&added);
+        if (stored && !stored->error)
+            return std::nullopt;
+        error = stored ? *stored->error
+                : std::get<Unanswered>(added) == Unanswered::Interrupted
+                    ? QStringLiteral("interrupted before the record took the row")
+                    : QStringLiteral("the record stopped answering before it took the row");
+    }
     production_record::RecordSpool& spool = m_spooled->spool;
     const auto spoolError = spool.keep(m_target->key, row);
     if (!spoolError) {
         m_spooled->waiting = spool.waiting(m_target->key);
         worker().want();
+        if (toldAlready)
+            return std::nullopt;
         return QStringLiteral("%1; the row is kept in %2 and written to the record as soon as it "
                               "answers")
             .arg(error, spool.path());

@@ -51,6 +51,11 @@ public:
     std::variant<production_record::UnitClaim, Refusal> claim(int module,
                                                               const ModuleOutcome& sofar);
 
+    // From the module's thread during its write: the row begun says what the module has
+    // acknowledged so far, so that a bench killed now leaves that in the record. Handed to the
+    // record's thread without waiting for it.
+    void acknowledged(int module, const ModuleOutcome& sofar, qsizetype commands);
+
     // Once the module is done: completes its row and gives the outcome its unit number. When
     // the row is lost, the outcome says so, with a status that tells whether the module was
     // changed. What stderr should add (the row went to the spool), or nothing. No other call

@@ -397,6 +397,30 @@ void CliTest::commandLineOutsideTheRulesIsRefused_data() {
     QTest::newRow("values lists of a bench")
         << QStringList{"record", m_dir.filePath("s.db"), "--lists", "--bench", "bench-1"}
         << "--lists shows every values list as it stands; it takes no --bench";
+    // Questions of the record that no row can answer.
+    const QStringList record{"record", m_dir.filePath("s.db")};
+    QTest::newRow("until before since") << (QStringList(record) << "--since"
+                                                                << "2026-12-02"
+                                                                << "--until"
+                                                                << "2026-12-01")
+                                        << "--until 2026-12-01 is before --since 2026-12-02";
+    QTest::newRow("eleven hex digits") << (QStringList(record) << "--address"
+                                                               << "0012 6f 3a 020")
+                                       << "cannot be a device address";
+    QTest::newRow("hex prefix") << (QStringList(record) << "--address"
+                                                        << "0x00126f3a0201")
+                                << "cannot be a device address";
+    QTest::newRow("latest empty port") << (QStringList(record) << "--latest"
+                                                               << "--result"
+                                                               << "empty")
+                                       << "a port where nothing answered (empty) is none";
+    QTest::newRow("no bench") << (QStringList(record) << "--bench"
+                                                      << "")
+                              << "--bench needs the name of a bench";
+    QTest::newRow("yield of passing rows") << (QStringList(record) << "--summary"
+                                                                   << "--result"
+                                                                   << "ok")
+                                           << "would show a yield of 100 %";
 }
 
 void CliTest::commandLineOutsideTheRulesIsRefused() {
@@ -420,6 +444,10 @@ void CliTest::sinceIsALocalDayOrAnInstant_data() {
     QTest::newRow("no midnight") << "2026-09-06" << santiago << "2026-09-06T04:00:00Z";
     QTest::newRow("local time") << "2026-12-01T08:00" << berlin << "2026-12-01T07:00:00Z";
     QTest::newRow("skipped time") << "2026-09-06T00:30" << santiago << "";
+    QTest::newRow("yesterday") << "yesterday" << QByteArray("UTC")
+                               << QDateTime::currentDateTimeUtc().date().addDays(-1).toString(
+                                      Qt::ISODate) +
+                                      "T00:00:00Z";
 }
 
 void CliTest::sinceIsALocalDayOrAnInstant() {

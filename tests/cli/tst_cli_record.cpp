@@ -5,6 +5,7 @@
 #include "cli_run.h"
 
 #include "production_record/record_connection.h"
+#include "production_record/record_listing.h"
 #include "production_record/record_schema.h"
 #include "production_record/unit_claim.h"
 #include "scratch_postgres.h"
@@ -140,6 +141,8 @@ private slots:
     void recordFailingBeforeTheRunWritesNothing();
     void lockedRecordIsWaitedForABoundedTime_data();
     void lockedRecordIsWaitedForABoundedTime();
+    void readingWaitsForALockedRecord_data();
+    void readingWaitsForALockedRecord();
     void writtenModuleReachesTheRecordThatFailedMidRun_data();
     void writtenModuleReachesTheRecordThatFailedMidRun();
     void killedBenchLeavesItsUnitsInterrupted_data() { databases(); }
@@ -147,6 +150,7 @@ private slots:
     void valuesRowsAreKnownByTheirValues();
     void questionsFindTheirRows_data();
     void questionsFindTheirRows();
+    void listingsOpenInSpreadsheetsAndSayWhatIsMissing();
     void summaryCountsUnitsPerBenchAndDay_data();
     void summaryCountsUnitsPerBenchAndDay();
     void runsMessageIsKeptAndThePageIsSelfContained();
@@ -155,11 +159,14 @@ private:
     void databases();
     // A record no run has used yet, of the row's database; empty without a server.
     QString freshTarget();
+    // The sample record of that database, filled once; empty without a server.
+    QString sample(bool postgres);
 
     QTemporaryDir m_dir;
     doubles::ScratchPostgres m_server;
     bool m_serverRuns = false;
     int m_records = 0;
+    QString m_samples[2];
 };
 
 void CliRecordTest::initTestCase() {
@@ -244,11 +251,12 @@ void CliRecordTest::recordFailingBeforeTheRunWritesNothing_data() {
     QVERIFY(log.open(QIODevice::WriteOnly) && log.write("time,port,device\n") > 0);
     QTest::newRow("server away") << "postgresql://postgres@localhost/factory?host=" +
                                         m_dir.filePath("no-server")
-                                 << "cannot open the record";
+                                 << "cannot reach the record";
     QTest::newRow("folder missing")
         << m_dir.filePath("missing/record.db") << "cannot open the record";
     QTest::newRow("newer layout") << newer << "version 99, newer than";
-    QTest::newRow("not a database") << log.fileName() << "file is not a database";
+    QTest::newRow("a folder") << m_dir.path() << "is a folder; give the record's file";
+    QTest::newRow("not a database") << log.fileName() << "is no production record";
 }
 
 void CliRecordTest::recordFailingBeforeTheRunWritesNothing() {
@@ -318,8 +326,56 @@ void CliRecordTest::lockedRecordIsWaitedForABoundedTime() {
     QFETCH(int, status);
     QFETCH(QString, told);
     QCOMPARE(run.status, status);
-    QVERIFY2(run.err.contains(told), qPrintable(run.err));
+    // Waited for once and told once: the module's row goes to the spool without a second wait.
+    QVERIFY2(run.err.count(told) == 1, qPrintable(run.err));
     QCOMPARE(module->receivedCommands(), (std::vector<std::string>{"<PING>", "<VERS>", "<QUERY>"}));
+}
+
+void CliRecordTest::readingWaitsForALockedRecord_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QStringList>("options");
+    QTest::addColumn<bool>("released");
+    QTest::addColumn<int>("status");
+    QTest::newRow("listing, given up") << true << QStringList{"--csv"} << false << 7;
+    QTest::newRow("summary, given up") << true << QStringList{"--summary"} << false << 7;
+    QTest::newRow("listing, lock released") << true << QStringList{"--json"} << true << 0;
+}
+
+// As a psql session that altered the table and has not committed: a reader waits for it.
+void CliRecordTest::readingWaitsForALockedRecord() {
+    const QString target = freshTarget();
+    if (target.isEmpty())
+        QSKIP("no PostgreSQL server");
+    QVERIFY(FillSample(target));
+    QFETCH(QStringList, options);
+    QFETCH(bool, released);
+    production_record::RecordConnection holder(
+        std::get<production_record::RecordTarget>(production_record::ParseRecordTarget(target)));
+    QCOMPARE(holder.open(), std::nullopt);
+    QSqlQuery hold(holder.database());
+    QVERIFY(hold.exec("BEGIN") && hold.exec("LOCK TABLE module_records IN ACCESS EXCLUSIVE MODE"));
+    QProcess reader;
+    reader.start(CORDELO_CLI_PROGRAM,
+                 QStringList{"record", target, "--record-timeout", released ? "20" : "1"} +
+                     options);
+    if (released) {
+        QTRY_VERIFY(hold.exec("SELECT 1 FROM pg_locks WHERE NOT granted") && hold.next());
+        QVERIFY(hold.exec("ROLLBACK"));
+    }
+    QVERIFY(reader.waitForFinished(30000));
+    if (!released)
+        QVERIFY(hold.exec("ROLLBACK"));
+
+    QFETCH(int, status);
+    QCOMPARE(reader.exitCode(), status);
+    const QString err = QString::fromUtf8(reader.readAllStandardError());
+    if (status != 0) {
+        QVERIFY2(err.count("is locked by another session; waited 1 s") == 1 &&
+                     !err.contains("55P03") && !err.contains("lock timeout"),
+                 qPrintable(err));
+        return;
+    }
+    QCOMPARE(reader.readAllStandardOutput().count('\n'), qsizetype(std::size(kSample)));
 }
 
 void CliRecordTest::writtenModuleReachesTheRecordThatFailedMidRun_data() {
@@ -384,9 +440,21 @@ void CliRecordTest::killedBenchLeavesItsUnitsInterrupted() {
         QSKIP("no PostgreSQL server");
     QProcess bench;
     VirtualModule::Options options;
-    options.log = [&bench](const virtual_module::LogEntry& entry) {
-        if (entry.text.rfind("received <NAME=", 0) == 0)
-            ::kill(static_cast<pid_t>(bench.processId()), SIGKILL);
+    // Killed at its third command, once the record shows the two acknowledged before it.
+    options.log = [&bench, &target](const virtual_module::LogEntry& entry) {
+        if (entry.text.rfind("received <BAUD=", 0) != 0)
+            return;
+        production_record::RecordConnection connection(std::get<production_record::RecordTarget>(
+            production_record::ParseRecordTarget(target)));
+        const auto acknowledged = [&connection] {
+            const auto rows = production_record::ListRows(connection, {});
+            const auto* listed = std::get_if<QList<production_record::RecordRow>>(&rows);
+            return listed && listed->size() == 1 && listed->first().acknowledged &&
+                   listed->first().acknowledged->size() == 2;
+        };
+        for (int look = 0; look < 100 && !acknowledged(); ++look)
+            std::this_thread::sleep_for(20ms);
+        ::kill(static_cast<pid_t>(bench.processId()), SIGKILL);
     };
     const auto module = ModuleWithAddress(1, options);
     QVERIFY(module);
@@ -401,6 +469,12 @@ void CliRecordTest::killedBenchLeavesItsUnitsInterrupted() {
     QCOMPARE(rows[0].value("result").toString(), "interrupted");
     QCOMPARE(rows[0].value("unit").toInt(), 1);
     QCOMPARE(rows[0].value("device_address").toString(), "0012 6f 3a 0001");
+    QCOMPARE(rows[0].value("settings_acknowledged").toObject().keys(),
+             (QStringList{"name", "pin"}));
+    const QString message = rows[0].value("message").toString();
+    QVERIFY2(message.contains("the bench stopped before the module's row was completed") &&
+                 message.contains("2 of 8 settings were written and acknowledged (name, pin)"),
+             qPrintable(message));
 }
 
 void CliRecordTest::valuesRowsAreKnownByTheirValues() {
@@ -459,40 +533,99 @@ void CliRecordTest::valuesRowsAreKnownByTheirValues() {
 }
 
 void CliRecordTest::questionsFindTheirRows_data() {
+    QTest::addColumn<bool>("postgres");
     QTest::addColumn<QStringList>("options");
     QTest::addColumn<QString>("rows");
-    QTest::newRow("everything") << QStringList{} << "r1 r2 r3 r4 r5 r6 r7 r8 r9";
-    QTest::newRow("bench") << QStringList{"--bench", "bench-1"} << "r1 r8 r9";
-    QTest::newRow("since a local day") << QStringList{"--since", "2026-12-02"} << "r6 r7 r8 r9";
-    QTest::newRow("until a local day") << QStringList{"--until", "2026-12-01"} << "r1 r2 r3 r4 r5";
-    QTest::newRow("until an instant")
-        << QStringList{"--until", "2026-12-01T10:00:00Z"} << "r1 r2 r3";
-    QTest::newRow("results") << QStringList{"--result", "mismatch", "--result", "no_reply"}
-                             << "r2 r4 r5";
-    QTest::newRow("failed") << QStringList{"--result", "failed"} << "r2 r4 r5 r9";
-    QTest::newRow("unit") << QStringList{"--unit", "3"} << "r4 r6";
-    QTest::newRow("address in any spelling") << QStringList{"--address", "00126F3A0003"} << "r4 r6";
-    QTest::newRow("latest") << QStringList{"--latest"} << "r3 r6 r8 r9";
-    QTest::newRow("latest that failed") << QStringList{"--latest", "--result", "failed"} << "r9";
-    QTest::newRow("a bench's failures of a day")
-        << QStringList{"--bench", "bench-2",    "--since",  "2026-12-01",
-                       "--until", "2026-12-01", "--result", "failed"}
-        << "r2 r4 r5";
+    const struct {
+        const char* name;
+        QStringList options;
+        const char* rows;
+    } questions[] = {
+        {"everything", {}, "r1 r2 r3 r4 r5 r6 r7 r8 r9"},
+        {"bench", {"--bench", "bench-1"}, "r1 r8 r9"},
+        {"bench in another case", {"--bench", "BENCH-1"}, "r1 r8 r9"},
+        {"no such bench",
+         {"--bench", "bench-3"},
+         "refused: no bench named \"bench-3\"; its benches are bench-1, bench-2"},
+        {"since a local day", {"--since", "2026-12-02"}, "r6 r7 r8 r9"},
+        {"until a local day", {"--until", "2026-12-01"}, "r1 r2 r3 r4 r5"},
+        {"until an instant", {"--until", "2026-12-01T10:00:00Z"}, "r1 r2 r3"},
+        {"results", {"--result", "mismatch", "--result", "no_reply"}, "r2 r4 r5"},
+        {"failed", {"--result", "failed"}, "r2 r4 r5 r9"},
+        {"unit", {"--unit", "3"}, "r4 r6"},
+        {"address in any spelling", {"--address", "00126F3A0003"}, "r4 r6"},
+        // A read (r8) does not hide a unit's latest write; a row without an address (r5) is
+        // an entry of its own, and a port where nothing answered (r7) is none.
+        {"latest", {"--latest"}, "r1 r3 r5 r6 r9"},
+        {"latest that failed", {"--latest", "--result", "failed"}, "r5 r9"},
+        // The latest among the rows of that day: unit 3 was mended only the next.
+        {"latest of a day", {"--latest", "--until", "2026-12-01"}, "r1 r3 r4 r5"},
+        {"a bench's failures of a day",
+         {"--bench", "Bench-2", "--since", "2026-12-01", "--until", "2026-12-01", "--result",
+          "failed", "--latest"},
+         "r4 r5"},
+    };
+    for (const bool postgres : {false, true}) {
+        for (const auto& question : questions)
+            QTest::addRow("%s, %s", postgres ? "postgresql" : "sqlite", question.name)
+                << postgres << question.options << QString::fromUtf8(question.rows);
+    }
+}
+
+QString CliRecordTest::sample(bool postgres) {
+    QString& target = m_samples[postgres ? 1 : 0];
+    if (!target.isEmpty())
+        return target;
+    const QString name = QStringLiteral("sample%1").arg(int(postgres));
+    if (!postgres)
+        target = m_dir.filePath(name + QStringLiteral(".db"));
+    else if (m_serverRuns && m_server.createDatabase(name))
+        target = m_server.url(name);
+    if (!target.isEmpty() && !FillSample(target))
+        target.clear();
+    return target;
 }
 
 void CliRecordTest::questionsFindTheirRows() {
+    QFETCH(bool, postgres);
     QFETCH(QStringList, options);
-    const QString target = m_dir.filePath("questions.db");
-    if (!QFile::exists(target))
-        QVERIFY(FillSample(target));
+    const QString target = sample(postgres);
+    if (target.isEmpty())
+        QSKIP("no PostgreSQL server");
 
     const Run run = RunCli(QStringList{"record", target, "--json"} + options);
 
+    QFETCH(QString, rows);
+    if (rows.startsWith("refused: ")) {
+        QCOMPARE(run.status, 1);
+        QVERIFY2(run.err.contains(rows.mid(9)), qPrintable(run.err));
+        return;
+    }
     QCOMPARE(run.status, 0);
     QStringList ports;
     for (const QString& line : run.out.split('\n', Qt::SkipEmptyParts))
         ports << QJsonDocument::fromJson(line.toUtf8()).object().value("port").toString();
     QTEST(ports.join(' '), "rows");
+}
+
+void CliRecordTest::listingsOpenInSpreadsheetsAndSayWhatIsMissing() {
+    const QString target = sample(false);
+    QVERIFY(!target.isEmpty());
+
+    const Run csv = RunCli({"record", target, "--csv", "--unit", "1"});
+    const Run people = RunCli({"record", target, "--latest", "--result", "failed"});
+
+    QCOMPARE(csv.status, 0);
+    const QStringList lines = csv.out.split("\r\n", Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 2);
+    // A byte order mark first; local time beside UTC, as spreadsheets read a date.
+    QVERIFY(lines[0].startsWith(QChar(0xfeff) + QString("time,local_time,bench,")));
+    QVERIFY2(lines[1].startsWith("2026-12-01T08:00:00.000Z,2026-12-01 09:00:00,bench-1,"),
+             qPrintable(lines[1]));
+    QCOMPARE(people.status, 0);
+    const QStringList rows = people.out.split('\n', Qt::SkipEmptyParts);
+    QCOMPARE(rows.size(), 3);
+    QVERIFY2(rows[1].contains(" r5 ") && rows[1].contains(" no address "), qPrintable(rows[1]));
 }
 
 void CliRecordTest::summaryCountsUnitsPerBenchAndDay_data() {
@@ -505,7 +638,7 @@ void CliRecordTest::summaryCountsUnitsPerBenchAndDay_data() {
                           "bench-1 2026-12-02 1/0/0 1 not_acknowledged", "units.csv 3 1 2"};
     QTest::newRow("sqlite") << false << QStringList{} << all;
     QTest::newRow("postgresql") << true << QStringList{} << all;
-    QTest::newRow("one bench") << false << QStringList{"--bench", "bench-1"}
+    QTest::newRow("one bench") << false << QStringList{"--bench", "Bench-1"}
                                << QStringList{all[0], all[2], all[3]};
 }
 
