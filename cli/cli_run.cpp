@@ -9,6 +9,7 @@
 #include "production_run/outcome_report.h"
 #include "production_run/port_listing.h"
 #include "production_run/production_run.h"
+#include "production_record/printable_text.h"
 
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -97,8 +98,8 @@ int RunPorts(const Invocation& invocation, Console& console, const platform::Por
         }
         console.out << entry.port << '\t' << entry.device << '\t' << entry.description;
         if (probe && probe->status == ExitStatus::Done)
-            console.out << "\tmodule " << Printable(probe->firmware) << " \"" << Printable(name)
-                        << '"';
+            console.out << "\tmodule " << production_record::PrintableText(probe->firmware) << " \""
+                        << production_record::PrintableText(name) << '"';
         else if (probe)
             console.out << "\tno module (" << probe->message.section('\n', 0, 0) << ')';
         console.out << '\n' << Qt::flush;

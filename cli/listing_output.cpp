@@ -2,6 +2,7 @@
 
 #include "production_run/outcome_report.h"
 #include "production_run/production_log.h"
+#include "production_record/printable_text.h"
 
 #include <QJsonDocument>
 
@@ -14,7 +15,6 @@ namespace {
 
 using production_record::RecordRow;
 using production_run::CsvField;
-using production_run::Printable;
 
 // The rows whose texts set the widths of the columns for people. A longer text further down
 // widens its column from there on: a listing of a million rows is not held to measure it.
@@ -85,18 +85,19 @@ QStringList PeopleFields(const RecordRow& row) {
         result += QLatin1Char('(') + row.problemKeys.join(QLatin1Char(',')) + QLatin1Char(')');
     const auto& settings = row.acknowledged ? row.acknowledged : row.before;
     // A module that never told its address is an entry of its own, and says so.
-    const QString address =
-        row.deviceAddress.isEmpty() ? QStringLiteral("no address") : Printable(row.deviceAddress);
+    const QString address = row.deviceAddress.isEmpty()
+                                ? QStringLiteral("no address")
+                                : production_record::PrintableText(row.deviceAddress);
     return {LocalTime(row.time),
-            Printable(row.bench),
+            production_record::PrintableText(row.bench),
             row.command,
-            Printable(row.port),
+            production_record::PrintableText(row.port),
             address,
-            Printable(row.firmware),
+            production_record::PrintableText(row.firmware),
             result,
             UnitText(row),
-            Printable(production_record::SettingsLine(settings)),
-            Printable(row.message)};
+            production_record::PrintableText(production_record::SettingsLine(settings)),
+            production_record::PrintableText(row.message)};
 }
 
 } // namespace

@@ -10,6 +10,7 @@
 #include "production_run/exit_status.h"
 #include "production_run/outcome_report.h"
 #include "production_run/production_log.h"
+#include "production_record/printable_text.h"
 
 #include <QFile>
 #include <QJsonDocument>
@@ -54,7 +55,7 @@ QList<QStringList> ForPeople(QList<QStringList> table) {
         title = title.toUpper().replace(QLatin1Char('_'), QLatin1Char(' '));
     for (qsizetype line = 1; line < table.size(); ++line) {
         for (QString& field : table[line])
-            field = Printable(field);
+            field = production_record::PrintableText(field);
     }
     return table;
 }

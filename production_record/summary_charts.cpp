@@ -2,6 +2,7 @@
 
 #include "nice_scale.h"
 #include "summary_tables.h"
+#include "printable_text.h"
 
 #include <algorithm>
 #include <cmath>
@@ -146,7 +147,7 @@ QString Line(const QList<Point>& points, double slot, const QString& colour, dou
 } // namespace
 
 QString PageText(const QString& text) {
-    return Printable(text).toHtmlEscaped();
+    return PrintableText(text).toHtmlEscaped();
 }
 
 QStringList BenchesOf(const RecordSummary& summary) {

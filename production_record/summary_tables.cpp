@@ -1,4 +1,5 @@
 #include "summary_tables.h"
+#include "printable_text.h"
 
 #include <QJsonArray>
 
@@ -34,7 +35,7 @@ QStringList Names(const char* names) {
 QStringList Figures(const BenchDay& day, TableUse use) {
     QStringList reasons;
     for (const FailureReason& reason : day.reasons)
-        reasons << Printable(ReasonText(reason));
+        reasons << PrintableText(ReasonText(reason));
     QStringList figures{QString::number(day.units), QString::number(day.firstPass),
                         QString::number(day.passedLater), QString::number(day.stillFailing)};
     if (use == TableUse::People) {
@@ -92,17 +93,6 @@ QString Period(const RecordSummary& summary) {
 
 } // namespace
 
-QString Printable(const QString& text) {
-    QString printable;
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            printable += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            printable += c;
-    }
-    return printable;
-}
-
 QString ReasonText(const FailureReason& reason) {
     QString text = QStringLiteral("%1 \u00d7 %2").arg(reason.units).arg(reason.result);
     if (!reason.message.isEmpty())
@@ -135,7 +125,7 @@ QList<QStringList> DayTable(const RecordSummary& summary, TableUse use) {
            << QStringLiteral("commonest_failures");
     QList<QStringList> table{header};
     for (const BenchDay& day : summary.days)
-        table << QStringList{Printable(day.bench), day.day.toString(Qt::ISODate)} +
+        table << QStringList{PrintableText(day.bench), day.day.toString(Qt::ISODate)} +
                      Figures(day, use);
     if (use == TableUse::People && !summary.days.isEmpty()) {
         BenchDay line = summary.line;
@@ -149,12 +139,12 @@ QList<QStringList> ListTable(const RecordSummary& summary, TableUse use) {
     QList<QStringList> table{Names("values_list rows given left last_used") +
                              (use == TableUse::People ? QStringList() : Names("bench folder"))};
     for (const ValuesListLeft& list : summary.lists) {
-        QStringList line{Printable(list.list), Known(list.rows), QString::number(list.given),
+        QStringList line{PrintableText(list.list), Known(list.rows), QString::number(list.given),
                          Known(list.left())};
         if (use == TableUse::People) {
             line << (list.bench.isEmpty() ? QString()
                                           : QStringLiteral("%1 %2").arg(Local(list.lastUsed),
-                                                                        Printable(list.bench)));
+                                                                        PrintableText(list.bench)));
         } else {
             line << (list.lastUsed.isValid() ? list.lastUsed.toLocalTime().toString(
                                                    QStringLiteral("yyyy-MM-dd HH:mm:ss"))

@@ -30,9 +30,6 @@ QString NotWrittenText(const NotWritten& notWritten);
 // "75.0%", or "" for no unit.
 QString YieldText(const std::optional<double>& yield);
 
-// A text of the record with control characters as \xNN, as the run's messages show them.
-QString Printable(const QString& text);
-
 QJsonObject SummaryJson(const RecordSummary& summary);
 
 } // namespace production_record

@@ -13,6 +13,7 @@
 #include "platform/qt_settings_store.h"
 #include "platform/tracing_serial_port.h"
 #include "serial_link/port_session.h"
+#include "production_record/printable_text.h"
 
 #include <chrono>
 #include <memory>
@@ -155,7 +156,7 @@ private:
             return std::nullopt;
         }
         if (const std::optional<QString> damage = modProg::ReplyDamage(reply)) {
-            fail(ExitStatus::NoReply, Printable(*damage));
+            fail(ExitStatus::NoReply, production_record::PrintableText(*damage));
             return std::nullopt;
         }
         return profile::ProfileFromReply(reply);

@@ -1,4 +1,5 @@
 #include "outcome_report.h"
+#include "production_record/printable_text.h"
 
 #include <QJsonArray>
 
@@ -78,22 +79,11 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
     return {};
 }
 
-QString Printable(const QString& text) {
-    QString printable;
-    for (const QChar c : text) {
-        if (c.category() == QChar::Other_Control)
-            printable += QStringLiteral("\\x%1").arg(c.unicode(), 2, 16, QLatin1Char('0'));
-        else
-            printable += c;
-    }
-    return printable;
-}
-
 QString Quoted(const QString& text) {
     QString escaped = text;
     escaped.replace(QLatin1Char('\\'), QStringLiteral("\\\\"))
         .replace(QLatin1Char('"'), QStringLiteral("\\\""));
-    return QLatin1Char('"') + Printable(escaped) + QLatin1Char('"');
+    return QLatin1Char('"') + production_record::PrintableText(escaped) + QLatin1Char('"');
 }
 
 QString LabelText(const ModuleOutcome& outcome) {

@@ -20,10 +20,6 @@ QJsonObject OutcomeJson(const ModuleOutcome& outcome);
 // was done. Empty after a failure.
 QString ResultText(Verb verb, const ModuleOutcome& outcome);
 
-// Text from a module as it may reach a terminal: control characters become \xHH, so that
-// nothing a module sends can drive the terminal.
-QString Printable(const QString& text);
-
 // A value in a message, between quotes: printable, with a quote or backslash inside it escaped
 // (\" and \\), so that `wanted "Tür, \"2\""` reads as one value wherever it is read.
 QString Quoted(const QString& text);

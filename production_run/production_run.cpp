@@ -6,6 +6,7 @@
 #include "label_print/label_printer.h"
 #include "label_print/label_template_file.h"
 #include "platform/port_names.h"
+#include "production_record/printable_text.h"
 
 #include <QThread>
 
@@ -82,7 +83,7 @@ ProductionRun::overlayFor(int module, int number, const QString& port, const Mod
                            QStringLiteral("the module answers with the device address %1, as "
                                           "the module on %2 does; the record knows a unit by "
                                           "its address, so this one was not written")
-                               .arg(Printable(sofar.deviceAddress), *other)};
+                               .arg(production_record::PrintableText(sofar.deviceAddress), *other)};
         }
         const auto claimed = m_record->claim(module, sofar);
         if (const auto* refusal = std::get_if<Refusal>(&claimed))
