@@ -57,7 +57,10 @@ check() {
     (cd build/windows && cpack -G "ZIP;NSIS" >"$LOGS/cpack.log" 2>&1; echo "$(since "$begun")" >"$LOGS/cpack.time") &
     packing=$!
     fresh=$(mktemp -d -t cordelo-wine-install.XXXXXX)
-    (export WINEPREFIX=$fresh/prefix && source scripts/windows/wine-env.sh) >"$LOGS/prefix.log" 2>&1 &
+    # On a display of its own, so that the new prefix'"'"'s desktop takes no focus from the tests;
+    # its server is ended, so that the installer check starts one on the display of the stage.
+    xvfb-run -a bash -c "export WINEPREFIX=$fresh/prefix && source scripts/windows/wine-env.sh &&
+      { \"\$WINESERVER\" -k || true; } && \"\$WINESERVER\" -w" >"$LOGS/prefix.log" 2>&1 &
     booting=$!
 
     echo "== Windows tests under Wine"
