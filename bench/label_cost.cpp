@@ -1,13 +1,12 @@
 #include "label_cost.h"
 
+#include "addressed_modules.h"
+
 #include "record_cost.h"
 
 #include "label_print/label_pdf.h"
-#include "virtual_module/virtual_module.h"
 
 #include <QTemporaryDir>
-
-#include <memory>
 
 namespace bench {
 namespace {
@@ -53,16 +52,10 @@ std::vector<Milliseconds> MeasureLabelRender(profile::CodeKind kind, int runs) {
 }
 
 LabelCostRuns MeasureLabelCost(const QString& directory, int modules, int runs) {
-    std::vector<std::unique_ptr<virtual_module::VirtualModule>> simulated;
-    QStringList ports;
-    for (int index = 0; index < modules; ++index) {
-        virtual_module::VirtualModule::Options options;
-        options.settings.ownAddress = QStringLiteral("0012 6f 3a %1").arg(index).toStdString();
-        simulated.push_back(std::make_unique<virtual_module::VirtualModule>(options));
-        if (!simulated.back()->start())
-            return {};
-        ports << QStringLiteral("--port") << QString::fromStdString(simulated.back()->devicePath());
-    }
+    const std::optional<AddressedModules> simulated = StartAddressedModules(modules);
+    if (!simulated)
+        return {};
+    const QStringList& ports = simulated->portOptions;
     const QString cli = directory + QStringLiteral("/cordelo-cli");
     const QStringList write = QStringList{"write", "--set", "name=Bench-{n}"} + ports;
     QTemporaryDir labels;

@@ -1,12 +1,11 @@
 #include "record_cost.h"
 
+#include "addressed_modules.h"
+
 #include "production_record/record_row.h"
 #include "production_record/record_schema.h"
-#include "virtual_module/virtual_module.h"
 
 #include <QProcess>
-
-#include <memory>
 
 namespace bench {
 namespace {
@@ -56,16 +55,10 @@ std::optional<double> MeasureRowsPerSecond(const QString& target, int rows) {
 
 RecordCostRuns MeasureRecordCost(const QString& directory, int modules, int runs,
                                  const std::function<QString(int run)>& fresh) {
-    std::vector<std::unique_ptr<virtual_module::VirtualModule>> simulated;
-    QStringList ports;
-    for (int index = 0; index < modules; ++index) {
-        virtual_module::VirtualModule::Options options;
-        options.settings.ownAddress = QStringLiteral("0012 6f 3a %1").arg(index).toStdString();
-        simulated.push_back(std::make_unique<virtual_module::VirtualModule>(options));
-        if (!simulated.back()->start())
-            return {};
-        ports << QStringLiteral("--port") << QString::fromStdString(simulated.back()->devicePath());
-    }
+    const std::optional<AddressedModules> simulated = StartAddressedModules(modules);
+    if (!simulated)
+        return {};
+    const QStringList& ports = simulated->portOptions;
     const QString cli = directory + QStringLiteral("/cordelo-cli");
     RecordCostRuns cost;
     for (int run = 0; run < runs; ++run) {

@@ -325,4 +325,13 @@ QString RecordConnection::failure(const QSqlError& error) {
     return QStringLiteral("the record %1: %2").arg(m_target.key, Why(error));
 }
 
+bool RunForwardOnly(QSqlQuery& query, const QString& statement, const QVariantList& values) {
+    query.setForwardOnly(true);
+    if (!query.prepare(statement))
+        return false;
+    for (const QVariant& value : values)
+        query.addBindValue(value);
+    return query.exec();
+}
+
 } // namespace production_record

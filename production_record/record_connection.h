@@ -110,4 +110,8 @@ private:
     std::map<QString, std::unique_ptr<QSqlQuery>> m_prepared;
 };
 
+// Runs the statement once with its values bound in order, reading forward only (a large
+// answer is not kept whole): false when it failed, as query.lastError() tells.
+bool RunForwardOnly(QSqlQuery& query, const QString& statement, const QVariantList& values);
+
 } // namespace production_record

@@ -126,15 +126,6 @@ public:
     }
 
 private:
-    bool prepared(QSqlQuery& query, const QString& statement, const QVariantList& values) {
-        query.setForwardOnly(true);
-        if (!query.prepare(statement))
-            return false;
-        for (const QVariant& value : values)
-            query.addBindValue(value);
-        return query.exec();
-    }
-
     // How many rows the query gave, or nothing once the sink wants no more.
     std::optional<int> handOver(QSqlQuery& query) {
         int rows = 0;
@@ -150,7 +141,7 @@ private:
     // SQLite steps through the result row by row by itself.
     std::optional<QString> stepping(const QString& statement, const QVariantList& values) {
         QSqlQuery query(m_connection.database());
-        if (!prepared(query, statement, values))
+        if (!RunForwardOnly(query, statement, values))
             return m_connection.failure(query.lastError());
         handOver(query);
         if (query.lastError().isValid())

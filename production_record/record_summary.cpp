@@ -121,15 +121,6 @@ private:
         return CountListsLeft(m_connection, m_layout, summary.lists);
     }
 
-    bool exec(QSqlQuery& query, const QString& statement, const QVariantList& values) {
-        query.setForwardOnly(true);
-        if (!query.prepare(statement))
-            return false;
-        for (const QVariant& value : values)
-            query.addBindValue(value);
-        return query.exec();
-    }
-
     QString conditions(const QString& first) const {
         return m_clause.conditions.isEmpty()
                    ? first
@@ -150,10 +141,11 @@ private:
                            "%2 LIMIT 1)")
                 .arg(conditions(QStringLiteral("command = 'write' AND result <> 'empty'")));
         QSqlQuery query(m_connection.database());
-        if (!exec(query,
-                  QStringLiteral("SELECT %1, %2")
-                      .arg(row.arg(QStringLiteral("ASC")), row.arg(QStringLiteral("DESC"))),
-                  m_clause.values + m_clause.values) ||
+        if (!RunForwardOnly(
+                query,
+                QStringLiteral("SELECT %1, %2")
+                    .arg(row.arg(QStringLiteral("ASC")), row.arg(QStringLiteral("DESC"))),
+                m_clause.values + m_clause.values) ||
             !query.next())
             return m_connection.failure(query.lastError());
         if (query.value(0).isNull())
@@ -217,7 +209,7 @@ private:
                                       ? QString()
                                       : QStringLiteral(" WHERE ") + m_clause.conditions);
         QSqlQuery query(m_connection.database());
-        if (!exec(query, statement, values + m_clause.values))
+        if (!RunForwardOnly(query, statement, values + m_clause.values))
             return m_connection.failure(query.lastError());
         while (query.next()) {
             // Its day by a binary search in the days' bounds: here, not joined to a table of
@@ -248,7 +240,7 @@ private:
                      conditions(QStringLiteral("command = 'write' AND result <> 'empty' AND NOT ") +
                                 WriteSentSql(m_layout)));
         QSqlQuery query(m_connection.database());
-        if (!exec(query, statement, m_clause.values))
+        if (!RunForwardOnly(query, statement, m_clause.values))
             return m_connection.failure(query.lastError());
         while (query.next())
             CountNotWritten(m_days[{query.value(1).toInt(), query.value(0).toString()}].notWritten,
@@ -269,7 +261,7 @@ private:
                            "result <> 'ok'")
                 .arg(UnitKeySql(m_layout), message, unitWrites(values));
         QSqlQuery query(m_connection.database());
-        if (!exec(query, statement, values))
+        if (!RunForwardOnly(query, statement, values))
             return m_connection.failure(query.lastError());
         QSet<QString> seen;
         std::map<std::pair<DayKey, ReasonKey>, int> perDay;
