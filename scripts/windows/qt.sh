@@ -9,8 +9,7 @@ here=$(cd "$(dirname "$0")" && pwd)
 prefix=${CORDELO_WINDOWS_QT:-$HOME/.cache/qt6-mingw}
 shared=${CORDELO_SHARED_WINDOWS:-$here/../../../shared/windows}
 archive=$shared/qt6.4.2-mingw-w64.tar.xz
-# The checksum of the archive the copy was unpacked from.
-stamp=$prefix/.cordelo-archive.sha256
+source "$here/unpack-archive.sh"
 
 # What the stage uses and an older Qt of the recipe did not have: the PostgreSQL driver, the
 # client library it loads and the SSL libraries that library loads.
@@ -24,18 +23,10 @@ missing_parts() {
 }
 
 if [ -f "$archive" ]; then
-  checksum=$(sha256sum "$archive" | cut -d' ' -f1)
-  if [ "$(cat "$stamp" 2>/dev/null)" = "$checksum" ] && [ -z "$(missing_parts)" ]; then
+  if archive_unpacked "$archive" "$prefix" && [ -z "$(missing_parts)" ]; then
     exit 0
   fi
-  echo "Unpacking the MinGW Qt from $shared into $prefix"
-  mkdir -p "$(dirname "$prefix")"
-  work=$(mktemp -d "$(dirname "$prefix")/qt-unpack.XXXXXX")
-  tar -xJf "$archive" -C "$work"
-  echo "$checksum" >"$work/qt6-mingw/.cordelo-archive.sha256"
-  rm -rf "$prefix"
-  mv "$work/qt6-mingw" "$prefix"
-  rmdir "$work"
+  unpack_archive "$archive" "$prefix" qt6-mingw
 elif [ -n "$(missing_parts)" ]; then
   echo "No shared MinGW Qt at $shared: building it into $prefix (about 25 minutes)"
   mkdir -p "$(dirname "$prefix")"
