@@ -2,8 +2,10 @@
 #pragma once
 
 #include "record_connection.h"
+#include "record_row.h"
 
 #include <QDateTime>
+#include <QJsonObject>
 #include <QList>
 #include <QString>
 
@@ -32,6 +34,17 @@ struct LabelRow {
 
 // Adds the row in a transaction of its own; why it could not, or nothing.
 std::optional<QString> AddLabelRow(RecordConnection& connection, const LabelRow& row);
+
+// Adds rows kept in the spool, in one transaction, each unless the record holds it already:
+// the labels table has no id of a row's own, and a row may reach the record twice (a replay
+// whose spool could not be rewritten after it, or a run that left its thread behind after
+// spooling the row that thread was storing). A row the record refuses fails alone. What
+// became of each, in the order of the rows.
+QList<RowStored> StoreLabelRows(RecordConnection& connection, const QList<LabelRow>& rows);
+
+// The row as the spool keeps it, and back; nothing when the object is no label row.
+QJsonObject LabelRowJson(const LabelRow& row);
+std::optional<LabelRow> LabelRowFromJson(const QJsonObject& object);
 
 // The label rows of the unit with this address key, oldest first, from a record of `layout`
 // (none before the layout that keeps them). Run inside the caller's read.

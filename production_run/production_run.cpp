@@ -257,7 +257,7 @@ std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,
         thread->wait();
     m_trace.reset();
     if (m_labels) {
-        m_labels->waitUntilIdle();
+        finishLabels();
         std::lock_guard lock(m_labelsMutex);
         for (const auto& [module, print] : m_printed)
             outcomes[module].label = print;
@@ -303,6 +303,8 @@ QStringList ProductionRun::spoolNotes() {
 void ProductionRun::finishLabels() {
     if (m_labels)
         m_labels->waitUntilIdle();
+    if (m_labels && m_record)
+        m_record->settleLabels();
 }
 
 int ProductionRun::rowsWaiting() const {

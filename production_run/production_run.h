@@ -96,7 +96,8 @@ public:
     // stored as soon as the record answers again.
     int rowsWaiting() const;
     bool keepsARecord() const { return m_record != nullptr; }
-    // Returns once every label queued so far is printed and told.
+    // Returns once every label queued so far is printed and told, and its row is in the record
+    // or the spool.
     void finishLabels();
     // Prints the module's last label again with the same values, told through
     // RunEvents::labelPrinted like the first and noted in the record as a reprint; false when

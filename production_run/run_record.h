@@ -30,6 +30,12 @@ namespace production_run {
 
 class RunRecord {
 public:
+    RunRecord();
+    // Once every label row handed in is stored or in the spool.
+    ~RunRecord();
+    RunRecord(const RunRecord&) = delete;
+    RunRecord& operator=(const RunRecord&) = delete;
+
     // Checks the job's record target and starts opening the record, preparing its tables and
     // writing the rows the spool kept for it; why the target is refused, or nothing. `values`
     // may be null; it must outlive the run, as must `interrupted`. With no `modules`, modules
@@ -67,8 +73,13 @@ public:
     void leave(int module);
 
     // From the label thread: the label printed or tried, handed to the record's thread without
-    // waiting for it. A record that was refused takes nothing.
+    // waiting for it, which keeps it in the spool when the record cannot take it. A record that
+    // was refused takes nothing.
     void noteLabel(const production_record::LabelRow& label);
+    // Returns once every label row handed in so far is stored or in the spool: waits for the
+    // record's thread as a module's row does, and spools itself what that thread did not see
+    // through when the wait ends without it.
+    void settleLabels();
 
     // What the run tells on stderr about the spool: rows stored from it, lines set aside,
     // rows still waiting.
