@@ -1,8 +1,8 @@
 // cordelo-cli write with a label, as a script runs it, on the module simulated inside the
 // program: the label scans back to the module's address, one that cannot be printed is told
 // and leaves the module passed, and a bad template is refused before any module is written.
-// With the record (on a virtual module, POSIX): each label is noted, and `label` prints the
-// same label again or previews it.
+// With the record (on a virtual module, POSIX): each label is noted (through the spool when the
+// record cannot take it), and `label` prints the same label again or previews it.
 #include "production_record/record_schema.h"
 #include "production_record/unit_history.h"
 
@@ -15,6 +15,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -296,6 +297,37 @@ private slots:
         QCOMPARE(after->labels.size(), 2);
         QCOMPARE(after->labels[1].where, second);
         QVERIFY(after->labels[1].printed && after->labels[1].reprint);
+    }
+
+    void labelRowWaitsInTheSpoolUntilTheRecordTakesIt() {
+        QTemporaryDir folder;
+        virtual_module::VirtualModule module;
+        QVERIFY(module.start());
+        const QString record = folder.filePath("line.db");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", folder.path());
+        production_record::RecordConnection made(std::get<production_record::RecordTarget>(
+            production_record::ParseRecordTarget(record)));
+        QCOMPARE(production_record::PrepareSchema(made), std::nullopt);
+        QSqlQuery query(made.database());
+        QVERIFY(query.exec("ALTER TABLE labels RENAME TO labels_away"));
+        const QString port = QString::fromStdString(module.devicePath());
+        const Run write = Cli({"write", "--port", port, "--record", record, "--label", "default",
+                               "--label-pdf", folder.path(), "--json"},
+                              environment);
+        QCOMPARE(write.status, 0);
+        QVERIFY2(write.err.contains("1 row waits in the spool"), qPrintable(write.err));
+
+        QVERIFY(query.exec("ALTER TABLE labels_away RENAME TO labels"));
+        const Run read = Cli({"read", "--port", port, "--record", record}, environment);
+        QVERIFY2(read.err.contains("wrote 1 row kept") && read.err.contains("0 rows wait"),
+                 qPrintable(read.err));
+        const auto unit = Unit(record, write.json.value("device_address").toString());
+        QVERIFY(unit);
+        QCOMPARE(unit->labels.size(), 1);
+        QCOMPARE(unit->labels[0].where,
+                 write.json.value("label").toObject().value("file").toString());
+        QCOMPARE(unit->labels[0].unit, unit->unit);
     }
 
     void labelNotPrintedIsNotedWithItsReason() {

@@ -1,12 +1,14 @@
 // The record itself on each database: a module keeps its number and values row in any
 // spelling of its address, the values list runs out without burning a number, a newer layout
-// is left alone, spooled rows reach the record once while other runs keep theirs, and no text
+// is left alone, spooled rows (label rows too) reach the record once while other runs keep
+// theirs, and no text
 // a module sends holds up another row.
 #include "production_record/record_listing.h"
 #include "production_record/record_schema.h"
 #include "production_record/record_spool.h"
 #include "production_record/record_summary.h"
 #include "production_record/failure_reason.h"
+#include "production_record/record_filter.h"
 #include "production_record/nice_scale.h"
 #include "production_record/unit_claim.h"
 #include "production_record/unit_history.h"
@@ -284,27 +286,54 @@ void ProductionRecordTest::spooledRowsReachTheRecordOnce() {
     written.acknowledged = SettingsText{{"name", "Unit, \"7\""}, {"pin", "0420"}};
     written.unit = 7;
     RecordRow elsewhere = NewRow();
+    const QDateTime printedAt = QDateTime::currentDateTimeUtc();
+    const LabelRow label{AddressKey(written.deviceAddress),
+                         7,
+                         printedAt,
+                         "bench-1",
+                         "default",
+                         "/labels/unit-7.pdf",
+                         true,
+                         {},
+                         false};
+    const LabelRow reprint{
+        label.addressKey,       7,   printedAt.addSecs(60), "bench-1", "default", "", false,
+        "no printer \"Zebra\"", true};
+    const QString another = QStringLiteral("/another/record.db");
     // The end of a row that a crash cut short: the next row must not be glued to it.
     QFile torn(spool.path());
     QVERIFY(torn.open(QIODevice::WriteOnly) && torn.write("{\"row_id\":\"7f3") > 0);
     torn.close();
-    QCOMPARE(spool.keep(target.key, written), std::nullopt);
-    QCOMPARE(spool.keep(QStringLiteral("/another/record.db"), elsewhere), std::nullopt);
+    for (const QString& key : {target.key, another}) {
+        QCOMPARE(spool.keep(key, key == another ? elsewhere : written), std::nullopt);
+        QCOMPARE(spool.keep(key, label), std::nullopt);
+    }
+    QCOMPARE(spool.keep(target.key, reprint), std::nullopt);
+    // A line this program knows no row in, as one of a later version.
+    const QByteArray foreign = "{\"target\":\"" + target.key.toUtf8() + "\",\"kind\":\"later\"}\n";
+    QVERIFY(torn.open(QIODevice::Append) && torn.write(foreign) > 0);
+    torn.close();
     // Already in the record once, as when the spool could not be rewritten after a replay.
     QCOMPARE(InsertRows(connection, {written}), std::nullopt);
+    QCOMPARE(AddLabelRow(connection, label), std::nullopt);
+    QCOMPARE(spool.waiting(target.key), 3);
 
     const auto replayed = std::get<RecordSpool::Replayed>(spool.replay(connection));
-    QCOMPARE(replayed.stored, 1);
-    QCOMPARE(replayed.torn, 1);
+    QCOMPARE(replayed.stored, 3);
+    QCOMPARE(replayed.torn, 2);
     QCOMPARE(std::get<RecordSpool::Replayed>(spool.replay(connection)).stored, 0);
+    QCOMPARE(spool.waiting(another), 2);
     QVERIFY(torn.open(QIODevice::ReadOnly) && torn.readAll().contains(elsewhere.rowId.toUtf8()));
     QFile setAside(spool.tornPath());
-    QVERIFY(setAside.open(QIODevice::ReadOnly) && setAside.readAll() == "{\"row_id\":\"7f3\n");
+    QVERIFY(setAside.open(QIODevice::ReadOnly) &&
+            setAside.readAll() == "{\"row_id\":\"7f3\n" + foreign);
 
     const auto rows = std::get<QList<RecordRow>>(ListRows(connection, {}));
     QCOMPARE(rows.size(), 1);
     written.time = rows.first().time;
     QCOMPARE(rows.first(), written);
+    const auto labels = LabelRowsOf(connection, label.addressKey, kSchemaVersion);
+    QCOMPARE(std::get<QList<LabelRow>>(labels), (QList<LabelRow>{label, reprint}));
 }
 
 void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
