@@ -320,7 +320,7 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
           "DROP TABLE values_lists", "ALTER TABLE module_records DROP COLUMN address_key",
           "ALTER TABLE module_records DROP COLUMN message", "DROP INDEX values_given_claimed_by",
           "ALTER TABLE values_given DROP COLUMN claimed_by", "DROP TABLE values_files",
-          "DROP TABLE values_contents",
+          "DROP TABLE values_contents", "DROP TABLE labels",
           "INSERT INTO unit_numbers VALUES ('0012 6f 3a 0001', 4, 'b', 't'), ('0012 6F 3A 0001', "
           "9, 'b', 't')",
           "INSERT INTO values_given VALUES ('name=A', '0012 6f 3a 0001', 'u.csv', 'b', 't'), "
