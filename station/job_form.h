@@ -30,6 +30,8 @@ public:
     std::optional<QString> openFrom(const QString& path);
 
     LabelFields* labelFields() const { return m_labels; }
+    // The record as the form names it, for finding a unit while the line is stopped too.
+    QString recordTarget() const { return m_record->text().trimmed(); }
 
 signals:
     // Something the user should read, such as a job file that cannot be read.

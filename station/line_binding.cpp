@@ -27,6 +27,8 @@ QString InTheWindowsWords(const QString& refusal) {
 
 LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck check)
     : QObject(&window), m_line(line), m_window(window), m_check(std::move(check)) {
+    // A child of the window, which it shows its finds in.
+    new UnitSearch(line, window);
     connect(&window, &StationWindow::startRequested, this,
             [this](const production_run::Job& job) { start(job); });
     connect(&window, &StationWindow::stopRequested, this, [this] {

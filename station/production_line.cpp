@@ -250,6 +250,10 @@ void ProductionLine::again(int slot) {
         m_private->workers[slot]->again();
 }
 
+bool ProductionLine::postToRecord(std::function<void(production_record::RecordConnection&)> read) {
+    return m_private->running && m_private->run->postToRecord(std::move(read));
+}
+
 QList<SlotState> ProductionLine::slotStates() const {
     std::lock_guard lock(m_private->mutex);
     return m_private->states;
