@@ -7,6 +7,14 @@
 #include <QSqlQuery>
 
 namespace production_record {
+namespace {
+
+// An empty text is stored as one, not as NULL.
+QVariant LabelText(const QString& text) {
+    return text.isNull() ? QVariant(QStringLiteral("")) : QVariant(StorableText(text));
+}
+
+} // namespace
 
 std::optional<QString> AddLabelRow(RecordConnection& connection, const LabelRow& row) {
     return connection.write([&connection, &row]() -> std::optional<QString> {
@@ -14,15 +22,15 @@ std::optional<QString> AddLabelRow(RecordConnection& connection, const LabelRow&
         query.prepare(QStringLiteral(
             "INSERT INTO labels (address_key, unit, printed_at, bench, template, destination, "
             "printed, reason, reprint) VALUES (?, ?, ?, ?, ?, ?, ?, ?, ?)"));
-        query.addBindValue(StorableText(row.addressKey));
+        query.addBindValue(LabelText(row.addressKey));
         query.addBindValue(row.unit ? QVariant(*row.unit) : QVariant(QMetaType::fromType<int>()));
         query.addBindValue(StoredTime(row.time));
-        query.addBindValue(StorableText(row.bench));
-        query.addBindValue(StorableText(row.labelTemplate));
-        query.addBindValue(StorableText(row.where));
+        query.addBindValue(LabelText(row.bench));
+        query.addBindValue(LabelText(row.labelTemplate));
+        query.addBindValue(LabelText(row.where));
         // Integers, not booleans: PostgreSQL takes no boolean into an INTEGER column.
         query.addBindValue(row.printed ? 1 : 0);
-        query.addBindValue(StorableText(row.reason));
+        query.addBindValue(LabelText(row.reason));
         query.addBindValue(row.reprint ? 1 : 0);
         if (!query.exec())
             return connection.failure(query.lastError());

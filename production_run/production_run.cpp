@@ -1,5 +1,6 @@
 #include "production_run.h"
 
+#include "label_values_from_record.h"
 #include "outcome_report.h"
 #include "unit_values.h"
 
@@ -7,6 +8,7 @@
 #include "label_print/label_template_file.h"
 #include "platform/port_names.h"
 #include "production_record/printable_text.h"
+#include "production_record/record_filter.h"
 
 #include <QThread>
 
@@ -196,20 +198,44 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
 }
 
 void ProductionRun::printLabel(int module, const ModuleOutcome& outcome, RunEvents& events) {
-    // What the module holds now: what it was read to hold, with all the write sent, which
-    // it acknowledged.
-    profile::ModuleSettings settings = outcome.settings.value_or(profile::ModuleSettings{});
-    for (const QString& key : outcome.sent ? profile::kModuleKeys : QStringList()) {
-        if (const auto text = profile::ModuleKeyText(*outcome.sent, key))
-            profile::SetModuleKey(settings, key, *text);
+    // The label says what the unit's row says, as a reprint from the record will.
+    production_record::RecordRow row =
+        RowOfOutcome(Verb::Write, outcome, m_job.bench, outcome.unit);
+    if (outcome.time.isValid())
+        row.time = outcome.time;
+    const label_print::LabelValues values = LabelValuesFromRow(row);
+    {
+        std::lock_guard lock(m_labelsMutex);
+        m_labelled[module] = {values, outcome};
     }
-    const label_print::LabelValues values{outcome.unit,     outcome.deviceAddress, m_job.bench,
-                                          outcome.firmware, QDate::currentDate(),  settings};
-    m_labels->print(values, [this, module, outcome, &events](const label_print::LabelPrint& print) {
+    queueLabel(module, values, outcome, false, events);
+}
+
+bool ProductionRun::printLabelAgain(int module, RunEvents& events) {
+    std::optional<Labelled> last;
+    {
+        std::lock_guard lock(m_labelsMutex);
+        if (const auto found = m_labelled.find(module); found != m_labelled.end())
+            last = found->second;
+    }
+    if (!m_labels || !last)
+        return false;
+    queueLabel(module, last->values, last->outcome, true, events);
+    return true;
+}
+
+void ProductionRun::queueLabel(int module, const label_print::LabelValues& values,
+                               const ModuleOutcome& outcome, bool reprint, RunEvents& events) {
+    m_labels->print(values, [this, module, values, outcome, reprint,
+                             &events](const label_print::LabelPrint& print) {
         {
             std::lock_guard lock(m_labelsMutex);
             m_printed[module] = print;
         }
+        if (m_record)
+            m_record->noteLabel({production_record::AddressKey(values.address), values.unit,
+                                 QDateTime::currentDateTimeUtc(), m_job.bench, m_job.labelTemplate,
+                                 print.where, print.printed, print.reason, reprint});
         ModuleOutcome printed = outcome;
         printed.label = print;
         events.labelPrinted(module, printed);

@@ -100,6 +100,10 @@ public:
     bool postToRecord(std::function<void(production_record::RecordConnection&)> read);
     // Returns once every label queued so far is printed and told.
     void finishLabels();
+    // Prints the module's last label again with the same values, told through
+    // RunEvents::labelPrinted like the first and noted in the record as a reprint; false when
+    // the module has no label to print again.
+    bool printLabelAgain(int module, RunEvents& events);
 
 private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;
@@ -112,6 +116,8 @@ private:
     // it may not have been (the record does not know it as passed, or cannot tell).
     // Queues the label of a module that passed.
     void printLabel(int module, const ModuleOutcome& outcome, RunEvents& events);
+    void queueLabel(int module, const label_print::LabelValues& values,
+                    const ModuleOutcome& outcome, bool reprint, RunEvents& events);
     std::optional<profile::ModuleSettings> knownOverlay(int number, const QString& port,
                                                         const ModuleOutcome& sofar,
                                                         std::optional<int>& unit);
@@ -130,6 +136,12 @@ private:
     std::unique_ptr<label_print::LabelQueue> m_labels;
     std::mutex m_labelsMutex;
     std::map<int, label_print::LabelPrint> m_printed;
+    // Each module's last label, for printing it again.
+    struct Labelled {
+        label_print::LabelValues values;
+        ModuleOutcome outcome;
+    };
+    std::map<int, Labelled> m_labelled;
     // Last, so that the record's thread ends before what it uses.
     std::unique_ptr<RunRecord> m_record;
 };

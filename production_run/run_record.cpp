@@ -417,6 +417,7 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
         row.rowId = started->rowId;
         row.time = started->time;
     }
+    outcome.time = row.time;
     // The record has just told this module why it cannot be used, after waiting as long as
     // it may: the module's row goes to the spool without a second wait, and its message says
     // why once.
@@ -449,6 +450,13 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
          QStringLiteral("its row is in neither the record nor the spool: %1; %2")
              .arg(error, *spoolError));
     return std::nullopt;
+}
+
+void RunRecord::noteLabel(const production_record::LabelRow& label) {
+    worker().post([spooled = m_spooled, label](production_record::RecordConnection& connection) {
+        if (spooled->ready)
+            production_record::AddLabelRow(connection, label);
+    });
 }
 
 void RunRecord::leave(int module) {

@@ -9,6 +9,7 @@
 #include "values_list.h"
 
 #include "production_record/cut_short_writes.h"
+#include "production_record/label_rows.h"
 #include "production_record/record_connection.h"
 #include "production_record/record_row.h"
 #include "production_record/record_spool.h"
@@ -65,6 +66,10 @@ public:
 
     // Once done, instead of keep(), for a module that was left as it was and has no row.
     void leave(int module);
+
+    // From the label thread: the label printed or tried, handed to the record's thread without
+    // waiting for it. A record that was refused takes nothing.
+    void noteLabel(const production_record::LabelRow& label);
 
     // What the run tells on stderr about the spool: rows stored from it, lines set aside,
     // rows still waiting.
