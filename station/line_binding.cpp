@@ -37,6 +37,8 @@ LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck c
     });
     connect(&window, &StationWindow::closing, this, &LineBinding::stop);
     connect(&window, &StationWindow::againRequested, &line, &ProductionLine::again);
+    connect(&window, &StationWindow::printLabelAgainRequested, &line,
+            &ProductionLine::printLabelAgain);
     connect(&line, &ProductionLine::slotChanged, &window, &StationWindow::showSlot);
     connect(&line, &ProductionLine::unitFinished, &window, &StationWindow::showUnit);
     connect(&line, &ProductionLine::figuresChanged, this,

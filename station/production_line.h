@@ -39,6 +39,9 @@ public:
 
     // The module in this slot is written again, though it passed there before.
     void again(int slot);
+    // The label of the module that passed in this slot is printed again; the slot tells how
+    // it went as for the first.
+    void printLabelAgain(int slot);
 
     // Runs `read` on the record's thread while the line runs with a record, without waiting
     // for it: false otherwise.

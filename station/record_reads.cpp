@@ -33,15 +33,12 @@ RecordReads::~RecordReads() {
     }
 }
 
-void RecordReads::readAside(const production_record::RecordTarget& target, Job job) {
-    // Threads that are done are forgotten as the next read starts.
+void RecordReads::runAside(std::function<void(production_record::RecordWaits)> job) {
+    // Threads that are done are forgotten as the next one starts.
     std::erase_if(m_threads,
                   [](const std::unique_ptr<QThread>& thread) { return thread->isFinished(); });
-    m_threads.emplace_back(QThread::create([target, job = std::move(job), receiver = m_receiver] {
-        production_record::RecordConnection connection(
-            target, production_record::RecordConnection::Mode::ReadOnly,
-            production_record::RecordWaits{kReadWait, &receiver->closing});
-        job(connection);
+    m_threads.emplace_back(QThread::create([job = std::move(job), receiver = m_receiver] {
+        job(production_record::RecordWaits{kReadWait, &receiver->closing});
     }));
     m_threads.back()->start();
 }

@@ -135,12 +135,15 @@ void StationWindow::showRunning(const QList<SlotState>& slotStates) {
         tile->showState(slotStates[slot]);
         m_tiles << tile;
         connect(tile, &SlotTile::againClicked, this, [this, slot] { emit againRequested(slot); });
+        connect(tile, &SlotTile::printAgainClicked, this,
+                [this, slot] { emit printLabelAgainRequested(slot); });
         auto* cell = new QWidget(m_tileArea);
         auto* cellLayout = new QVBoxLayout(cell);
         cellLayout->setContentsMargins(0, 0, 0, 0);
         cellLayout->addWidget(tile, 1);
         setTabOrder(previous, tile);
-        setTabOrder(tile, tile->againButton());
+        setTabOrder(tile, tile->printAgainButton());
+        setTabOrder(tile->printAgainButton(), tile->againButton());
         previous = tile->againButton();
         if (m_simulated) {
             QWidget* bar = makeSimulatedBar(slot);

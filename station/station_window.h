@@ -59,6 +59,7 @@ signals:
     void startRequested(const production_run::Job& job);
     void stopRequested();
     void againRequested(int slot);
+    void printLabelAgainRequested(int slot);
     // A scan or a typed code, with Enter: a unit number or an address in any spelling.
     void findRequested(const QString& code);
     // The window is closing: the line must stop first.
