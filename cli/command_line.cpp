@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "label_command.h"
 #include "production_run/exit_status.h"
 #include "production_run/job_options.h"
 #include "since_time.h"
@@ -46,6 +47,11 @@ const VerbRule kVerbs[] = {
      false,
      {"bench", "since", "until", "result", "unit", "address", "latest", "summary", "html", "json",
       "csv", "lists", "record-timeout"}},
+    {QStringLiteral("label"),
+     Verb::Label,
+     false,
+     {"record", "unit", "address", "label-pdf", "printer", "png", "bench", "json",
+      "record-timeout"}},
 };
 
 const QStringList kResultNames = {
@@ -304,9 +310,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption summary(QStringLiteral("summary"), {});
     const QCommandLineOption html(QStringLiteral("html"), {}, QStringLiteral("FILE"));
     const QCommandLineOption lists(QStringLiteral("lists"), {});
+    const QCommandLineOption png(QStringLiteral("png"), {}, QStringLiteral("FILE"));
     parser.addOptions(job.list());
     parser.addOptions({help, version, json, probe, expect, simulated, since, address, result, csv,
-                       until, unit, latest, summary, html, lists});
+                       until, unit, latest, summary, html, lists, png});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -347,11 +354,12 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("record needs the TARGET to list");
         return parsed;
     }
-    if (positional.size() > (rule->verb == Verb::Write || listing ? 1 : 0)) {
+    const bool labelling = rule->verb == Verb::Label;
+    if (positional.size() > (rule->verb == Verb::Write || listing || labelling ? 1 : 0)) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once : {expect, since, address, until, unit, html}) {
+    for (const QCommandLineOption& once : {expect, since, address, until, unit, html, png}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -408,7 +416,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
 
     Invocation invocation;
-    if (const auto refusal = production_run::ReadJobOptions(parser, job, listing, invocation)) {
+    if (const auto refusal =
+            production_run::ReadJobOptions(parser, job, listing, invocation, labelling)) {
         parsed.error = *refusal;
         return parsed;
     }
@@ -421,7 +430,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.htmlPath = parser.value(html);
     invocation.csv = parser.isSet(csv);
     invocation.expect = expected;
-    invocation.profilePath = listing ? QString() : positional.value(0);
+    invocation.profilePath = listing || labelling ? QString() : positional.value(0);
+    if (labelling) {
+        invocation.labelTemplate = positional.value(0);
+        invocation.pngPath = parser.value(png);
+        if (const auto refusal = LabelUsageError(invocation, parser.isSet(png))) {
+            parsed.error = *refusal;
+            return parsed;
+        }
+    }
     invocation.probe = parser.isSet(probe);
     invocation.json = parser.isSet(json);
     invocation.simulatedModule = parser.isSet(simulated);

@@ -44,6 +44,7 @@ QString CommandName(Verb verb) {
         return QStringLiteral("reset");
     case Verb::Ports:
     case Verb::Record:
+    case Verb::Label:
         break;
     }
     return {};
