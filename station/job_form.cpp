@@ -34,10 +34,7 @@ JobForm::JobForm(QWidget* parent)
     m_verify->setChecked(true);
     connect(m_all, &QCheckBox::toggled, m_ports, &QLineEdit::setDisabled);
     // The label's {bench} is the bench the line records, this machine's name unless given.
-    const auto benchChanged = [this] {
-        const QString bench = m_bench->text().trimmed();
-        m_labels->setBench(bench.isEmpty() ? QSysInfo::machineHostName() : bench);
-    };
+    const auto benchChanged = [this] { m_labels->setBench(bench()); };
     connect(m_bench, &QLineEdit::textChanged, this, benchChanged);
     benchChanged();
 
@@ -103,6 +100,11 @@ void JobForm::showJob(const production_run::Job& job) {
     m_all->setChecked(job.all);
     m_verify->setChecked(job.verify);
     m_labels->showJob(job);
+}
+
+QString JobForm::bench() const {
+    const QString given = m_bench->text().trimmed();
+    return given.isEmpty() ? QSysInfo::machineHostName() : given;
 }
 
 std::variant<production_run::Job, QString> JobForm::job() const {

@@ -32,6 +32,8 @@ public:
     LabelFields* labelFields() const { return m_labels; }
     // The record as the form names it, for finding a unit while the line is stopped too.
     QString recordTarget() const { return m_record->text().trimmed(); }
+    // The bench the line records, this machine's name unless given.
+    QString bench() const;
 
 signals:
     // Something the user should read, such as a job file that cannot be read.

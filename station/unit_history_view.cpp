@@ -105,9 +105,9 @@ void UnitHistoryView::setReprintRefusal(const QString& refusal) {
     m_reprint->setAccessibleDescription(m_reprint->toolTip());
 }
 
-void UnitHistoryView::showReprinted(const QString& outcome, bool printed) {
+void UnitHistoryView::showReprinted(const QString& outcome, bool problem) {
     m_reprinted->setText(outcome);
-    m_reprinted->setStyleSheet(printed ? QString() : QStringLiteral("QLabel { color: #b71c1c; }"));
+    m_reprinted->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b71c1c; }") : QString());
     m_reprinted->show();
 }
 

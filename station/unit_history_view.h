@@ -22,7 +22,7 @@ public:
     // passed), or nothing.
     void setReprintRefusal(const QString& refusal);
     // How the label printed again went, in words.
-    void showReprinted(const QString& outcome, bool printed);
+    void showReprinted(const QString& outcome, bool problem);
 
     const production_record::UnitHistory& history() const { return m_history; }
     QTableWidget* rowTable() const { return m_rows; }
