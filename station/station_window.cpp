@@ -209,14 +209,16 @@ void StationWindow::showFindOutcome(const QString& outcome, bool problem) {
 bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
     if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
         return false;
+    // The key's receiver is the focus widget, or its parent when that one let the key go.
     const auto* widget = static_cast<QWidget*>(watched);
-    QWidget* focused = QApplication::focusWidget();
-    if (widget->window() != this || focused == m_find || TakesTypedKeys(focused) ||
+    if (widget->window() != this || widget == m_find || TakesTypedKeys(widget) ||
         !BeginsOrContinuesCode(*static_cast<QKeyEvent*>(event)))
         return false;
     // A new scan begins: what the field held before is no part of it.
-    m_find->clear();
-    m_find->setFocus(Qt::OtherFocusReason);
+    if (QApplication::focusWidget() != m_find) {
+        m_find->clear();
+        m_find->setFocus(Qt::OtherFocusReason);
+    }
     QCoreApplication::sendEvent(m_find, event);
     return true;
 }
