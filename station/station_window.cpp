@@ -115,8 +115,7 @@ StationWindow::StationWindow(SimulatedSlots* simulated, QWidget* parent)
     m_pages->addWidget(m_form);
     m_pages->addWidget(linePage);
     m_pages->addWidget(m_history);
-    connect(m_history, &UnitHistoryView::closed, this,
-            [this] { m_pages->setCurrentWidget(m_beforeHistory ? m_beforeHistory : m_form); });
+    connect(m_history, &UnitHistoryView::closed, this, &StationWindow::closeHistory);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
@@ -203,7 +202,15 @@ void StationWindow::showHistory(const production_record::UnitHistory& history) {
 }
 
 void StationWindow::showFindOutcome(const QString& outcome, bool problem) {
+    // The unit found before is no answer to a code that found none.
+    if (problem)
+        closeHistory();
     showMessage(outcome, problem);
+}
+
+void StationWindow::closeHistory() {
+    if (m_pages->currentWidget() == m_history)
+        m_pages->setCurrentWidget(m_beforeHistory ? m_beforeHistory : m_form);
 }
 
 bool StationWindow::eventFilter(QObject* watched, QEvent* event) {

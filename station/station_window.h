@@ -74,6 +74,7 @@ protected:
 private:
     void requestStart();
     void showMessage(const QString& text, bool problem);
+    void closeHistory();
     QWidget* makeSimulatedBar(int slot);
 
     SimulatedSlots* m_simulated = nullptr;
