@@ -15,6 +15,11 @@ bool IsWrite(const RecordRow& row) {
     return row.command == QLatin1String("write");
 }
 
+// A write that reached the module: a clone refused before it was sent one says nothing of it.
+bool ReachedModule(const RecordRow& row) {
+    return IsWrite(row) && row.result != QLatin1String(kRefusedResult);
+}
+
 bool Passed(const RecordRow& row) {
     return IsWrite(row) && row.result == QLatin1String("ok");
 }
@@ -78,11 +83,10 @@ FoundUnit FindUnit(RecordConnection& connection, const QString& code) {
         if (row.unit)
             history.unit = row.unit;
     }
-    const auto passed = LatestPassingWrite(history);
-    const auto lastWrite = std::find_if(history.rows.crbegin(), history.rows.crend(), IsWrite);
-    if (passed)
-        history.name = SettingsAfter(*passed).value(QStringLiteral("name"));
-    else if (lastWrite != history.rows.crend())
+    // What the module holds now: a later write that failed may still have changed its name.
+    const auto lastWrite =
+        std::find_if(history.rows.crbegin(), history.rows.crend(), ReachedModule);
+    if (lastWrite != history.rows.crend())
         history.name = SettingsAfter(*lastWrite).value(QStringLiteral("name"));
 
     QList<LabelRow> labels;

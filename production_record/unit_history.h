@@ -16,7 +16,7 @@ namespace production_record {
 
 struct UnitHistory {
     std::optional<int> unit;
-    // The name its latest write gave it (before overlaid with what the module acknowledged).
+    // The name its latest write left it (before overlaid with what the module acknowledged).
     QString name;
     // The module's device address as its latest row gave it.
     QString deviceAddress;

@@ -36,6 +36,8 @@ struct Reprinted {
     QString deviceAddress;
 };
 
+// Waits for the record and the printer, within the record's waits: a window calls it off its
+// own thread.
 Reprinted ReprintFromRecord(const production_record::RecordTarget& target,
                             production_record::RecordWaits waits, const LabelReprint& reprint);
 

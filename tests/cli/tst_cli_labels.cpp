@@ -27,19 +27,24 @@ struct Run {
     QString err;
 };
 
+Run Cli(const QStringList& arguments,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM), arguments);
+    cli.waitForFinished(30'000);
+    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
 // `where` is --label-pdf DIR or --printer NAME.
 Run WriteWithLabel(
     const QString& label, const QStringList& where,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess cli;
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM),
-              QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
-                          "name=Unit-{addr4}", "--label", label, "--json"} +
-                  where);
-    cli.waitForFinished(30'000);
-    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
-            QString::fromUtf8(cli.readAllStandardError())};
+    return Cli(QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
+                           "name=Unit-{addr4}", "--label", label, "--json"} +
+                   where,
+               environment);
 }
 
 QByteArray Output(const QString& program, const QStringList& arguments) {
@@ -47,14 +52,6 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
     process.start(program, arguments);
     process.waitForFinished(10'000);
     return process.readAllStandardOutput();
-}
-
-Run Cli(const QStringList& arguments) {
-    QProcess cli;
-    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM), arguments);
-    cli.waitForFinished(30'000);
-    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
-            QString::fromUtf8(cli.readAllStandardError())};
 }
 
 bool DecodersMissing() {
@@ -148,9 +145,7 @@ class CliLabelsTest : public QObject {
 
 private slots:
     void passedModuleGetsLabelThatScansBack() {
-        if (QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
-            QStandardPaths::findExecutable("pdftotext").isEmpty() ||
-            QStandardPaths::findExecutable("zbarimg").isEmpty())
+        if (DecodersMissing())
             QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
                   "poppler-utils and zbar-tools");
         QTemporaryDir folder;

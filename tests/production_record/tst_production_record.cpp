@@ -821,13 +821,13 @@ void ProductionRecordTest::unitIsFoundByItsCode_data() {
         const auto name = [postgres](const char* what) {
             return QByteArray(postgres ? "postgresql: " : "sqlite: ") + what;
         };
-        // Its name is its latest passing write's, not that of a later failed one.
-        QTest::newRow(name("spaced")) << postgres << "0012 6f 3a 9b01" << 7 << 4 << "Unit-7" << 1;
-        QTest::newRow(name("colons")) << postgres << "00:12:6F:3A:9B:01" << 7 << 4 << "Unit-7" << 1;
+        // Its name is what its latest write left it, even one that failed.
+        QTest::newRow(name("spaced")) << postgres << "0012 6f 3a 9b01" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("colons")) << postgres << "00:12:6F:3A:9B:01" << 7 << 4 << "Later" << 1;
         QTest::newRow(name("bare, scanned"))
-            << postgres << "00126f3a9b01\r" << 7 << 4 << "Unit-7" << 1;
-        QTest::newRow(name("unit number")) << postgres << "7" << 7 << 4 << "Unit-7" << 1;
-        QTest::newRow(name("unit, spaced")) << postgres << "unit 7" << 7 << 4 << "Unit-7" << 1;
+            << postgres << "00126f3a9b01\r" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("unit number")) << postgres << "7" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("unit, spaced")) << postgres << "unit 7" << 7 << 4 << "Later" << 1;
         QTest::newRow(name("unit, dashed")) << postgres << "Unit-8" << 8 << 1 << "Unit-8" << 0;
         QTest::newRow(name("unknown unit")) << postgres << "9" << 0 << 0 << "" << 0;
         QTest::newRow(name("unknown address"))
@@ -858,6 +858,10 @@ void ProductionRecordTest::unitIsFoundByItsCode() {
     QCOMPARE(history->rows.size(), rows);
     QVERIFY(std::is_sorted(history->rows.cbegin(), history->rows.cend(),
                            [](const RecordRow& a, const RecordRow& b) { return a.time < b.time; }));
+    // Its label comes from its latest passing write, not from the failed one after it.
+    const auto passed = LatestPassingWrite(*history);
+    QVERIFY(passed);
+    QCOMPARE(SettingsAfter(*passed).value("name"), QString("Unit-%1").arg(unit));
     QCOMPARE(history->labels.size(), labels);
     if (labels > 0)
         QCOMPARE(history->labels.first().where, QString("7.pdf"));
