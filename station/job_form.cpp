@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
 #include <QSysInfo>
 #include <QVBoxLayout>
 
@@ -81,11 +82,22 @@ JobForm::JobForm(QWidget* parent)
     files->addWidget(saveButton);
     files->addStretch();
 
-    auto* layout = new QVBoxLayout(this);
+    // With its label and preview the form is taller than a small station screen: it scrolls
+    // rather than squeezing the preview.
+    auto* fields = new QWidget;
+    auto* layout = new QVBoxLayout(fields);
     layout->addLayout(form);
     layout->addWidget(m_labels);
     layout->addLayout(files);
     layout->addStretch();
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(fields);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAccessibleName(tr("The job"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
     m_job.verb = production_run::Verb::Write;
 }
 

@@ -18,7 +18,7 @@ namespace {
 // lose modules to rounding.
 constexpr int kPreviewDotsPerInch = 600;
 // The most room the preview takes in the form, in logical pixels.
-constexpr QSize kPreviewRoom{420, 210};
+constexpr QSize kPreviewRoom{360, 180};
 
 } // namespace
 
@@ -70,7 +70,6 @@ LabelFields::LabelFields(QWidget* parent)
     // Text from a template file is shown as it stands, never as rich text.
     m_preview->setTextFormat(Qt::PlainText);
     m_preview->setWordWrap(true);
-    m_preview->setMinimumHeight(kPreviewRoom.height() / 2);
     m_preview->setAlignment(Qt::AlignLeft | Qt::AlignTop);
     m_preview->setAccessibleName(tr("Label preview"));
 
@@ -180,8 +179,9 @@ void LabelFields::updatePreview() {
     shown.setDevicePixelRatio(ratio);
     m_preview->setStyleSheet({});
     m_preview->setFrameStyle(QFrame::Box | QFrame::Plain);
-    m_preview->setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Fixed);
     m_preview->setPixmap(shown);
+    m_preview->setFixedSize(shown.deviceIndependentSize().toSize() +
+                            QSize(2, 2) * m_preview->frameWidth());
     m_preview->setAccessibleDescription(
         tr("The label of a unit such as unit 1234, %1 by %2 mm")
             .arg(QLocale().toString(m_image.width() * 25.4 / kPreviewDotsPerInch, 'f', 0),
@@ -191,6 +191,8 @@ void LabelFields::updatePreview() {
 void LabelFields::showPreviewText(const QString& text, bool problem) {
     m_preview->setFrameStyle(QFrame::NoFrame);
     m_preview->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
+    m_preview->setMinimumSize(0, kPreviewRoom.height() / 2);
+    m_preview->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
     m_preview->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b71c1c; }") : QString());
     m_preview->setText(text);
     m_preview->setAccessibleDescription(text);
