@@ -1,6 +1,6 @@
 #include "line_binding.h"
 
-#include "production_run/production_run.h"
+#include "window_words.h"
 
 #include <QSysInfo>
 #include <QTimer>
@@ -13,15 +13,6 @@ namespace {
 // Units per hour fall as the last hour passes, running or stopped, so the window asks for the
 // figures again this often rather than only when a unit finishes.
 constexpr std::chrono::seconds kFiguresRefresh{15};
-
-// The engine words a refusal for the command line, by its options; the window names its fields.
-QString InTheWindowsWords(const QString& refusal) {
-    if (refusal == production_run::kUnitNeedsRecord)
-        return QStringLiteral("{unit} needs a record: unit numbers come from the production "
-                              "record's counter. Give the job's Record an SQLite file or a "
-                              "postgresql:// address.");
-    return refusal;
-}
 
 } // namespace
 

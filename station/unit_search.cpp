@@ -1,5 +1,7 @@
 #include "unit_search.h"
 
+#include "window_words.h"
+
 #include "production_record/printable_text.h"
 #include "production_record/unit_history.h"
 #include "production_run/label_reprint.h"
@@ -91,15 +93,38 @@ void UnitSearch::printLabelAgain(const production_record::UnitHistory& history) 
          reprint](production_record::RecordWaits waits) {
             return production_run::ReprintFromRecord(target, waits, reprint);
         },
-        [view](const production_run::Reprinted& reprinted) {
-            view->reprintButton()->setEnabled(true);
+        [this, record](const production_run::Reprinted& reprinted) {
             const label_print::LabelPrint& print = reprinted.print;
-            if (reprinted.status == production_run::ExitStatus::Done)
-                view->showReprinted(tr("Label printed again to %1.").arg(print.where), false);
-            else if (print.printed)
-                view->showReprinted(print.reason, true);
-            else
-                view->showReprinted(tr("LABEL NOT PRINTED AGAIN: %1").arg(print.reason), true);
+            const bool done = reprinted.status == production_run::ExitStatus::Done;
+            const QString told =
+                done ? tr("Label printed again to %1.").arg(print.where)
+                : print.printed
+                    ? print.reason
+                    : tr("LABEL NOT PRINTED AGAIN: %1").arg(InTheWindowsWords(print.reason));
+            showAgain(std::get<production_record::RecordTarget>(record), told, !done);
+        });
+}
+
+void UnitSearch::showAgain(const production_record::RecordTarget& record, const QString& told,
+                           bool problem) {
+    UnitHistoryView* view = m_window.historyView();
+    const QString address = view->history().deviceAddress;
+    // The history again, with the label just printed or tried among its labels.
+    m_reads.read<production_record::FoundUnit>(
+        record,
+        [address](production_record::RecordConnection& connection) {
+            return production_record::FindUnit(connection, address);
+        },
+        [this, view, address, told, problem](const production_record::FoundUnit& found) {
+            const auto* history =
+                std::get_if<std::optional<production_record::UnitHistory>>(&found);
+            if (history && *history && view->history().deviceAddress == address) {
+                view->showHistory(**history);
+                view->setReprintRefusal(reprintRefusal(**history).value_or(QString()));
+            } else {
+                view->reprintButton()->setEnabled(true);
+            }
+            view->showReprinted(told, problem);
         });
 }
 

@@ -24,6 +24,9 @@ public:
 private:
     // The record the form names, or why there is none to look in.
     std::variant<production_record::RecordTarget, QString> target() const;
+    // Reads the shown unit's history again, then tells how its label printed again went.
+    void showAgain(const production_record::RecordTarget& record, const QString& told,
+                   bool problem);
     // Why the unit's label cannot be printed again here, or nothing.
     std::optional<QString> reprintRefusal(const production_record::UnitHistory& history) const;
 

@@ -577,6 +577,8 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(
             LabelSaying(window, QStringLiteral("Label printed again to ") + unitFile), 10'000);
         QVERIFY(QFile::exists(unitFile));
+        QCOMPARE(window.historyView()->history().labels.size(), 3);
+        QVERIFY(window.historyView()->history().labels.back().reprint);
         line.stop();
     }
 
