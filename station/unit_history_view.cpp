@@ -49,7 +49,8 @@ UnitHistoryView::UnitHistoryView(QWidget* parent)
     m_rows->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_rows->setSelectionBehavior(QAbstractItemView::SelectRows);
     m_rows->verticalHeader()->hide();
-    m_rows->horizontalHeader()->setStretchLastSection(true);
+    // The message takes the room the others leave, however narrow they are.
+    m_rows->horizontalHeader()->setSectionResizeMode(4, QHeaderView::Stretch);
     m_rows->setWordWrap(true);
     m_rows->setAccessibleName(tr("The unit's rows in the record"));
     m_reprinted->hide();
