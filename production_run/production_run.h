@@ -96,6 +96,8 @@ public:
     // stored as soon as the record answers again.
     int rowsWaiting() const;
     bool keepsARecord() const { return m_record != nullptr; }
+    // Runs `read` on the record's thread, without waiting for it: false without a record.
+    bool postToRecord(std::function<void(production_record::RecordConnection&)> read);
     // Returns once every label queued so far is printed and told.
     void finishLabels();
     // Prints the module's last label again with the same values, told through
