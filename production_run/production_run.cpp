@@ -300,6 +300,13 @@ QStringList ProductionRun::spoolNotes() {
     return m_record ? m_record->spoolNotes() : QStringList();
 }
 
+bool ProductionRun::postToRecord(std::function<void(production_record::RecordConnection&)> read) {
+    if (!m_record)
+        return false;
+    m_record->post(std::move(read));
+    return true;
+}
+
 void ProductionRun::finishLabels() {
     if (m_labels)
         m_labels->waitUntilIdle();

@@ -96,6 +96,8 @@ public:
     // stored as soon as the record answers again.
     int rowsWaiting() const;
     bool keepsARecord() const { return m_record != nullptr; }
+    // Runs `read` on the record's thread, without waiting for it: false without a record.
+    bool postToRecord(std::function<void(production_record::RecordConnection&)> read);
     // Returns once every label queued so far is printed and told, and its row is in the record
     // or the spool.
     void finishLabels();
@@ -111,12 +113,12 @@ private:
     // `module` is the module's place in the run, `number` its place for {n}.
     std::variant<profile::ModuleSettings, Refusal>
     overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar);
-    // What a module provisioned before holds, with the unit the record gave it; nothing when
-    // it may not have been (the record does not know it as passed, or cannot tell).
     // Queues the label of a module that passed.
     void printLabel(int module, const ModuleOutcome& outcome, RunEvents& events);
     void queueLabel(int module, const label_print::LabelValues& values,
                     const ModuleOutcome& outcome, bool reprint, RunEvents& events);
+    // What a module provisioned before holds, with the unit the record gave it; nothing when
+    // it may not have been (the record does not know it as passed, or cannot tell).
     std::optional<profile::ModuleSettings> knownOverlay(int number, const QString& port,
                                                         const ModuleOutcome& sofar,
                                                         std::optional<int>& unit);

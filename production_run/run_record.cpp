@@ -259,6 +259,10 @@ void RunRecord::startWorker() const {
     });
 }
 
+void RunRecord::post(std::function<void(production_record::RecordConnection&)> read) {
+    worker().post(std::move(read));
+}
+
 production_record::RecordWorker& RunRecord::worker() const {
     startWorker();
     return *m_worker;

@@ -19,6 +19,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -95,6 +96,10 @@ public:
     // Of these ports, those whose latest write on the run's bench ended interrupted, with that
     // row's time; nothing when the record cannot tell now.
     std::optional<QMap<QString, QDateTime>> writesCutShort(const QStringList& ports);
+
+    // Runs `read` on the record's thread with its connection, after what was handed to it
+    // before, without waiting for it: a front end's question, such as a scanned unit's history.
+    void post(std::function<void(production_record::RecordConnection&)> read);
 
     // What the record already gave the module with this address, taking nothing; nothing when
     // the record cannot tell now.
