@@ -145,6 +145,10 @@ struct RunRecord::Spooled {
         std::lock_guard lock(mutex);
         return openLabels.erase(label) > 0;
     }
+    bool labelsOpen() {
+        std::lock_guard lock(mutex);
+        return !openLabels.empty();
+    }
     void keepLabel(const production_record::LabelRow& label) {
         if (const auto error = spool.keep(targetKey, label)) {
             ++labelsLost;
@@ -515,7 +519,8 @@ void RunRecord::noteLabel(const production_record::LabelRow& label) {
 }
 
 void RunRecord::settleLabels() {
-    if (!m_spooled)
+    // Nothing to wait for, not even a record still being opened.
+    if (!m_spooled || !m_spooled->labelsOpen())
         return;
     // Jobs run in order: once this one has, so have those of the label rows handed in before.
     const auto settled =
