@@ -210,7 +210,7 @@ std::variant<RecordSpool::Replayed, QString> RecordSpool::replay(RecordConnectio
     Replayed replayed;
     QSet<QString> stored;
     QHash<QString, QString> refused;
-    // Why the record took a row neither in nor refused it.
+    // Why a row was neither stored nor refused: the record takes none now.
     std::optional<QString> unstored;
     const auto note = [&](const QList<RowStored>& results, const QStringList& ids) {
         for (qsizetype index = 0; index < ids.size(); ++index) {
