@@ -6,6 +6,8 @@
 #include "production_record/record_schema.h"
 #include "production_record/unit_history.h"
 
+#include "label_decoding.h"
+
 #ifdef CORDELO_VIRTUAL_MODULE
 #include "virtual_module/virtual_module.h"
 #endif
@@ -53,19 +55,6 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
     process.start(program, arguments);
     process.waitForFinished(10'000);
     return process.readAllStandardOutput();
-}
-
-bool DecodersMissing() {
-    return QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
-           QStandardPaths::findExecutable("pdftotext").isEmpty() ||
-           QStandardPaths::findExecutable("zbarimg").isEmpty();
-}
-
-// What a label PDF says: its code as zbarimg reads it, and its text.
-QByteArray Decoded(const QString& pdf, const QString& scratch) {
-    Output("pdftoppm", {"-r", "300", "-png", "-singlefile", pdf, scratch + "/page"});
-    return Output("zbarimg", {"--raw", "-q", scratch + "/page.png"}).trimmed() + '\n' +
-           Output("pdftotext", {pdf, "-"});
 }
 
 // The unit as the record knows it; nothing when it does not, or cannot be read.
@@ -146,7 +135,7 @@ class CliLabelsTest : public QObject {
 
 private slots:
     void passedModuleGetsLabelThatScansBack() {
-        if (DecodersMissing())
+        if (doubles::LabelDecodersMissing())
             QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
                   "poppler-utils and zbar-tools");
         QTemporaryDir folder;
@@ -156,12 +145,10 @@ private slots:
         QVERIFY2(label.value("printed").toBool(), qPrintable(run.err));
         const QString file = label.value("file").toString();
         QVERIFY(run.err.contains("label printed to " + file));
-        Output("pdftoppm", {"-r", "300", "-png", "-singlefile", file, folder.filePath("page")});
-        QCOMPARE(Output("zbarimg", {"--raw", "-q", folder.filePath("page.png")}).trimmed(),
-                 run.json.value("device_address").toString().toUtf8());
+        const QByteArray says = doubles::DecodedLabel(file, folder.path());
+        QVERIFY(says.startsWith(run.json.value("device_address").toString().toUtf8() + '\n'));
         QVERIFY(
-            Output("pdftotext", {file, "-"})
-                .contains(run.json.value("settings").toObject().value("name").toString().toUtf8()));
+            says.contains(run.json.value("settings").toObject().value("name").toString().toUtf8()));
     }
 
     void printsThroughASystemQueue_data() {
@@ -255,7 +242,7 @@ private slots:
 
 #ifdef CORDELO_VIRTUAL_MODULE
     void labelIsNotedAndPrintedAgainAlike() {
-        if (DecodersMissing())
+        if (doubles::LabelDecodersMissing())
             QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
                   "poppler-utils and zbar-tools");
         QTemporaryDir folder;
@@ -281,9 +268,9 @@ private slots:
         QCOMPARE(again.status, 0);
         const QString second = again.json.value("label").toObject().value("file").toString();
         QCOMPARE(second, folder.filePath("unit-" + unit + ".pdf"));
-        const QByteArray firstSays = Decoded(first, folder.path());
+        const QByteArray firstSays = doubles::DecodedLabel(first, folder.path());
         QVERIFY(firstSays.startsWith(address.toUtf8() + '\n'));
-        QCOMPARE(Decoded(second, folder.path()), firstSays);
+        QCOMPARE(doubles::DecodedLabel(second, folder.path()), firstSays);
 
         const Run preview =
             Cli({"label", "default", "--record", record, "--address",

@@ -9,11 +9,13 @@
 #include "production_record/record_listing.h"
 #include "production_record/record_spool.h"
 #include "production_record/record_target.h"
+#include "production_record/unit_history.h"
 #include "virtual_module/simulated_modules.h"
 
 #ifdef CORDELO_SCRATCH_POSTGRES
 #include "scratch_postgres.h"
 #endif
+#include "label_decoding.h"
 #include "test_shard.h"
 
 #include <QElapsedTimer>
@@ -484,7 +486,20 @@ void ProductionLineTest::passedModuleTellsItsLabel() {
     QVERIFY2(writable ? slot(0).label == told : slot(0).label.startsWith(told),
              qPrintable(slot(0).label));
     QCOMPARE(QFile::exists(unitFile), writable);
+    const std::optional<int> unit = slot(0).unit;
     m_line->stop();
+    if (!writable || doubles::LabelDecodersMissing())
+        return;
+    // A scan of the label finds the unit it was printed for.
+    const QString code = QString::fromUtf8(doubles::DecodedCode(unitFile, folder));
+    production_record::RecordConnection connection(
+        std::get<production_record::RecordTarget>(
+            production_record::ParseRecordTarget(labelled.recordTarget)),
+        production_record::RecordConnection::Mode::ReadOnly);
+    const auto found = production_record::FindUnit(connection, code);
+    const auto* history = std::get_if<std::optional<production_record::UnitHistory>>(&found);
+    QVERIFY2(history && *history, qPrintable(code));
+    QCOMPARE((*history)->unit, unit);
 }
 
 void ProductionLineTest::tallyCountsUnitsByTheirLatestOutcome_data() {
