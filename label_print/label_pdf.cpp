@@ -4,6 +4,7 @@
 
 #include "production_record/record_filter.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QPageSize>
 #include <QPainter>
@@ -32,18 +33,32 @@ std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemp
     return PaintLabel(painter, kPdfDotsPerInch, label, FillLabel(label, values));
 }
 
-LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
-                         const LabelValues& values) {
+std::variant<QByteArray, QString> DrawLabelPdf(const profile::LabelTemplate& label,
+                                               const LabelValues& values) {
+    QByteArray pdf;
+    QBuffer buffer(&pdf);
+    buffer.open(QIODevice::WriteOnly);
+    if (auto refusal = PaintLabelPdf(buffer, label, values))
+        return *refusal;
+    return pdf;
+}
+
+LabelPrint SaveLabelPdf(const QString& folder, const LabelValues& values,
+                        const std::variant<QByteArray, QString>& drawn) {
     const QString path = QDir(folder).absoluteFilePath(LabelFileName(values));
+    if (const auto* refusal = std::get_if<QString>(&drawn))
+        return {false, {}, *refusal + QStringLiteral(": ") + path};
     // Written whole or not at all: a scanner never finds half a label in the folder.
     QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return {false, {}, QStringLiteral("cannot write %1: %2").arg(path, file.errorString())};
-    if (auto refusal = PaintLabelPdf(file, label, values))
-        return {false, {}, *refusal + QStringLiteral(": ") + path};
-    if (!file.commit())
+    if (!file.open(QIODevice::WriteOnly) || file.write(std::get<QByteArray>(drawn)) < 0 ||
+        !file.commit())
         return {false, {}, QStringLiteral("cannot write %1: %2").arg(path, file.errorString())};
     return {true, path, {}};
+}
+
+LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
+                         const LabelValues& values) {
+    return SaveLabelPdf(folder, values, DrawLabelPdf(label, values));
 }
 
 } // namespace label_print

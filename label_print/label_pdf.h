@@ -5,10 +5,12 @@
 #include "label_outcome.h"
 #include "label_values.h"
 
+#include <QByteArray>
 #include <QIODevice>
 #include <QString>
 
 #include <optional>
+#include <variant>
 
 namespace label_print {
 
@@ -20,6 +22,13 @@ QString LabelFileName(const LabelValues& values);
 // The label as a one-page PDF into `device`: why it cannot be drawn, or nothing.
 std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemplate& label,
                                      const LabelValues& values);
+
+// The label as the bytes of its PDF file, or why it cannot be drawn.
+std::variant<QByteArray, QString> DrawLabelPdf(const profile::LabelTemplate& label,
+                                               const LabelValues& values);
+// A label drawn before, as the unit's file in `folder`.
+LabelPrint SaveLabelPdf(const QString& folder, const LabelValues& values,
+                        const std::variant<QByteArray, QString>& drawn);
 
 LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
                          const LabelValues& values);

@@ -5,6 +5,8 @@
 
 #include <QBuffer>
 
+#include <algorithm>
+
 namespace label_print {
 
 LabelQueue::LabelQueue(profile::LabelTemplate label, QString folder, QString printer)
@@ -22,10 +24,35 @@ LabelQueue::~LabelQueue() {
     m_thread->wait();
 }
 
-void LabelQueue::print(const LabelValues& values, Done done) {
+std::optional<LabelQueue::Draft> LabelQueue::drawAhead(const LabelValues& values) {
+    if (!m_printer.isEmpty())
+        return std::nullopt;
+    Draft draft = 0;
     {
         std::lock_guard lock(m_mutex);
-        m_queued.push_back({values, std::move(done)});
+        draft = m_nextDraft++;
+        m_drafts.emplace(draft, std::nullopt);
+        m_queued.push_back({values, nullptr, draft});
+    }
+    m_changed.notify_all();
+    return draft;
+}
+
+void LabelQueue::drop(Draft draft) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_drafts.erase(draft);
+        std::erase_if(m_queued, [draft](const Queued& queued) {
+            return !queued.done && queued.draft == draft;
+        });
+    }
+    m_changed.notify_all();
+}
+
+void LabelQueue::print(const LabelValues& values, Done done, std::optional<Draft> draft) {
+    {
+        std::lock_guard lock(m_mutex);
+        m_queued.push_back({values, std::move(done), draft});
     }
     m_changed.notify_all();
 }
@@ -51,13 +78,35 @@ void LabelQueue::printQueued() {
         Queued next = std::move(m_queued.front());
         m_queued.pop_front();
         m_busy = true;
-        lock.unlock();
-        next.done(m_printer.isEmpty() ? WriteLabelPdf(m_folder, m_label, next.values)
-                                      : PrintLabel(m_printer, m_label, next.values));
-        lock.lock();
+        if (next.done) {
+            std::optional<Drawn> ahead;
+            if (next.draft) {
+                if (auto kept = m_drafts.extract(*next.draft); !kept.empty())
+                    ahead = std::move(kept.mapped());
+            }
+            lock.unlock();
+            next.done(printOne(next.values, ahead));
+            lock.lock();
+        } else {
+            lock.unlock();
+            Drawn drawn{next.values, DrawLabelPdf(m_label, next.values)};
+            lock.lock();
+            if (const auto kept = m_drafts.find(*next.draft); kept != m_drafts.end())
+                kept->second = std::move(drawn);
+        }
         m_busy = false;
         m_changed.notify_all();
     }
+}
+
+LabelPrint LabelQueue::printOne(const LabelValues& values,
+                                const std::optional<Drawn>& ahead) const {
+    if (!m_printer.isEmpty())
+        return PrintLabel(m_printer, m_label, values);
+    // A draft of other values (the date has turned since, say) is drawn again.
+    if (ahead && ahead->values == values)
+        return SaveLabelPdf(m_folder, values, ahead->pdf);
+    return WriteLabelPdf(m_folder, m_label, values);
 }
 
 } // namespace label_print
