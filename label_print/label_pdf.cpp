@@ -6,10 +6,13 @@
 
 #include <QBuffer>
 #include <QDir>
+#include <QFileInfo>
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
 #include <QSaveFile>
+
+#include <filesystem>
 
 namespace label_print {
 
@@ -17,6 +20,15 @@ QString LabelFileName(const LabelValues& values) {
     return values.unit ? QStringLiteral("unit-%1.pdf").arg(*values.unit)
                        : QStringLiteral("address-%1.pdf")
                              .arg(production_record::AddressKey(values.address));
+}
+
+QString LabelFilePath(const QString& folder, const LabelValues& values) {
+    return QDir(folder).absoluteFilePath(LabelFileName(values));
+}
+
+QString StagedLabelPath(const QString& folder, const LabelValues& values) {
+    return QDir(folder).absoluteFilePath(QLatin1Char('.') + LabelFileName(values) +
+                                         QStringLiteral(".part"));
 }
 
 std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemplate& label,
@@ -43,9 +55,7 @@ std::variant<QByteArray, QString> DrawLabelPdf(const profile::LabelTemplate& lab
     return pdf;
 }
 
-LabelPrint SaveLabelPdf(const QString& folder, const LabelValues& values,
-                        const std::variant<QByteArray, QString>& drawn) {
-    const QString path = QDir(folder).absoluteFilePath(LabelFileName(values));
+LabelPrint SaveLabelPdf(const QString& path, const std::variant<QByteArray, QString>& drawn) {
     if (const auto* refusal = std::get_if<QString>(&drawn))
         return {false, {}, *refusal + QStringLiteral(": ") + path};
     // Written whole or not at all: a scanner never finds half a label in the folder.
@@ -56,9 +66,23 @@ LabelPrint SaveLabelPdf(const QString& folder, const LabelValues& values,
     return {true, path, {}};
 }
 
+LabelPrint PlaceStagedLabelPdf(const QString& folder, const LabelValues& values) {
+    const QString path = LabelFilePath(folder, values);
+    // A rename replaces the file in one step, where QFile::rename refuses to.
+    std::error_code error;
+    std::filesystem::rename(QFileInfo(StagedLabelPath(folder, values)).filesystemFilePath(),
+                            QFileInfo(path).filesystemFilePath(), error);
+    if (error)
+        return {false,
+                {},
+                QStringLiteral("cannot write %1: %2")
+                    .arg(path, QString::fromStdString(error.message()))};
+    return {true, path, {}};
+}
+
 LabelPrint WriteLabelPdf(const QString& folder, const profile::LabelTemplate& label,
                          const LabelValues& values) {
-    return SaveLabelPdf(folder, values, DrawLabelPdf(label, values));
+    return SaveLabelPdf(LabelFilePath(folder, values), DrawLabelPdf(label, values));
 }
 
 } // namespace label_print

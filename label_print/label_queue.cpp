@@ -4,6 +4,7 @@
 #include "label_printer.h"
 
 #include <QBuffer>
+#include <QFile>
 
 #include <algorithm>
 
@@ -22,6 +23,10 @@ LabelQueue::~LabelQueue() {
     }
     m_changed.notify_all();
     m_thread->wait();
+    for (const auto& [draft, drawn] : m_drafts) {
+        if (drawn)
+            discard(*drawn);
+    }
 }
 
 std::optional<LabelQueue::Draft> LabelQueue::drawAhead(const LabelValues& values) {
@@ -41,7 +46,8 @@ std::optional<LabelQueue::Draft> LabelQueue::drawAhead(const LabelValues& values
 void LabelQueue::drop(Draft draft) {
     {
         std::lock_guard lock(m_mutex);
-        m_drafts.erase(draft);
+        if (const auto kept = m_drafts.extract(draft); !kept.empty() && kept.mapped())
+            discard(*kept.mapped());
         std::erase_if(m_queued, [draft](const Queued& queued) {
             return !queued.done && queued.draft == draft;
         });
@@ -89,10 +95,12 @@ void LabelQueue::printQueued() {
             lock.lock();
         } else {
             lock.unlock();
-            Drawn drawn{next.values, DrawLabelPdf(m_label, next.values)};
+            Drawn drawn = drawAheadNow(next.values);
             lock.lock();
             if (const auto kept = m_drafts.find(*next.draft); kept != m_drafts.end())
                 kept->second = std::move(drawn);
+            else
+                discard(drawn);
         }
         m_busy = false;
         m_changed.notify_all();
@@ -104,9 +112,29 @@ LabelPrint LabelQueue::printOne(const LabelValues& values,
     if (!m_printer.isEmpty())
         return PrintLabel(m_printer, m_label, values);
     // A draft of other values (the date has turned since, say) is drawn again.
-    if (ahead && ahead->values == values)
-        return SaveLabelPdf(m_folder, values, ahead->pdf);
-    return WriteLabelPdf(m_folder, m_label, values);
+    if (!ahead || !(ahead->values == values)) {
+        if (ahead)
+            discard(*ahead);
+        return WriteLabelPdf(m_folder, m_label, values);
+    }
+    if (ahead->staged) {
+        if (LabelPrint placed = PlaceStagedLabelPdf(m_folder, values); placed.printed)
+            return placed;
+        discard(*ahead);
+    }
+    return SaveLabelPdf(LabelFilePath(m_folder, values), ahead->pdf);
+}
+
+LabelQueue::Drawn LabelQueue::drawAheadNow(const LabelValues& values) const {
+    Drawn drawn{values, DrawLabelPdf(m_label, values)};
+    // Synced to disk now, while the module is verified, rather than once it passes.
+    drawn.staged = SaveLabelPdf(StagedLabelPath(m_folder, values), drawn.pdf).printed;
+    return drawn;
+}
+
+void LabelQueue::discard(const Drawn& drawn) const {
+    if (drawn.staged)
+        QFile::remove(StagedLabelPath(m_folder, drawn.values));
 }
 
 } // namespace label_print

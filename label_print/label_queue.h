@@ -33,8 +33,8 @@ public:
     LabelQueue& operator=(const LabelQueue&) = delete;
 
     // Draws the label of a unit that may pass soon (its write is acknowledged and its
-    // verifying query runs), so that its print, once it passes, only writes the file out.
-    // Nothing for a printer, whose page is drawn on its own device as it prints.
+    // verifying query runs) and stages its file, so that once the unit passes the file only
+    // takes its name. Nothing for a printer, whose page is drawn on its own device as it prints.
     std::optional<Draft> drawAhead(const LabelValues& values);
     // The unit did not pass: its draft is thrown away, drawn or not.
     void drop(Draft draft);
@@ -54,9 +54,13 @@ private:
     struct Drawn {
         LabelValues values;
         std::variant<QByteArray, QString> pdf;
+        // Its staged file is on disk.
+        bool staged = false;
     };
     void printQueued();
+    Drawn drawAheadNow(const LabelValues& values) const;
     LabelPrint printOne(const LabelValues& values, const std::optional<Drawn>& ahead) const;
+    void discard(const Drawn& drawn) const;
 
     const profile::LabelTemplate m_label;
     const QString m_folder;
