@@ -69,9 +69,11 @@ void LabelQueue::waitUntilIdle() {
 }
 
 void LabelQueue::printQueued() {
-    // One label drawn and thrown away while the first modules are still being written, so
-    // that loading the fonts does not fall on the first label a module waits for.
-    {
+    // A printer's labels are drawn as they print: one is drawn and thrown away while the first
+    // modules are still being written, so that loading the fonts does not fall on the first
+    // label. Labels in files are drawn ahead, and the first loads them beside its module's
+    // verifying query; at the start it would only take the processor from the modules' start.
+    if (!m_printer.isEmpty()) {
         QBuffer scratch;
         scratch.open(QIODevice::WriteOnly);
         PaintLabelPdf(scratch, m_label, LongestValues(QString()));
