@@ -44,7 +44,7 @@ constexpr int kSummaryRowsSmall = 10'000;
 constexpr int kSummaryRowsLarge = 100'000;
 constexpr int kSummaryRuns = 5;
 constexpr int kLabelRenderRuns = 21;
-constexpr int kLabelRuns = 5;
+constexpr int kLabelRuns = 11;
 // A label must be drawn well within one module's write (eight acknowledged settings), so that
 // the label thread keeps up with any number of modules.
 constexpr Milliseconds kModuleWrite{800};
@@ -458,6 +458,17 @@ void ReportStation(const QString& directory) {
             QStringLiteral("median %1 of %2").arg(Ms(station)).arg(units.stationUnit.size()),
             QStringLiteral("cordelo-cli write, same job, process start to end %1").arg(Ms(cli)),
             station / cli, "<= 1.05", station <= cli * 1.05);
+        if (!units.stationUnitWithLabels.empty()) {
+            const Milliseconds labelled = Median(units.stationUnitWithLabels);
+            Row("cordelo-station: one unit with --label default --label-pdf (slot's first step to "
+                "its row)",
+                QStringLiteral("median %1 of %2; its label shown %3 after the row")
+                    .arg(Ms(labelled))
+                    .arg(units.stationUnitWithLabels.size())
+                    .arg(Ms(Median(units.labelAfterRow))),
+                QStringLiteral("without labels %1").arg(Ms(station)), labelled / station, "<= 1.05",
+                labelled <= station * 1.05);
+        }
     }
     for (const WaitingSlotsGoal goal : kWaitingSlotsGoals) {
         const std::optional<double> cpu =
