@@ -599,14 +599,18 @@ void ReportLabels(const QString& directory) {
         std::printf("| cordelo-cli write with --label | could not be measured | | | | MISSED |\n");
         return;
     }
-    const Milliseconds with = Median(cost.with);
-    const Milliseconds without = Median(cost.without);
+    // Each pair ran back to back, so its ratio is free of the machine's slower spells.
+    std::vector<double> ratios;
+    for (std::size_t run = 0; run < cost.with.size(); ++run)
+        ratios.push_back(cost.with[run] / cost.without[run]);
+    const double ratio = Median(ratios);
     Row(qPrintable(QStringLiteral("cordelo-cli write to %1 modules with --label default "
-                                  "--label-pdf (process start to end)")
+                                  "--label-pdf (process start to end; ratio: median of "
+                                  "back-to-back pairs)")
                        .arg(kScaleModules)),
-        QStringLiteral("median %1 of %2 runs").arg(Ms(with)).arg(cost.with.size()),
-        QStringLiteral("without labels %1").arg(Ms(without)), with / without, "<= 1.05",
-        with / without <= 1.05);
+        QStringLiteral("median %1 of %2 runs").arg(Ms(Median(cost.with))).arg(cost.with.size()),
+        QStringLiteral("without labels %1").arg(Ms(Median(cost.without))), ratio, "<= 1.05",
+        ratio <= 1.05);
 }
 
 } // namespace

@@ -61,11 +61,13 @@ LabelCostRuns MeasureLabelCost(const QString& directory, int modules, int runs) 
     QTemporaryDir labels;
     LabelCostRuns cost;
     for (int run = 0; run < runs; ++run) {
-        if (const auto time = TimeCliWrite(cli, write))
-            cost.without.push_back(*time);
-        if (const auto time = TimeCliWrite(
-                cli, write + QStringList{"--label", "default", "--label-pdf", labels.path()}))
-            cost.with.push_back(*time);
+        const auto without = TimeCliWrite(cli, write);
+        const auto with = TimeCliWrite(
+            cli, write + QStringList{"--label", "default", "--label-pdf", labels.path()});
+        if (without && with) {
+            cost.without.push_back(*without);
+            cost.with.push_back(*with);
+        }
     }
     return cost;
 }

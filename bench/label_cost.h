@@ -22,7 +22,7 @@ struct LabelCostRuns {
 };
 
 // cordelo-cli (in `directory`) writing to `modules` virtual modules, alternately without and
-// with --label default --label-pdf. Runs that failed are left out.
+// with --label default --label-pdf: pairs run back to back, a pair with a failed run left out.
 LabelCostRuns MeasureLabelCost(const QString& directory, int modules, int runs);
 
 } // namespace bench
