@@ -145,6 +145,8 @@ std::optional<StationUnit> PutInOne(int number, const QString& record, const QSt
     }
     if (line.start(job))
         return std::nullopt;
+    // What the module answers before it is written.
+    const StationMs floor = WireFloor(module->settings());
     // Two pings unanswered: the slot is waiting for a module. It is put in at a moment of the
     // wait for the next one.
     module->waitForCommand(2, std::chrono::milliseconds(kWaitMs));
@@ -159,8 +161,7 @@ std::optional<StationUnit> PutInOne(int number, const QString& record, const QSt
     if (!labels.isEmpty() && (!unitNumber || !QFile::exists(QDir(labels).filePath(
                                                  QStringLiteral("unit-%1.pdf").arg(*unitNumber)))))
         return std::nullopt;
-    StationUnit unit{*finished - *working, std::nullopt, std::nullopt,
-                     WireFloor(module->settings())};
+    StationUnit unit{*finished - *working, std::nullopt, std::nullopt, floor};
     std::lock_guard lock(mutex);
     if (firstWrite)
         unit.toFirstWrite = *firstWrite - putIn;
