@@ -2,6 +2,7 @@
 
 #include "command_line.h"
 #include "progress_display.h"
+#include "label_command.h"
 #include "record_command.h"
 
 #include "platform/machine_ports.h"
@@ -223,6 +224,8 @@ int RunCli(const QStringList& arguments, Console& console) {
     }
     if (parsed.invocation->verb == Verb::Record)
         return RunRecordListing(*parsed.invocation, console);
+    if (parsed.invocation->verb == Verb::Label)
+        return RunLabelReprint(*parsed.invocation, console);
     const platform::MachinePorts machine(console.tree);
     const platform::PortSource* source =
         parsed.invocation->simulatedModule ? console.simulated : &machine;

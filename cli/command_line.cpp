@@ -1,5 +1,6 @@
 #include "command_line.h"
 
+#include "label_command.h"
 #include "production_run/exit_status.h"
 #include "production_run/job_options.h"
 #include "since_time.h"
@@ -46,6 +47,11 @@ const VerbRule kVerbs[] = {
      false,
      {"bench", "since", "until", "result", "unit", "address", "latest", "summary", "html", "json",
       "csv", "lists", "record-timeout"}},
+    {QStringLiteral("label"),
+     Verb::Label,
+     false,
+     {"record", "unit", "address", "label-pdf", "printer", "png", "bench", "json",
+      "record-timeout"}},
 };
 
 const QStringList kResultNames = {
@@ -148,6 +154,9 @@ QString UsageText() {
         "                      [--summary] [--json | --csv | --html FILE]\n"
         "                      [--record-timeout SECONDS]\n"
         "  cordelo-cli record  TARGET --lists [--json | --csv] [--record-timeout SECONDS]\n"
+        "  cordelo-cli label   TEMPLATE --record TARGET (--unit N | --address ADDR)\n"
+        "                      (--label-pdf DIR | --printer NAME | --png FILE) [--json]\n"
+        "                      [--bench NAME] [--record-timeout SECONDS]\n"
         "\n"
         "Reads, writes and resets a Cordelo serial-to-Bluetooth adapter module from\n"
         "scripts, with the same serial link and module code as Cordelo Setup.\n"
@@ -166,6 +175,13 @@ QString UsageText() {
         "  reset   Check the module and send it the reset command.\n"
         "  record  List what the production record TARGET holds, one row per module and\n"
         "          command: for people, or with --json or --csv for scripts and spreadsheets.\n"
+        "  label   Print one unit's label again from the record, as it was the day the\n"
+        "          unit passed (its latest passing write), with TEMPLATE: to a PDF in DIR\n"
+        "          or on a printer, noted in the record as a reprint; --png FILE writes a\n"
+        "          preview, which the record does not note. The unit is --unit N or\n"
+        "          --address ADDR in any spelling; one the record does not know, or one\n"
+        "          that never passed, is told (status 1). A label the folder, printer or\n"
+        "          file did not take exits 2.\n"
         "\n"
         "Several --port, or --all (every port that `ports` lists), work on all those\n"
         "modules at the same time; the exit status is the highest of theirs.\n"
@@ -238,7 +254,7 @@ QString UsageText() {
         "  --until TIME      (record) Rows up to the end of this local day, or this time.\n"
         "  --result RESULT   (record) Rows with this result, such as ok or mismatch;\n"
         "                    failed for every result but ok and empty. Repeatable.\n"
-        "  --unit N          (record) Rows of unit number N.\n"
+        "  --unit N          (record) Rows of unit number N; (label) the unit N.\n"
         "  --address ADDR    (record) Rows of the module with this device address, in any\n"
         "                    spelling: 00126F3A0201 finds 0012 6f 3a 0201.\n"
         "  --latest          (record) Each unit's latest write only (--result is asked of\n"
@@ -255,6 +271,7 @@ QString UsageText() {
         "                    rows never given, whatever list gave them) and when it was\n"
         "                    last used; with --csv as a table of its own.\n"
         "  --html FILE       (record) The summary as a page with charts, to open or mail.\n"
+        "  --png FILE        (label) The label as a PNG picture, a preview at 300 dpi.\n"
         "  --csv             (record) A CSV table with a header line, UTF-8 with a byte\n"
         "                    order mark, the time in UTC and local time. Settings are\n"
         "                    key=value;... with %, ; and = inside a key or value, and\n"
@@ -304,9 +321,10 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     const QCommandLineOption summary(QStringLiteral("summary"), {});
     const QCommandLineOption html(QStringLiteral("html"), {}, QStringLiteral("FILE"));
     const QCommandLineOption lists(QStringLiteral("lists"), {});
+    const QCommandLineOption png(QStringLiteral("png"), {}, QStringLiteral("FILE"));
     parser.addOptions(job.list());
     parser.addOptions({help, version, json, probe, expect, simulated, since, address, result, csv,
-                       until, unit, latest, summary, html, lists});
+                       until, unit, latest, summary, html, lists, png});
     if (!parser.parse(arguments)) {
         parsed.error = parser.errorText();
         return parsed;
@@ -347,11 +365,12 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         parsed.error = QStringLiteral("record needs the TARGET to list");
         return parsed;
     }
-    if (positional.size() > (rule->verb == Verb::Write || listing ? 1 : 0)) {
+    const bool labelling = rule->verb == Verb::Label;
+    if (positional.size() > (rule->verb == Verb::Write || listing || labelling ? 1 : 0)) {
         parsed.error = QStringLiteral("unexpected argument \"%1\"").arg(positional.constLast());
         return parsed;
     }
-    for (const QCommandLineOption& once : {expect, since, address, until, unit, html}) {
+    for (const QCommandLineOption& once : {expect, since, address, until, unit, html, png}) {
         if (parser.values(once).size() > 1) {
             parsed.error = QStringLiteral("only one --%1").arg(once.names().constFirst());
             return parsed;
@@ -408,7 +427,8 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
         return parsed;
 
     Invocation invocation;
-    if (const auto refusal = production_run::ReadJobOptions(parser, job, listing, invocation)) {
+    if (const auto refusal =
+            production_run::ReadJobOptions(parser, job, listing, invocation, labelling)) {
         parsed.error = *refusal;
         return parsed;
     }
@@ -421,7 +441,15 @@ ParsedCommandLine ParseCommandLine(const QStringList& arguments) {
     invocation.htmlPath = parser.value(html);
     invocation.csv = parser.isSet(csv);
     invocation.expect = expected;
-    invocation.profilePath = listing ? QString() : positional.value(0);
+    invocation.profilePath = listing || labelling ? QString() : positional.value(0);
+    if (labelling) {
+        invocation.labelTemplate = positional.value(0);
+        invocation.pngPath = parser.value(png);
+        if (const auto refusal = LabelUsageError(invocation, parser.isSet(png))) {
+            parsed.error = *refusal;
+            return parsed;
+        }
+    }
     invocation.probe = parser.isSet(probe);
     invocation.json = parser.isSet(json);
     invocation.simulatedModule = parser.isSet(simulated);

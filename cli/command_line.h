@@ -31,6 +31,8 @@ struct Invocation : production_run::Job {
     bool lists = false;
     QString htmlPath;
     bool csv = false;
+    // `label`: the preview's file, instead of --label-pdf or --printer.
+    QString pngPath;
 };
 
 struct ParsedCommandLine {

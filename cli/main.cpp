@@ -38,7 +38,7 @@ extern "C" void OnInterrupt(int) {
 std::unique_ptr<QCoreApplication> MakeApplication(int& argc, char** argv) {
     for (int index = 1; index < argc; ++index) {
         const QByteArray argument(argv[index]);
-        if (argument != "--label" && !argument.startsWith("--label="))
+        if (argument != "label" && argument != "--label" && !argument.startsWith("--label="))
             continue;
 #ifndef Q_OS_WIN
         // No display is needed to draw into a file or send to a print queue.

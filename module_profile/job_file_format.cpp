@@ -7,8 +7,9 @@ namespace profile {
 QByteArray FormatJob(const JobFile& job) {
     const QString ports = job.all ? QStringLiteral("all") : job.ports.join(u' ');
     const QString verify = job.verify ? QStringLiteral("yes") : QStringLiteral("no");
-    const QStringList values = {job.profile, ports,   job.values, job.record, job.bench,
-                                verify,      job.log, job.trace,  job.label,  job.labelPdf};
+    const QStringList values = {job.profile, ports,        job.values, job.record,
+                                job.bench,   verify,       job.log,    job.trace,
+                                job.label,   job.labelPdf, job.printer};
     QString text = QStringLiteral("[Job]\n");
     for (qsizetype i = 0; i < kJobKeys.size(); ++i) {
         if (!values[i].isEmpty())

@@ -14,11 +14,11 @@
 namespace profile {
 
 // The [Job] keys in file order.
-inline const QStringList kJobKeys = {QStringLiteral("profile"), QStringLiteral("ports"),
-                                     QStringLiteral("values"),  QStringLiteral("record"),
-                                     QStringLiteral("bench"),   QStringLiteral("verify"),
-                                     QStringLiteral("log"),     QStringLiteral("trace"),
-                                     QStringLiteral("label"),   QStringLiteral("label_pdf")};
+inline const QStringList kJobKeys = {
+    QStringLiteral("profile"),   QStringLiteral("ports"),  QStringLiteral("values"),
+    QStringLiteral("record"),    QStringLiteral("bench"),  QStringLiteral("verify"),
+    QStringLiteral("log"),       QStringLiteral("trace"),  QStringLiteral("label"),
+    QStringLiteral("label_pdf"), QStringLiteral("printer")};
 
 struct JobFile {
     // Paths as the file gives them; a relative one is relative to the job file.
@@ -35,9 +35,11 @@ struct JobFile {
     // KEY=VALUE as a --set gives it, in file order; a value is checked once its placeholders
     // are filled for a module.
     QStringList sets;
-    // The label template ("default" or a path) and the folder of the labels' PDF files.
+    // The label template ("default" or a path) and the folder of the labels' PDF files, or the
+    // printer of the system that takes them.
     QString label;
     QString labelPdf;
+    QString printer;
 
     bool operator==(const JobFile&) const = default;
 };

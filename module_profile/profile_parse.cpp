@@ -99,6 +99,8 @@ std::optional<ProfileError> SetJobKey(JobFile& job, const QString& key, const QS
         job.label = value;
     } else if (key == QLatin1String("label_pdf")) {
         job.labelPdf = value;
+    } else if (key == QLatin1String("printer")) {
+        job.printer = value;
     } else {
         return ProfileError{
             key, 0, QStringLiteral("unknown key (the keys are %1)").arg(kJobKeys.join(u' '))};

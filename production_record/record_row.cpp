@@ -152,22 +152,7 @@ std::optional<QString> InsertRows(RecordConnection& connection, const QList<Reco
 }
 
 QList<RowStored> StoreRows(RecordConnection& connection, const QList<RecordRow>& rows) {
-    const std::optional<QString> together = InsertRows(connection, rows);
-    if (!together || rows.size() == 1 || !connection.refusedStatement())
-        return QList<RowStored>(rows.size(), {together, together && connection.refusedData()});
-    QList<std::optional<QString>> errors;
-    QList<bool> dataFaults;
-    for (const RecordRow& row : rows) {
-        errors << InsertRows(connection, {row});
-        dataFaults << connection.refusedData();
-    }
-    // A row that fails where others are stored is at fault itself; one that fails as every
-    // other does (a table gone) waits for the record to be mended.
-    const bool someStored = errors.contains(std::nullopt);
-    QList<RowStored> each;
-    for (qsizetype index = 0; index < rows.size(); ++index)
-        each << RowStored{errors[index], errors[index] && (someStored || dataFaults[index])};
-    return each;
+    return StoreEach(connection, rows, InsertRows);
 }
 
 QJsonObject RowJson(const RecordRow& row) {

@@ -5,6 +5,7 @@
 
 #include <QDateTime>
 #include <QJsonObject>
+#include <QList>
 #include <QMap>
 #include <QString>
 #include <QStringList>
@@ -74,8 +75,30 @@ struct RowStored {
     bool refused = false;
 };
 
-// The same, but a row the record refuses fails alone: after such a failure the rows are tried
-// one by one. What became of each, in the order of the rows.
+// Stores the rows with `insert`, which adds a list of them in one transaction, so that a row
+// the record refuses fails alone: after such a failure the rows are tried one by one. What
+// became of each, in the order of the rows.
+template <typename Row, typename Insert>
+QList<RowStored> StoreEach(RecordConnection& connection, const QList<Row>& rows, Insert insert) {
+    const std::optional<QString> together = insert(connection, rows);
+    if (!together || rows.size() == 1 || !connection.refusedStatement())
+        return QList<RowStored>(rows.size(), {together, together && connection.refusedData()});
+    QList<std::optional<QString>> errors;
+    QList<bool> dataFaults;
+    for (const Row& row : rows) {
+        errors << insert(connection, QList<Row>{row});
+        dataFaults << connection.refusedData();
+    }
+    // A row that fails where others are stored is at fault itself; one that fails as every
+    // other does (a table gone) waits for the record to be mended.
+    const bool someStored = errors.contains(std::nullopt);
+    QList<RowStored> each;
+    for (qsizetype index = 0; index < rows.size(); ++index)
+        each << RowStored{errors[index], errors[index] && (someStored || dataFaults[index])};
+    return each;
+}
+
+// InsertRows through StoreEach.
 QList<RowStored> StoreRows(RecordConnection& connection, const QList<RecordRow>& rows);
 
 // The row as --json and the spool give it, and back; nothing when the object is no row.

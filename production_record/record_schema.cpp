@@ -120,6 +120,22 @@ QStringList VersionFiveTables() {
     };
 }
 
+// Each label printed or tried, reprints too, for the unit it names: where it went, or why it
+// was not printed. Looked up by the unit's address key or its number.
+QStringList VersionSixTables(bool postgres) {
+    const QString key = postgres ? QStringLiteral("BIGINT GENERATED ALWAYS AS IDENTITY")
+                                 : QStringLiteral("INTEGER");
+    return {
+        QStringLiteral("CREATE TABLE labels (id %1 PRIMARY KEY, address_key TEXT NOT NULL, unit "
+                       "INTEGER, printed_at TEXT NOT NULL, bench TEXT NOT NULL, template TEXT "
+                       "NOT NULL, destination TEXT NOT NULL, printed INTEGER NOT NULL, reason "
+                       "TEXT NOT NULL, reprint INTEGER NOT NULL)")
+            .arg(key),
+        QStringLiteral("CREATE INDEX labels_address_key ON labels (address_key, printed_at)"),
+        QStringLiteral("CREATE INDEX labels_unit ON labels (unit)"),
+    };
+}
+
 // True when the record's version table is where the connection looks for tables: on
 // PostgreSQL that is the search path, so a bench role's own schema counts as well as public.
 std::optional<bool> HasVersionTable(RecordConnection& connection, QString& error) {
@@ -174,6 +190,8 @@ std::optional<QString> Upgrade(RecordConnection& connection, int from) {
         statements << VersionFourTables();
     if (from < 5)
         statements << VersionFiveTables();
+    if (from < 6)
+        statements << VersionSixTables(connection.isPostgres());
     statements << QStringLiteral("DELETE FROM record_schema");
     statements
         << QStringLiteral("INSERT INTO record_schema (version) VALUES (%1)").arg(kSchemaVersion);

@@ -10,7 +10,7 @@
 namespace production_record {
 
 // The layout this program writes.
-inline constexpr int kSchemaVersion = 5;
+inline constexpr int kSchemaVersion = 6;
 
 // Creates the tables in an empty database, upgrades an older layout, or refuses a newer
 // one without changing anything. Safe when several benches start at once.
@@ -31,5 +31,8 @@ inline constexpr int kAddressKeyLayout = 3;
 
 // The first layout that knows a values list by its name and its rows.
 inline constexpr int kValuesContentLayout = 5;
+
+// The first layout that keeps each label printed or tried (the labels table).
+inline constexpr int kLabelsLayout = 6;
 
 } // namespace production_record

@@ -1,5 +1,7 @@
 #include "record_spool.h"
 
+#include "label_rows.h"
+
 #include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
@@ -11,6 +13,7 @@
 #include <QSaveFile>
 #include <QSet>
 #include <QStandardPaths>
+#include <QUuid>
 
 #include <algorithm>
 #include <chrono>
@@ -49,11 +52,19 @@ QString SpoolIn(const QString& folder, const RecordTarget& target) {
            QStringLiteral(".jsonl");
 }
 
+// A line holds a module's row, or a label row under "label" with an id of the line's own.
+// A label line has no "row_id", so that a program from before label rows sets it aside as a
+// line cut short (in the .torn file), and keeps the module rows beside it as they are.
 struct SpoolLine {
     QByteArray text;
     // Nothing for a line that is no row.
     std::optional<RecordRow> row;
+    std::optional<LabelRow> label;
+    QString labelId;
     QString target;
+
+    bool holdsARow() const { return row || label; }
+    const QString& id() const { return row ? row->rowId : labelId; }
 };
 
 QList<SpoolLine> ReadLines(const QString& path) {
@@ -65,8 +76,12 @@ QList<SpoolLine> ReadLines(const QString& path) {
         if (text.trimmed().isEmpty())
             continue;
         const QJsonObject object = QJsonDocument::fromJson(text).object();
-        lines << SpoolLine{text, RowFromJson(object),
-                           object.value(QStringLiteral("target")).toString()};
+        SpoolLine line{text, RowFromJson(object), std::nullopt,
+                       object.value(QStringLiteral("label_id")).toString(),
+                       object.value(QStringLiteral("target")).toString()};
+        if (!line.row && !line.labelId.isEmpty())
+            line.label = LabelRowFromJson(object.value(QStringLiteral("label")).toObject());
+        lines << line;
     }
     return lines;
 }
@@ -81,8 +96,7 @@ void Append(const QString& path, const QList<QByteArray>& lines) {
         file.write(line + '\n');
 }
 
-QByteArray LineOf(const QString& targetKey, const RecordRow& row) {
-    QJsonObject line = RowJson(row);
+QByteArray LineOf(const QString& targetKey, QJsonObject line) {
     line.insert(QStringLiteral("target"), targetKey);
     return QJsonDocument(line).toJson(QJsonDocument::Compact) + '\n';
 }
@@ -121,16 +135,26 @@ QStringList RecordSpool::sideFiles() const {
 }
 
 std::optional<QString> RecordSpool::keep(const QString& targetKey, const RecordRow& row) {
+    return keepLine(LineOf(targetKey, RowJson(row)), row.rowId);
+}
+
+std::optional<QString> RecordSpool::keep(const QString& targetKey, const LabelRow& label) {
+    const QString id = QUuid::createUuid().toString(QUuid::WithoutBraces);
+    const QJsonObject line{{QStringLiteral("label"), LabelRowJson(label)},
+                           {QStringLiteral("label_id"), id}};
+    return keepLine(LineOf(targetKey, line), QStringLiteral("label-") + id);
+}
+
+std::optional<QString> RecordSpool::keepLine(const QByteArray& line, const QString& id) {
     std::lock_guard guard(m_mutex);
     QDir().mkpath(QFileInfo(m_path).absolutePath());
-    const QByteArray line = LineOf(targetKey, row);
     const auto failed = [this](const QFileDevice& file) {
         return QStringLiteral("cannot keep the row in the spool %1: %2")
             .arg(m_path, file.errorString());
     };
     QLockFile lock(m_path + QStringLiteral(".lock"));
     if (!lock.tryLock(kLockWait)) {
-        QSaveFile own(m_path + QStringLiteral(".row-") + row.rowId);
+        QSaveFile own(m_path + QStringLiteral(".row-") + id);
         if (!own.open(QIODevice::WriteOnly) || own.write(line) != line.size() || !own.commit())
             return failed(own);
         return std::nullopt;
@@ -151,6 +175,9 @@ std::optional<QString> RecordSpool::keep(const QString& targetKey, const RecordR
 std::variant<RecordSpool::Replayed, QString> RecordSpool::replay(RecordConnection& connection) {
     const QString& targetKey = connection.target().key;
     QList<RecordRow> rows;
+    QStringList rowIds;
+    QList<LabelRow> labels;
+    QStringList labelIds;
     QStringList sides;
     bool torn = false;
     {
@@ -165,28 +192,43 @@ std::variant<RecordSpool::Replayed, QString> RecordSpool::replay(RecordConnectio
         for (const QString& side : sides)
             lines << ReadLines(side);
         for (const SpoolLine& line : lines) {
-            torn = torn || !line.row;
-            if (line.row && line.target == targetKey)
+            torn = torn || !line.holdsARow();
+            if (line.target != targetKey)
+                continue;
+            if (line.row) {
                 rows << *line.row;
+                rowIds << line.id();
+            } else if (line.label) {
+                labels << *line.label;
+                labelIds << line.id();
+            }
         }
     }
-    if (rows.isEmpty() && !torn)
+    if (rows.isEmpty() && labels.isEmpty() && !torn)
         return Replayed{};
     // The record is waited for without the lock, so that other runs keep their rows meanwhile.
     Replayed replayed;
     QSet<QString> stored;
     QHash<QString, QString> refused;
-    if (!rows.isEmpty()) {
-        const QList<RowStored> results = StoreRows(connection, rows);
-        for (qsizetype index = 0; index < rows.size(); ++index) {
+    // Why a row was neither stored nor refused: the record takes none now.
+    std::optional<QString> unstored;
+    const auto note = [&](const QList<RowStored>& results, const QStringList& ids) {
+        for (qsizetype index = 0; index < ids.size(); ++index) {
             if (!results[index].error)
-                stored.insert(rows[index].rowId);
+                stored.insert(ids[index]);
             else if (results[index].refused)
-                refused.insert(rows[index].rowId, *results[index].error);
+                refused.insert(ids[index], *results[index].error);
+            else
+                unstored = results[index].error;
         }
-        if (stored.isEmpty() && refused.isEmpty())
-            return *results.constFirst().error;
-    }
+    };
+    if (!rows.isEmpty())
+        note(StoreRows(connection, rows), rowIds);
+    // A unit's rows come first: its label rows wait while a module row does.
+    if (!labels.isEmpty() && !unstored)
+        note(StoreLabelRows(connection, labels), labelIds);
+    if (stored.isEmpty() && refused.isEmpty() && unstored)
+        return *unstored;
     std::lock_guard guard(m_mutex);
     QLockFile lock(m_path + QStringLiteral(".lock"));
     // The rows stored stay in the file for the next replay, which stores them once.
@@ -197,13 +239,13 @@ std::variant<RecordSpool::Replayed, QString> RecordSpool::replay(RecordConnectio
     QList<QByteArray> setAside;
     // What becomes of a line: false when it leaves the file.
     const auto stays = [&](const SpoolLine& line) {
-        if (!line.row) {
+        if (!line.holdsARow()) {
             cutShort << line.text;
             return false;
         }
         if (line.target != targetKey)
             return true;
-        const QString& id = line.row->rowId;
+        const QString& id = line.id();
         if (stored.contains(id))
             return false;
         if (!refused.contains(id))
@@ -245,7 +287,7 @@ int RecordSpool::waiting(const QString& targetKey) {
     for (const QString& side : sideFiles())
         lines << ReadLines(side);
     return static_cast<int>(std::count_if(lines.cbegin(), lines.cend(), [&](const SpoolLine& line) {
-        return line.row && line.target == targetKey;
+        return line.holdsARow() && line.target == targetKey;
     }));
 }
 

@@ -1,8 +1,9 @@
-// Rows the record could not take after a module was written: kept in a local file of that
-// record's own, shared by every program on the machine, and written to the record as soon as
-// it answers again, so that no written unit goes unrecorded.
+// Rows the record could not take after a module was written or its label printed: kept in a
+// local file of that record's own, shared by every program on the machine, and written to the
+// record as soon as it answers again, so that no written unit or label goes unrecorded.
 #pragma once
 
+#include "label_rows.h"
 #include "record_row.h"
 
 #include <QString>
@@ -24,6 +25,7 @@ public:
     // record is waited for; a run that cannot have it keeps the row in a file of its own
     // beside the spool, which the next replay takes in.
     std::optional<QString> keep(const QString& targetKey, const RecordRow& row);
+    std::optional<QString> keep(const QString& targetKey, const LabelRow& label);
 
     struct Replayed {
         int stored = 0;
@@ -37,15 +39,18 @@ public:
     };
     // Writes every row kept for this connection's target to it and drops them from the
     // file: how many, or why not (the file then keeps the rows not stored). Rows kept
-    // meanwhile by other runs stay in it.
+    // meanwhile by other runs stay in it. Label rows are stored after the module rows, and
+    // only once none of those waits, so that a unit's rows are in the record before its label.
     std::variant<Replayed, QString> replay(RecordConnection& connection);
 
-    // How many rows wait for the target.
+    // How many rows wait for the target, label rows too.
     int waiting(const QString& targetKey);
     QString tornPath() const { return m_path + QStringLiteral(".torn"); }
     QString refusedPath() const { return m_path + QStringLiteral(".refused"); }
 
 private:
+    // `id` names the line's own file while the spool is locked.
+    std::optional<QString> keepLine(const QByteArray& line, const QString& id);
     // The files of rows kept while the spool was locked.
     QStringList sideFiles() const;
 

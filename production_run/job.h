@@ -8,7 +8,7 @@
 
 namespace production_run {
 
-enum class Verb { Ports, Read, Write, Reset, Record };
+enum class Verb { Ports, Read, Write, Reset, Record, Label };
 
 struct Job {
     Verb verb = Verb::Ports;

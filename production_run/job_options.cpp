@@ -50,7 +50,8 @@ QList<QCommandLineOption> JobOptions::list() const {
 }
 
 std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const JobOptions& options,
-                                      bool recordNamedElsewhere, Job& job) {
+                                      bool recordNamedElsewhere, Job& job,
+                                      bool templateNamedElsewhere) {
     for (const QCommandLineOption& once :
          {options.trace, options.log, options.first, options.record, options.bench, options.values,
           options.recordTimeout, options.label, options.labelPdf, options.printer}) {
@@ -82,7 +83,7 @@ std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const Jo
     if (parser.isSet(options.labelPdf) && parser.isSet(options.printer))
         return QStringLiteral(
             "give one of --label-pdf and --printer: where each unit's label goes");
-    if (parser.isSet(options.label) != labelGoes)
+    if (!templateNamedElsewhere && parser.isSet(options.label) != labelGoes)
         return QStringLiteral("--label goes with --label-pdf DIR or --printer NAME: the template, "
                               "and where each unit's label goes");
     QString error;

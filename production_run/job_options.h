@@ -37,8 +37,11 @@ struct JobOptions {
 
 // Checks the job options of a parsed command line and fills the job with them, all but the
 // profile: why they are refused, or nothing. `recordNamedElsewhere` is true where the record
-// is not given by --record (cordelo-cli record TARGET), so that --bench needs none.
+// is not given by --record (cordelo-cli record TARGET), so that --bench needs none;
+// `templateNamedElsewhere` where the label template is not given by --label (cordelo-cli label
+// TEMPLATE), so that --label-pdf and --printer need none.
 std::optional<QString> ReadJobOptions(const QCommandLineParser& parser, const JobOptions& options,
-                                      bool recordNamedElsewhere, Job& job);
+                                      bool recordNamedElsewhere, Job& job,
+                                      bool templateNamedElsewhere = false);
 
 } // namespace production_run

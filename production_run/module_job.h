@@ -9,6 +9,7 @@
 #include "module_profile/profile.h"
 #include "platform/port_source.h"
 
+#include <QDateTime>
 #include <QList>
 #include <QString>
 #include <QStringList>
@@ -68,6 +69,9 @@ struct ModuleOutcome {
     // what was sent and some of what it held.
     bool writeCutShort = false;
     double seconds = 0;
+    // The time its row in the record gives it (a write's, when its row was begun); set by the
+    // record, invalid without one.
+    QDateTime time;
     // The module passed a job that prints labels: its label is printed beside the next module,
     // and told by RunEvents::labelPrinted.
     bool labelComing = false;

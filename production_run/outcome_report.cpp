@@ -74,6 +74,7 @@ QString ResultText(Verb verb, const ModuleOutcome& outcome) {
         return QStringLiteral("%1: reset sent\n").arg(outcome.port);
     case Verb::Ports:
     case Verb::Record:
+    case Verb::Label:
         break;
     }
     return {};

@@ -1,5 +1,6 @@
 #include "production_run.h"
 
+#include "label_values_from_record.h"
 #include "outcome_report.h"
 #include "unit_values.h"
 
@@ -7,6 +8,7 @@
 #include "label_print/label_template_file.h"
 #include "platform/port_names.h"
 #include "production_record/printable_text.h"
+#include "production_record/record_filter.h"
 
 #include <QThread>
 
@@ -211,27 +213,50 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
 
 label_print::LabelValues ProductionRun::labelValuesOf(const ModuleOutcome& outcome,
                                                       std::optional<int> unit) const {
-    // What the module holds now: what it was read to hold, with all the write sent, which
-    // it acknowledged.
-    profile::ModuleSettings settings = outcome.settings.value_or(profile::ModuleSettings{});
-    for (const QString& key : outcome.sent ? profile::kModuleKeys : QStringList()) {
-        if (const auto text = profile::ModuleKeyText(*outcome.sent, key))
-            profile::SetModuleKey(settings, key, *text);
-    }
-    return {unit,    outcome.deviceAddress, m_job.bench, outcome.firmware, QDate::currentDate(),
-            settings};
+    production_record::RecordRow row = RowOfOutcome(Verb::Write, outcome, m_job.bench, unit);
+    if (outcome.time.isValid())
+        row.time = outcome.time;
+    return LabelValuesFromRow(row);
 }
 
 void ProductionRun::printLabel(int module, const ModuleOutcome& outcome, RunEvents& events,
                                std::optional<label_print::LabelQueue::Draft> draft) {
     const label_print::LabelValues values = labelValuesOf(outcome, outcome.unit);
+    {
+        std::lock_guard lock(m_labelsMutex);
+        m_labelled[module] = {values, outcome};
+    }
+    queueLabel(module, values, outcome, false, events, draft);
+}
+
+bool ProductionRun::printLabelAgain(int module, RunEvents& events) {
+    std::optional<Labelled> last;
+    {
+        std::lock_guard lock(m_labelsMutex);
+        if (const auto found = m_labelled.find(module); found != m_labelled.end())
+            last = found->second;
+    }
+    if (!m_labels || !last)
+        return false;
+    queueLabel(module, last->values, last->outcome, true, events);
+    return true;
+}
+
+void ProductionRun::queueLabel(int module, const label_print::LabelValues& values,
+                               const ModuleOutcome& outcome, bool reprint, RunEvents& events,
+                               std::optional<label_print::LabelQueue::Draft> draft) {
     m_labels->print(
         values,
-        [this, module, outcome, &events](const label_print::LabelPrint& print) {
+        [this, module, values, outcome, reprint, &events](const label_print::LabelPrint& print) {
             {
                 std::lock_guard lock(m_labelsMutex);
                 m_printed[module] = print;
             }
+            if (m_record)
+                m_record->noteLabel({production_record::AddressKey(values.address), values.unit,
+                                     QDateTime::currentDateTimeUtc(), m_job.bench,
+                                     m_job.labelTemplate, print.where, print.printed, print.reason,
+                                     reprint});
             ModuleOutcome printed = outcome;
             printed.label = print;
             events.labelPrinted(module, printed);
@@ -254,7 +279,7 @@ std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,
         thread->wait();
     m_trace.reset();
     if (m_labels) {
-        m_labels->waitUntilIdle();
+        finishLabels();
         std::lock_guard lock(m_labelsMutex);
         for (const auto& [module, print] : m_printed)
             outcomes[module].label = print;
@@ -297,9 +322,18 @@ QStringList ProductionRun::spoolNotes() {
     return m_record ? m_record->spoolNotes() : QStringList();
 }
 
+bool ProductionRun::postToRecord(std::function<void(production_record::RecordConnection&)> read) {
+    if (!m_record)
+        return false;
+    m_record->post(std::move(read));
+    return true;
+}
+
 void ProductionRun::finishLabels() {
     if (m_labels)
         m_labels->waitUntilIdle();
+    if (m_labels && m_record)
+        m_record->settleLabels();
 }
 
 int ProductionRun::rowsWaiting() const {

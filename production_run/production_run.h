@@ -96,8 +96,15 @@ public:
     // stored as soon as the record answers again.
     int rowsWaiting() const;
     bool keepsARecord() const { return m_record != nullptr; }
-    // Returns once every label queued so far is printed and told.
+    // Runs `read` on the record's thread, without waiting for it: false without a record.
+    bool postToRecord(std::function<void(production_record::RecordConnection&)> read);
+    // Returns once every label queued so far is printed and told, and its row is in the record
+    // or the spool.
     void finishLabels();
+    // Prints the module's last label again with the same values, told through
+    // RunEvents::labelPrinted like the first and noted in the record as a reprint; false when
+    // the module has no label to print again.
+    bool printLabelAgain(int module, RunEvents& events);
 
 private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;
@@ -114,12 +121,16 @@ private:
     std::optional<profile::ModuleSettings> knownOverlay(int number, const QString& port,
                                                         const ModuleOutcome& sofar,
                                                         std::optional<int>& unit);
-    // What the label of the module says once its write, all acknowledged, is in it.
+    // What the label of the module says once its write, all acknowledged, is in it: what its
+    // row says, as a reprint from the record will.
     label_print::LabelValues labelValuesOf(const ModuleOutcome& outcome,
                                            std::optional<int> unit) const;
     // Queues the label of a module that passed, from its draft if one was drawn.
     void printLabel(int module, const ModuleOutcome& outcome, RunEvents& events,
                     std::optional<label_print::LabelQueue::Draft> draft);
+    void queueLabel(int module, const label_print::LabelValues& values,
+                    const ModuleOutcome& outcome, bool reprint, RunEvents& events,
+                    std::optional<label_print::LabelQueue::Draft> draft = std::nullopt);
 
     const platform::PortSource& m_ports;
     const std::atomic<bool>* m_interrupted;
@@ -135,6 +146,12 @@ private:
     std::unique_ptr<label_print::LabelQueue> m_labels;
     std::mutex m_labelsMutex;
     std::map<int, label_print::LabelPrint> m_printed;
+    // Each module's last label, for printing it again.
+    struct Labelled {
+        label_print::LabelValues values;
+        ModuleOutcome outcome;
+    };
+    std::map<int, Labelled> m_labelled;
     // Last, so that the record's thread ends before what it uses.
     std::unique_ptr<RunRecord> m_record;
 };

@@ -8,6 +8,8 @@
 #include <QFileInfo>
 
 #include <algorithm>
+#include <cstdint>
+#include <map>
 
 namespace production_run {
 namespace {
@@ -44,6 +46,7 @@ QString CommandName(Verb verb) {
         return QStringLiteral("reset");
     case Verb::Ports:
     case Verb::Record:
+    case Verb::Label:
         break;
     }
     return {};
@@ -130,6 +133,43 @@ struct RunRecord::Spooled {
         return waiting > 0;
     }
 
+    // A label row handed to the record's thread, until it is stored or spooled: its number.
+    std::uint64_t openLabel(const production_record::LabelRow& label) {
+        std::lock_guard lock(mutex);
+        openLabels.emplace(++labelsHandedIn, label);
+        return labelsHandedIn;
+    }
+    // Whether the caller is the one to see the label row through: false once another thread
+    // has spooled it.
+    bool closeLabel(std::uint64_t label) {
+        std::lock_guard lock(mutex);
+        return openLabels.erase(label) > 0;
+    }
+    bool labelsOpen() {
+        std::lock_guard lock(mutex);
+        return !openLabels.empty();
+    }
+    void keepLabel(const production_record::LabelRow& label) {
+        if (const auto error = spool.keep(targetKey, label)) {
+            ++labelsLost;
+            std::lock_guard lock(mutex);
+            labelLoss = *error;
+            return;
+        }
+        waiting = spool.waiting(targetKey);
+    }
+    // The label rows the record's thread will not see through: it is stuck in the record, or
+    // the run was given up.
+    void keepOpenLabels() {
+        std::map<std::uint64_t, production_record::LabelRow> left;
+        {
+            std::lock_guard lock(mutex);
+            left.swap(openLabels);
+        }
+        for (const auto& entry : left)
+            keepLabel(entry.second);
+    }
+
     production_record::RecordSpool spool;
     const QStringList former;
     const QString targetKey;
@@ -139,9 +179,23 @@ struct RunRecord::Spooled {
     std::atomic<int> torn{0};
     std::atomic<int> refused{0};
     std::atomic<int> waiting{0};
+    std::atomic<int> labelsLost{0};
     std::mutex mutex;
     QString refusal;
+    QString labelLoss;
+    std::uint64_t labelsHandedIn = 0;
+    std::map<std::uint64_t, production_record::LabelRow> openLabels;
 };
+
+RunRecord::RunRecord() = default;
+
+RunRecord::~RunRecord() {
+    // The record's thread first, which sees through the label rows handed to it unless it is
+    // left behind in the record: those it did not are kept in the spool before the run ends.
+    m_worker.reset();
+    if (m_spooled)
+        m_spooled->keepOpenLabels();
+}
 
 production_record::RecordRow RowOfOutcome(Verb verb, const ModuleOutcome& outcome,
                                           const QString& bench, std::optional<int> unit) {
@@ -207,6 +261,10 @@ void RunRecord::startWorker() const {
         m_worker = std::make_unique<production_record::RecordWorker>(*m_target, m_waits);
         prepareOnWorker(m_readiness);
     });
+}
+
+void RunRecord::post(std::function<void(production_record::RecordConnection&)> read) {
+    worker().post(std::move(read));
 }
 
 production_record::RecordWorker& RunRecord::worker() const {
@@ -413,6 +471,7 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
         row.rowId = started->rowId;
         row.time = started->time;
     }
+    outcome.time = row.time;
     // The record has just told this module why it cannot be used, after waiting as long as
     // it may: the module's row goes to the spool without a second wait, and its message says
     // why once.
@@ -445,6 +504,29 @@ std::optional<QString> RunRecord::keep(int module, Verb verb, ModuleOutcome& out
          QStringLiteral("its row is in neither the record nor the spool: %1; %2")
              .arg(error, *spoolError));
     return std::nullopt;
+}
+
+void RunRecord::noteLabel(const production_record::LabelRow& label) {
+    const std::uint64_t open = m_spooled->openLabel(label);
+    worker().post(
+        [spooled = m_spooled, open, label](production_record::RecordConnection& connection) {
+            const std::optional<QString> error =
+                spooled->ready ? production_record::AddLabelRow(connection, label) : std::nullopt;
+            // A refused record takes nothing; a row the record refuses is set aside by the replay.
+            if (spooled->closeLabel(open) && spooled->ready && error)
+                spooled->keepLabel(label);
+        });
+}
+
+void RunRecord::settleLabels() {
+    // Nothing to wait for, not even a record still being opened.
+    if (!m_spooled || !m_spooled->labelsOpen())
+        return;
+    // Jobs run in order: once this one has, so have those of the label rows handed in before.
+    const auto settled =
+        worker().ask<bool>([](production_record::RecordConnection&) { return true; });
+    if (std::holds_alternative<Unanswered>(settled))
+        m_spooled->keepOpenLabels();
 }
 
 void RunRecord::leave(int module) {
@@ -518,6 +600,13 @@ QStringList RunRecord::spoolNotes() {
         notes << QStringLiteral("the record refused %1 of the spool (%2); set aside in %3 so "
                                 "that it holds up no other row")
                      .arg(rows(refused), m_spooled->refusal, spool.refusedPath());
+    }
+    if (const int lost = m_spooled->labelsLost; lost > 0) {
+        std::lock_guard lock(m_spooled->mutex);
+        notes << QStringLiteral("%1 in neither the record nor the spool: %2")
+                     .arg(lost == 1 ? QStringLiteral("1 label row is")
+                                    : QStringLiteral("%1 label rows are").arg(lost),
+                          m_spooled->labelLoss);
     }
     const int waiting = m_spooled->spool.waiting(m_target->key);
     notes << QStringLiteral("%1 in the spool %2 for the record")

@@ -9,6 +9,7 @@
 #include "values_list.h"
 
 #include "production_record/cut_short_writes.h"
+#include "production_record/label_rows.h"
 #include "production_record/record_connection.h"
 #include "production_record/record_row.h"
 #include "production_record/record_spool.h"
@@ -18,6 +19,7 @@
 
 #include <atomic>
 #include <condition_variable>
+#include <functional>
 #include <future>
 #include <memory>
 #include <mutex>
@@ -29,6 +31,12 @@ namespace production_run {
 
 class RunRecord {
 public:
+    RunRecord();
+    // Once every label row handed in is stored or in the spool.
+    ~RunRecord();
+    RunRecord(const RunRecord&) = delete;
+    RunRecord& operator=(const RunRecord&) = delete;
+
     // Checks the job's record target and starts opening the record, preparing its tables and
     // writing the rows the spool kept for it; why the target is refused, or nothing. `values`
     // may be null; it must outlive the run, as must `interrupted`. With no `modules`, modules
@@ -65,6 +73,15 @@ public:
     // Once done, instead of keep(), for a module that was left as it was and has no row.
     void leave(int module);
 
+    // From the label thread: the label printed or tried, handed to the record's thread without
+    // waiting for it, which keeps it in the spool when the record cannot take it. A record that
+    // was refused takes nothing.
+    void noteLabel(const production_record::LabelRow& label);
+    // Returns once every label row handed in so far is stored or in the spool: waits for the
+    // record's thread as a module's row does, and spools itself what that thread did not see
+    // through when the wait ends without it.
+    void settleLabels();
+
     // What the run tells on stderr about the spool: rows stored from it, lines set aside,
     // rows still waiting.
     QStringList spoolNotes();
@@ -79,6 +96,10 @@ public:
     // Of these ports, those whose latest write on the run's bench ended interrupted, with that
     // row's time; nothing when the record cannot tell now.
     std::optional<QMap<QString, QDateTime>> writesCutShort(const QStringList& ports);
+
+    // Runs `read` on the record's thread with its connection, after what was handed to it
+    // before, without waiting for it: a front end's question, such as a scanned unit's history.
+    void post(std::function<void(production_record::RecordConnection&)> read);
 
     // What the record already gave the module with this address, taking nothing; nothing when
     // the record cannot tell now.

@@ -83,6 +83,14 @@ std::variant<production_run::Job, QString> ReadJobFile(const QString& path) {
     job.labelTemplate =
         file.label == QLatin1String("default") ? file.label : BesideFile(folder, file.label);
     job.labelPdfFolder = BesideFile(folder, file.labelPdf);
+    job.labelPrinter = file.printer;
+    // As on the command line: a label goes to one place, and a place needs a label.
+    if (!file.label.isEmpty() && file.labelPdf.isEmpty() == file.printer.isEmpty())
+        return path + QStringLiteral(": label= goes with one of label_pdf= and printer=: where "
+                                     "each unit's label goes");
+    if (file.label.isEmpty() && !(file.labelPdf.isEmpty() && file.printer.isEmpty()))
+        return path + QStringLiteral(": label_pdf= and printer= need label=: the template of "
+                                     "each unit's label");
     return job;
 }
 
@@ -103,7 +111,8 @@ std::optional<QString> WriteJobFile(const QString& path, const production_run::J
                                 job.labelTemplate == QLatin1String("default")
                                     ? job.labelTemplate
                                     : AsKept(folder, job.labelTemplate),
-                                AsKept(folder, job.labelPdfFolder)};
+                                AsKept(folder, job.labelPdfFolder),
+                                job.labelPrinter};
     QSaveFile out(path);
     if (!out.open(QIODevice::WriteOnly) || out.write(profile::FormatJob(file)) < 0 || !out.commit())
         return QStringLiteral("%1: %2").arg(path, out.errorString());

@@ -1,5 +1,6 @@
 #include "job_form.h"
 
+#include "form_rows.h"
 #include "job_file.h"
 
 #include <QFileDialog>
@@ -7,6 +8,8 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QPushButton>
+#include <QScrollArea>
+#include <QSysInfo>
 #include <QVBoxLayout>
 
 namespace station {
@@ -14,33 +17,13 @@ namespace {
 
 const QString kJobFilter = QStringLiteral("Job files (*.ini);;All files (*)");
 
-// A field with a button that picks a file for it.
-QWidget* WithBrowse(QLineEdit* field, QPushButton* browse) {
-    auto* row = new QWidget;
-    auto* layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->addWidget(field, 1);
-    layout->addWidget(browse);
-    return row;
-}
-
-// A screen reader finds a label's buddy only beside it, not inside a row with a Browse
-// button: each field is named outright.
-QLabel* BuddyLabel(const QString& text, QWidget* buddy) {
-    auto* label = new QLabel(text);
-    label->setBuddy(buddy);
-    QString name = text;
-    buddy->setAccessibleName(name.remove(QLatin1Char('&')).remove(QLatin1Char(':')));
-    return label;
-}
-
 } // namespace
 
 JobForm::JobForm(QWidget* parent)
     : QWidget(parent), m_profile(new QLineEdit), m_sets(new QPlainTextEdit),
       m_values(new QLineEdit), m_record(new QLineEdit), m_bench(new QLineEdit),
       m_ports(new QLineEdit), m_all(new QCheckBox(tr("Every port this machine &lists"))),
-      m_verify(new QCheckBox(tr("&Verify what each module took"))) {
+      m_verify(new QCheckBox(tr("&Verify what each module took"))), m_labels(new LabelFields) {
     m_profile->setPlaceholderText(tr("none: only the placeholders below are written"));
     m_sets->setPlaceholderText(tr("one KEY=VALUE a line, such as name=Station-{n}"));
     m_sets->setTabChangesFocus(true);
@@ -51,6 +34,10 @@ JobForm::JobForm(QWidget* parent)
     m_ports->setPlaceholderText(tr("COM1 COM2 … or device paths, separated by blanks"));
     m_verify->setChecked(true);
     connect(m_all, &QCheckBox::toggled, m_ports, &QLineEdit::setDisabled);
+    // The label's {bench} is the bench the line records, this machine's name unless given.
+    const auto benchChanged = [this] { m_labels->setBench(bench()); };
+    connect(m_bench, &QLineEdit::textChanged, this, benchChanged);
+    benchChanged();
 
     auto* browseProfile = new QPushButton(tr("&Browse…"));
     auto* browseValues = new QPushButton(tr("Bro&wse…"));
@@ -95,10 +82,22 @@ JobForm::JobForm(QWidget* parent)
     files->addWidget(saveButton);
     files->addStretch();
 
-    auto* layout = new QVBoxLayout(this);
+    // With its label and preview the form is taller than a small station screen: it scrolls
+    // rather than squeezing the preview.
+    auto* fields = new QWidget;
+    auto* layout = new QVBoxLayout(fields);
     layout->addLayout(form);
+    layout->addWidget(m_labels);
     layout->addLayout(files);
     layout->addStretch();
+    auto* scroll = new QScrollArea;
+    scroll->setWidget(fields);
+    scroll->setWidgetResizable(true);
+    scroll->setFrameShape(QFrame::NoFrame);
+    scroll->setAccessibleName(tr("The job"));
+    auto* outer = new QVBoxLayout(this);
+    outer->setContentsMargins(0, 0, 0, 0);
+    outer->addWidget(scroll);
     m_job.verb = production_run::Verb::Write;
 }
 
@@ -112,6 +111,12 @@ void JobForm::showJob(const production_run::Job& job) {
     m_ports->setText(job.ports.join(QLatin1Char(' ')));
     m_all->setChecked(job.all);
     m_verify->setChecked(job.verify);
+    m_labels->showJob(job);
+}
+
+QString JobForm::bench() const {
+    const QString given = m_bench->text().trimmed();
+    return given.isEmpty() ? QSysInfo::machineHostName() : given;
 }
 
 std::variant<production_run::Job, QString> JobForm::job() const {
@@ -135,6 +140,8 @@ std::variant<production_run::Job, QString> JobForm::job() const {
     job.verify = m_verify->isChecked();
     if (!job.all && job.ports.isEmpty())
         return tr("Ports: give the slots' ports, or tick every port.");
+    if (const auto refused = m_labels->fillJob(job))
+        return *refused;
     return job;
 }
 

@@ -1,6 +1,8 @@
-// The job of the line as a form: profile, placeholders, values list, record, bench and ports,
-// saved as a job file and opened again.
+// The job of the line as a form: profile, placeholders, values list, record, bench, ports and
+// label, saved as a job file and opened again.
 #pragma once
+
+#include "label_fields.h"
 
 #include "production_run/job.h"
 
@@ -27,6 +29,12 @@ public:
     std::optional<QString> saveTo(const QString& path) const;
     std::optional<QString> openFrom(const QString& path);
 
+    LabelFields* labelFields() const { return m_labels; }
+    // The record as the form names it, for finding a unit while the line is stopped too.
+    QString recordTarget() const { return m_record->text().trimmed(); }
+    // The bench the line records, this machine's name unless given.
+    QString bench() const;
+
 signals:
     // Something the user should read, such as a job file that cannot be read.
     void problem(const QString& text);
@@ -46,6 +54,7 @@ private:
     QLineEdit* m_ports = nullptr;
     QCheckBox* m_all = nullptr;
     QCheckBox* m_verify = nullptr;
+    LabelFields* m_labels = nullptr;
 };
 
 } // namespace station

@@ -1,6 +1,6 @@
 #include "line_binding.h"
 
-#include "production_run/production_run.h"
+#include "window_words.h"
 
 #include <QSysInfo>
 #include <QTimer>
@@ -14,19 +14,12 @@ namespace {
 // figures again this often rather than only when a unit finishes.
 constexpr std::chrono::seconds kFiguresRefresh{15};
 
-// The engine words a refusal for the command line, by its options; the window names its fields.
-QString InTheWindowsWords(const QString& refusal) {
-    if (refusal == production_run::kUnitNeedsRecord)
-        return QStringLiteral("{unit} needs a record: unit numbers come from the production "
-                              "record's counter. Give the job's Record an SQLite file or a "
-                              "postgresql:// address.");
-    return refusal;
-}
-
 } // namespace
 
 LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck check)
     : QObject(&window), m_line(line), m_window(window), m_check(std::move(check)) {
+    // A child of the window, which it shows its finds in.
+    new UnitSearch(line, window);
     connect(&window, &StationWindow::startRequested, this,
             [this](const production_run::Job& job) { start(job); });
     connect(&window, &StationWindow::stopRequested, this, [this] {
@@ -35,6 +28,8 @@ LineBinding::LineBinding(ProductionLine& line, StationWindow& window, JobCheck c
     });
     connect(&window, &StationWindow::closing, this, &LineBinding::stop);
     connect(&window, &StationWindow::againRequested, &line, &ProductionLine::again);
+    connect(&window, &StationWindow::printLabelAgainRequested, &line,
+            &ProductionLine::printLabelAgain);
     connect(&line, &ProductionLine::slotChanged, &window, &StationWindow::showSlot);
     connect(&line, &ProductionLine::unitFinished, &window, &StationWindow::showUnit);
     connect(&line, &ProductionLine::figuresChanged, this,

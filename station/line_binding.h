@@ -4,6 +4,7 @@
 
 #include "production_line.h"
 #include "station_window.h"
+#include "unit_search.h"
 
 #include <QObject>
 

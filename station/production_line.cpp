@@ -250,6 +250,15 @@ void ProductionLine::again(int slot) {
         m_private->workers[slot]->again();
 }
 
+bool ProductionLine::postToRecord(std::function<void(production_record::RecordConnection&)> read) {
+    return m_private->running && m_private->run->postToRecord(std::move(read));
+}
+
+void ProductionLine::printLabelAgain(int slot) {
+    if (slot >= 0 && slot < static_cast<int>(m_private->workers.size()))
+        m_private->workers[slot]->printLabelAgain();
+}
+
 QList<SlotState> ProductionLine::slotStates() const {
     std::lock_guard lock(m_private->mutex);
     return m_private->states;

@@ -7,12 +7,14 @@
 #include "slot_state.h"
 
 #include "platform/port_source.h"
+#include "production_record/record_connection.h"
 #include "production_run/job.h"
 #include "production_run/module_job.h"
 
 #include <QList>
 #include <QObject>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -37,6 +39,13 @@ public:
 
     // The module in this slot is written again, though it passed there before.
     void again(int slot);
+    // The label of the module that passed in this slot is printed again; the slot tells how
+    // it went as for the first.
+    void printLabelAgain(int slot);
+
+    // Runs `read` on the record's thread while the line runs with a record, without waiting
+    // for it: false otherwise.
+    bool postToRecord(std::function<void(production_record::RecordConnection&)> read);
 
     QList<SlotState> slotStates() const;
     LineFigures figures() const;

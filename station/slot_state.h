@@ -41,6 +41,8 @@ struct SlotState {
     QString name;
     // Passed, with labels: where the unit's label went, or loudly why it was not printed.
     QString label;
+    // Its label was not printed: the tile offers to print it again.
+    bool labelNotPrinted = false;
 };
 
 // One unit as the line's list of recent units shows it.

@@ -27,10 +27,15 @@ QFont FontOf(const QFont& base, int points, bool bold) {
 
 } // namespace
 
-SlotTile::SlotTile(QWidget* parent) : QWidget(parent), m_again(new QPushButton(tr("&Again"))) {
+SlotTile::SlotTile(QWidget* parent)
+    : QWidget(parent), m_again(new QPushButton(tr("&Again"))),
+      m_printAgain(new QPushButton(tr("Print &label again"))) {
     m_again->setToolTip(tr("Write the module in this slot again, though it passed"));
     m_again->setEnabled(false);
+    m_printAgain->setToolTip(tr("Print the label of the unit in this slot again"));
+    m_printAgain->hide();
     auto* buttons = new QHBoxLayout;
+    buttons->addWidget(m_printAgain);
     buttons->addStretch();
     buttons->addWidget(m_again);
     auto* layout = new QVBoxLayout(this);
@@ -38,6 +43,12 @@ SlotTile::SlotTile(QWidget* parent) : QWidget(parent), m_again(new QPushButton(t
     layout->addStretch();
     layout->addLayout(buttons);
     connect(m_again, &QPushButton::clicked, this, &SlotTile::againClicked);
+    connect(m_printAgain, &QPushButton::clicked, this, [this] {
+        // Once: the label comes out, or is told as not printed again, with the slot's next state.
+        m_printAgain->setEnabled(false);
+        setFocus(Qt::OtherFocusReason);
+        emit printAgainClicked();
+    });
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Expanding);
     // Focused, the tile is read out, and it keeps the focus when its Again is disabled.
     setFocusPolicy(Qt::StrongFocus);
@@ -60,6 +71,13 @@ void SlotTile::showState(const SlotState& state) {
         setFocus(Qt::OtherFocusReason);
     m_again->setEnabled(again);
     m_again->setAccessibleDescription(tr("Write the module in slot %1 again").arg(state.port));
+    const bool printAgain = again && state.labelNotPrinted;
+    if (!printAgain && m_printAgain->hasFocus())
+        setFocus(Qt::OtherFocusReason);
+    m_printAgain->setVisible(printAgain);
+    m_printAgain->setEnabled(printAgain);
+    m_printAgain->setAccessibleDescription(
+        tr("Print the label of the unit in slot %1 again").arg(state.port));
     update();
 }
 

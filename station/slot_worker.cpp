@@ -79,6 +79,11 @@ void SlotWorker::showCutShort() {
              .arg(at->toLocalTime().toString(QStringLiteral("d MMM HH:mm"))));
 }
 
+bool SlotWorker::printLabelAgain() {
+    const int module = m_module;
+    return module >= 0 && m_run.printLabelAgain(module, *this);
+}
+
 bool SlotWorker::againRequested() {
     std::lock_guard lock(m_mutex);
     return std::exchange(m_againRequested, false);
@@ -93,8 +98,10 @@ void SlotWorker::pause(std::chrono::milliseconds period) {
 void SlotWorker::show(SlotPhase phase, const QString& detail) {
     m_state.phase = phase;
     m_state.detail = detail;
-    if (phase != SlotPhase::Passed)
+    if (phase != SlotPhase::Passed) {
         m_state.label.clear();
+        m_state.labelNotPrinted = false;
+    }
     if (phase == SlotPhase::Waiting) {
         m_state.deviceAddress.clear();
         m_state.unit.reset();
@@ -239,7 +246,8 @@ void SlotWorker::provision(const production_run::Sighting& seen, bool writeAnywa
     show(SlotPhase::Working, QStringLiteral("checking the module"));
     const production_run::SlotProvision how{
         m_callbacks.numberFor(production_record::AddressKey(m_state.deviceAddress)), writeAnyway};
-    m_run.provision(m_callbacks.nextModule(), m_watch, seen, *this, how);
+    m_module = m_callbacks.nextModule();
+    m_run.provision(m_module, m_watch, seen, *this, how);
 }
 
 void SlotWorker::stepTaken(int, const QString& step) {
@@ -250,25 +258,28 @@ void SlotWorker::recordWarned(int, const QString&, const QString& warning) {
     m_recordWarning = warning;
 }
 
-void SlotWorker::labelPrinted(int, const ModuleOutcome& outcome) {
-    const label_print::LabelPrint& print = *outcome.label;
+void SlotWorker::labelPrinted(int module, const ModuleOutcome& outcome) {
+    // The label of a module since taken out is not this slot's to tell.
+    if (module != m_module)
+        return;
     {
         std::lock_guard lock(m_mutex);
-        m_labelNote = print.printed ? QStringLiteral("Label printed to %1").arg(print.where)
-                                    : QStringLiteral("LABEL NOT PRINTED: %1").arg(print.reason);
+        m_labelNote = *outcome.label;
     }
     wake();
 }
 
 void SlotWorker::showLabel() {
-    std::optional<QString> note;
+    std::optional<label_print::LabelPrint> print;
     {
         std::lock_guard lock(m_mutex);
-        note = std::exchange(m_labelNote, std::nullopt);
+        print = std::exchange(m_labelNote, std::nullopt);
     }
-    if (!note || m_state.phase != SlotPhase::Passed)
+    if (!print || m_state.phase != SlotPhase::Passed)
         return;
-    m_state.label = *note;
+    m_state.label = print->printed ? QStringLiteral("Label printed to %1").arg(print->where)
+                                   : QStringLiteral("LABEL NOT PRINTED: %1").arg(print->reason);
+    m_state.labelNotPrinted = !print->printed;
     show(SlotPhase::Passed, m_state.detail);
 }
 

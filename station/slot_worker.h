@@ -70,6 +70,9 @@ public:
     void wake();
     // The module in the slot is written again, though it passed there before.
     void again();
+    // The label of the module that passed here last is printed again, and told as the first
+    // was; false when it has none.
+    bool printLabelAgain();
     // The record says the last write on this slot was cut short at `at`: while no module is
     // in, the slot says so.
     void noteCutShort(const QDateTime& at);
@@ -99,7 +102,7 @@ private:
     void recordWarned(int, const QString&, const QString& warning) override;
     void moduleFinished(int, const production_run::ModuleOutcome& outcome) override;
     // From the label thread: the slot shows it on its own thread, at its next look.
-    void labelPrinted(int, const production_run::ModuleOutcome& outcome) override;
+    void labelPrinted(int module, const production_run::ModuleOutcome& outcome) override;
     // Shows the label's note, if the module that passed is still in.
     void showLabel();
 
@@ -120,7 +123,9 @@ private:
     bool m_wakeRequested = false;
     bool m_againRequested = false;
     std::optional<QDateTime> m_cutShortAt;
-    std::optional<QString> m_labelNote;
+    std::optional<label_print::LabelPrint> m_labelNote;
+    // The run's number of the module provisioned here last, whose label this slot shows.
+    std::atomic<int> m_module{-1};
     std::unique_ptr<QThread> m_thread;
 };
 

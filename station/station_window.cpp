@@ -2,9 +2,16 @@
 
 #include "simulated_slots.h"
 
+#include <QAbstractSpinBox>
+#include <QApplication>
 #include <QCloseEvent>
+#include <QComboBox>
 #include <QGridLayout>
 #include <QHBoxLayout>
+#include <QKeyEvent>
+#include <QPlainTextEdit>
+#include <QShortcut>
+#include <QTextEdit>
 #include <QVBoxLayout>
 
 #include <cmath>
@@ -19,13 +26,31 @@ int ColumnsFor(qsizetype count) {
     return std::clamp(static_cast<int>(std::ceil(std::sqrt(static_cast<double>(count)))), 1, 4);
 }
 
+// A field that takes typed keys for itself; a combo box finds its items by them.
+bool TakesTypedKeys(const QWidget* widget) {
+    return qobject_cast<const QLineEdit*>(widget) || qobject_cast<const QPlainTextEdit*>(widget) ||
+           qobject_cast<const QTextEdit*>(widget) ||
+           qobject_cast<const QAbstractSpinBox*>(widget) || qobject_cast<const QComboBox*>(widget);
+}
+
+// A key a scanner types as part of a code: a visible character, without Ctrl or Alt, which
+// are the window's shortcuts. A blank does not begin a code, and Space clicks a button.
+bool BeginsOrContinuesCode(const QKeyEvent& key) {
+    const Qt::KeyboardModifiers shortcuts =
+        Qt::ControlModifier | Qt::AltModifier | Qt::MetaModifier;
+    const QString text = key.text();
+    return !(key.modifiers() & shortcuts) && text.size() == 1 && text.front().isPrint() &&
+           !text.front().isSpace();
+}
+
 } // namespace
 
 StationWindow::StationWindow(SimulatedSlots* simulated, QWidget* parent)
     : QWidget(parent), m_simulated(simulated), m_pages(new QStackedWidget), m_form(new JobForm),
       m_tileArea(new QWidget), m_summary(new LineSummary), m_message(new QLabel),
       m_start(new QPushButton(tr("&Start line"))), m_stop(new QPushButton(tr("S&top line"))),
-      m_editJob(new QPushButton(tr("&Job…"))) {
+      m_editJob(new QPushButton(tr("&Job…"))), m_find(new QLineEdit),
+      m_history(new UnitHistoryView) {
     setWindowTitle(simulated ? tr("Cordelo Station (simulated modules)") : tr("Cordelo Station"));
     m_start->setShortcut(Qt::Key_F5);
     m_stop->setShortcut(Qt::SHIFT | Qt::Key_F5);
@@ -42,6 +67,23 @@ StationWindow::StationWindow(SimulatedSlots* simulated, QWidget* parent)
     });
     connect(m_form, &JobForm::problem, this,
             [this](const QString& text) { showMessage(text, true); });
+    m_find->setPlaceholderText(tr("Scan a label, or type a unit number or address"));
+    m_find->setClearButtonEnabled(true);
+    m_find->setToolTip(tr("Find a unit in the record and show its history (Ctrl+F)"));
+    m_find->setMinimumWidth(m_find->fontMetrics().horizontalAdvance(m_find->placeholderText()) +
+                            m_find->fontMetrics().averageCharWidth() * 6);
+    connect(m_find, &QLineEdit::returnPressed, this, [this] {
+        const QString code = m_find->text().trimmed();
+        // Selected, the code is replaced by the next scan.
+        m_find->selectAll();
+        if (!code.isEmpty())
+            emit findRequested(code);
+    });
+    connect(new QShortcut(QKeySequence::Find, this), &QShortcut::activated, this, [this] {
+        m_find->setFocus(Qt::ShortcutFocusReason);
+        m_find->selectAll();
+    });
+    qApp->installEventFilter(this);
 
     QFont large = font();
     large.setPointSize(kMessagePoints);
@@ -57,6 +99,11 @@ StationWindow::StationWindow(SimulatedSlots* simulated, QWidget* parent)
         buttons->addWidget(button);
     }
     buttons->addStretch();
+    auto* findLabel = new QLabel(tr("&Find:"));
+    findLabel->setBuddy(m_find);
+    m_find->setAccessibleName(tr("Find a unit"));
+    buttons->addWidget(findLabel);
+    buttons->addWidget(m_find);
 
     auto* linePage = new QWidget;
     auto* lineLayout = new QHBoxLayout(linePage);
@@ -67,6 +114,8 @@ StationWindow::StationWindow(SimulatedSlots* simulated, QWidget* parent)
     m_tileArea->layout()->setContentsMargins(0, 0, 0, 0);
     m_pages->addWidget(m_form);
     m_pages->addWidget(linePage);
+    m_pages->addWidget(m_history);
+    connect(m_history, &UnitHistoryView::closed, this, &StationWindow::closeHistory);
 
     auto* layout = new QVBoxLayout(this);
     layout->addLayout(buttons);
@@ -85,12 +134,15 @@ void StationWindow::showRunning(const QList<SlotState>& slotStates) {
         tile->showState(slotStates[slot]);
         m_tiles << tile;
         connect(tile, &SlotTile::againClicked, this, [this, slot] { emit againRequested(slot); });
+        connect(tile, &SlotTile::printAgainClicked, this,
+                [this, slot] { emit printLabelAgainRequested(slot); });
         auto* cell = new QWidget(m_tileArea);
         auto* cellLayout = new QVBoxLayout(cell);
         cellLayout->setContentsMargins(0, 0, 0, 0);
         cellLayout->addWidget(tile, 1);
         setTabOrder(previous, tile);
-        setTabOrder(tile, tile->againButton());
+        setTabOrder(tile, tile->printAgainButton());
+        setTabOrder(tile->printAgainButton(), tile->againButton());
         previous = tile->againButton();
         if (m_simulated) {
             QWidget* bar = makeSimulatedBar(slot);
@@ -139,6 +191,43 @@ void StationWindow::showWarning(const QString& warning) {
 
 void StationWindow::showRefusal(const QString& reason) {
     showMessage(tr("The line did not start: %1").arg(reason), true);
+}
+
+void StationWindow::showHistory(const production_record::UnitHistory& history) {
+    if (m_pages->currentWidget() != m_history)
+        m_beforeHistory = m_pages->currentWidget();
+    m_history->showHistory(history);
+    m_pages->setCurrentWidget(m_history);
+    m_message->hide();
+}
+
+void StationWindow::showFindOutcome(const QString& outcome, bool problem) {
+    // The unit found before is no answer to a code that found none.
+    if (problem)
+        closeHistory();
+    showMessage(outcome, problem);
+}
+
+void StationWindow::closeHistory() {
+    if (m_pages->currentWidget() == m_history)
+        m_pages->setCurrentWidget(m_beforeHistory ? m_beforeHistory : m_form);
+}
+
+bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::KeyPress || !watched->isWidgetType())
+        return false;
+    // The key's receiver is the focus widget, or its parent when that one let the key go.
+    const auto* widget = static_cast<QWidget*>(watched);
+    if (widget->window() != this || widget == m_find || TakesTypedKeys(widget) ||
+        !BeginsOrContinuesCode(*static_cast<QKeyEvent*>(event)))
+        return false;
+    // A new scan begins: what the field held before is no part of it.
+    if (QApplication::focusWidget() != m_find) {
+        m_find->clear();
+        m_find->setFocus(Qt::OtherFocusReason);
+    }
+    QCoreApplication::sendEvent(m_find, event);
+    return true;
 }
 
 void StationWindow::closeEvent(QCloseEvent* event) {

@@ -1,5 +1,6 @@
 // The station's window: the job, then a tile per slot and the line at a glance, with Start and
-// Stop for the whole line. It shows what it is told and asks for what the operator does; the
+// Stop for the whole line, and a find field that a scan of a label fills wherever the focus is
+// not in a text field. It shows what it is told and asks for what the operator does; the
 // binding connects it to the production line.
 #pragma once
 
@@ -7,10 +8,12 @@
 #include "line_summary.h"
 #include "slot_state.h"
 #include "slot_tile.h"
+#include "unit_history_view.h"
 
 #include "production_run/job.h"
 
 #include <QLabel>
+#include <QLineEdit>
 #include <QList>
 #include <QPushButton>
 #include <QStackedWidget>
@@ -32,6 +35,8 @@ public:
     QPushButton* startButton() const { return m_start; }
     QPushButton* stopButton() const { return m_stop; }
     QList<SlotTile*> tiles() const { return m_tiles; }
+    QLineEdit* findField() const { return m_find; }
+    UnitHistoryView* historyView() const { return m_history; }
 
 public slots:
     // The line runs on these slots (one tile each, in this order).
@@ -45,20 +50,31 @@ public slots:
     void showRefusal(const QString& reason);
     // Something the operator should see to soon, such as a values list nearly used up.
     void showWarning(const QString& warning);
+    // A unit found by a scan: its history, in place of the line or the job until closed.
+    void showHistory(const production_record::UnitHistory& history);
+    // What became of a find or a reprint, in words.
+    void showFindOutcome(const QString& outcome, bool problem);
 
 signals:
     void startRequested(const production_run::Job& job);
     void stopRequested();
     void againRequested(int slot);
+    void printLabelAgainRequested(int slot);
+    // A scan or a typed code, with Enter: a unit number or an address in any spelling.
+    void findRequested(const QString& code);
     // The window is closing: the line must stop first.
     void closing();
 
 protected:
     void closeEvent(QCloseEvent* event) override;
+    // A scanner types its code as keys: those typed where no text field takes them go to the
+    // find field.
+    bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
     void requestStart();
     void showMessage(const QString& text, bool problem);
+    void closeHistory();
     QWidget* makeSimulatedBar(int slot);
 
     SimulatedSlots* m_simulated = nullptr;
@@ -71,6 +87,10 @@ private:
     QPushButton* m_start = nullptr;
     QPushButton* m_stop = nullptr;
     QPushButton* m_editJob = nullptr;
+    QLineEdit* m_find = nullptr;
+    UnitHistoryView* m_history = nullptr;
+    // What the history covers, shown again when it is closed.
+    QWidget* m_beforeHistory = nullptr;
 };
 
 } // namespace station

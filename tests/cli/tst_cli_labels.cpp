@@ -1,11 +1,21 @@
 // cordelo-cli write with a label, as a script runs it, on the module simulated inside the
 // program: the label scans back to the module's address, one that cannot be printed is told
 // and leaves the module passed, and a bad template is refused before any module is written.
+// With the record (on a virtual module, POSIX): each label is noted (through the spool when the
+// record cannot take it), and `label` prints the same label again or previews it.
+#include "production_record/record_schema.h"
+#include "production_record/unit_history.h"
+
+#ifdef CORDELO_VIRTUAL_MODULE
+#include "virtual_module/virtual_module.h"
+#endif
+
 #include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSqlQuery>
 #include <QStandardPaths>
 #include <QTemporaryDir>
 #include <QTest>
@@ -18,19 +28,24 @@ struct Run {
     QString err;
 };
 
+Run Cli(const QStringList& arguments,
+        const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
+    QProcess cli;
+    cli.setProcessEnvironment(environment);
+    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM), arguments);
+    cli.waitForFinished(30'000);
+    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
+            QString::fromUtf8(cli.readAllStandardError())};
+}
+
 // `where` is --label-pdf DIR or --printer NAME.
 Run WriteWithLabel(
     const QString& label, const QStringList& where,
     const QProcessEnvironment& environment = QProcessEnvironment::systemEnvironment()) {
-    QProcess cli;
-    cli.setProcessEnvironment(environment);
-    cli.start(QStringLiteral(CORDELO_CLI_PROGRAM),
-              QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
-                          "name=Unit-{addr4}", "--label", label, "--json"} +
-                  where);
-    cli.waitForFinished(30'000);
-    return {cli.exitCode(), QJsonDocument::fromJson(cli.readAllStandardOutput()).object(),
-            QString::fromUtf8(cli.readAllStandardError())};
+    return Cli(QStringList{"--virtual-module", "write", "--port", "COM1", "--set",
+                           "name=Unit-{addr4}", "--label", label, "--json"} +
+                   where,
+               environment);
 }
 
 QByteArray Output(const QString& program, const QStringList& arguments) {
@@ -38,6 +53,29 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
     process.start(program, arguments);
     process.waitForFinished(10'000);
     return process.readAllStandardOutput();
+}
+
+bool DecodersMissing() {
+    return QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
+           QStandardPaths::findExecutable("pdftotext").isEmpty() ||
+           QStandardPaths::findExecutable("zbarimg").isEmpty();
+}
+
+// What a label PDF says: its code as zbarimg reads it, and its text.
+QByteArray Decoded(const QString& pdf, const QString& scratch) {
+    Output("pdftoppm", {"-r", "300", "-png", "-singlefile", pdf, scratch + "/page"});
+    return Output("zbarimg", {"--raw", "-q", scratch + "/page.png"}).trimmed() + '\n' +
+           Output("pdftotext", {pdf, "-"});
+}
+
+// The unit as the record knows it; nothing when it does not, or cannot be read.
+std::optional<production_record::UnitHistory> Unit(const QString& record, const QString& code) {
+    using namespace production_record;
+    RecordConnection connection(std::get<RecordTarget>(ParseRecordTarget(record)),
+                                RecordConnection::Mode::ReadOnly);
+    const FoundUnit found = FindUnit(connection, code);
+    const auto* history = std::get_if<std::optional<UnitHistory>>(&found);
+    return history ? *history : std::nullopt;
 }
 
 // A CUPS scheduler of the test's own on a socket in `folder`, with one raw queue, "keep", whose
@@ -108,9 +146,7 @@ class CliLabelsTest : public QObject {
 
 private slots:
     void passedModuleGetsLabelThatScansBack() {
-        if (QStandardPaths::findExecutable("pdftoppm").isEmpty() ||
-            QStandardPaths::findExecutable("pdftotext").isEmpty() ||
-            QStandardPaths::findExecutable("zbarimg").isEmpty())
+        if (DecodersMissing())
             QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
                   "poppler-utils and zbar-tools");
         QTemporaryDir folder;
@@ -180,6 +216,141 @@ private slots:
             qPrintable(label.value("reason").toString()));
         QVERIFY(run.err.contains("LABEL NOT PRINTED"));
     }
+
+    void reprintIsRefusedInWords_data() {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("status");
+        // %1 is the record's file.
+        QTest::addColumn<QString>("told");
+        QTest::newRow("unknown unit") << "line.db" << QStringList{"--unit", "99", "--png", "p.png"}
+                                      << 1 << "the record %1 knows no unit 99";
+        QTest::newRow("unknown address")
+            << "line.db" << QStringList{"--address", "00:12:6F:3A:99:99", "--label-pdf", "."} << 1
+            << "the record %1 knows no unit 00:12:6F:3A:99:99";
+        QTest::newRow("no unit") << "line.db" << QStringList{"--png", "p.png"} << 1
+                                 << "label needs --unit N or --address ADDR, not both";
+        QTest::newRow("two places")
+            << "line.db" << QStringList{"--unit", "1", "--png", "p.png", "--label-pdf", "."} << 1
+            << "label needs one of --label-pdf DIR, --printer NAME";
+        QTest::newRow("no record") << "missing.db" << QStringList{"--unit", "1", "--png", "p.png"}
+                                   << 7 << "there is no record %1";
+    }
+
+    void reprintIsRefusedInWords() {
+        QFETCH(QString, record);
+        QFETCH(QStringList, arguments);
+        QFETCH(int, status);
+        QFETCH(QString, told);
+        QTemporaryDir folder;
+        production_record::RecordConnection made(std::get<production_record::RecordTarget>(
+            production_record::ParseRecordTarget(folder.filePath("line.db"))));
+        QCOMPARE(production_record::PrepareSchema(made), std::nullopt);
+        const Run run =
+            Cli(QStringList{"label", "default", "--record", folder.filePath(record)} + arguments);
+        QCOMPARE(run.status, status);
+        QVERIFY2(run.err.contains(told.replace("%1", folder.filePath(record))),
+                 qPrintable(run.err));
+    }
+
+#ifdef CORDELO_VIRTUAL_MODULE
+    void labelIsNotedAndPrintedAgainAlike() {
+        if (DecodersMissing())
+            QSKIP("pdftoppm, pdftotext or zbarimg is missing: scripts/install-deps.sh installs "
+                  "poppler-utils and zbar-tools");
+        QTemporaryDir folder;
+        virtual_module::VirtualModule module;
+        QVERIFY(module.start());
+        const QString record = folder.filePath("line.db");
+        QDir(folder.path()).mkpath("first");
+        const Run write = Cli({"write", "--port", QString::fromStdString(module.devicePath()),
+                               "--set", "name=Unit-{unit}", "--record", record, "--label",
+                               "default", "--label-pdf", folder.filePath("first"), "--json"});
+        QCOMPARE(write.status, 0);
+        const QString first = write.json.value("label").toObject().value("file").toString();
+        const QString address = write.json.value("device_address").toString();
+        const auto written = Unit(record, address);
+        QVERIFY(written && written->unit);
+        QCOMPARE(written->labels.size(), 1);
+        QCOMPARE(written->labels[0].where, first);
+        QVERIFY(written->labels[0].printed && !written->labels[0].reprint);
+
+        const QString unit = QString::number(*written->unit);
+        const Run again = Cli({"label", "default", "--record", record, "--unit", unit,
+                               "--label-pdf", folder.path(), "--json"});
+        QCOMPARE(again.status, 0);
+        const QString second = again.json.value("label").toObject().value("file").toString();
+        QCOMPARE(second, folder.filePath("unit-" + unit + ".pdf"));
+        const QByteArray firstSays = Decoded(first, folder.path());
+        QVERIFY(firstSays.startsWith(address.toUtf8() + '\n'));
+        QCOMPARE(Decoded(second, folder.path()), firstSays);
+
+        const Run preview =
+            Cli({"label", "default", "--record", record, "--address",
+                 QString(address).remove(' ').toUpper(), "--png", folder.filePath("preview.png")});
+        QCOMPARE(preview.status, 0);
+        QCOMPARE(Output("zbarimg", {"--raw", "-q", folder.filePath("preview.png")}).trimmed(),
+                 address.toUtf8());
+        // The reprint is noted, the preview is not.
+        const auto after = Unit(record, unit);
+        QVERIFY(after);
+        QCOMPARE(after->labels.size(), 2);
+        QCOMPARE(after->labels[1].where, second);
+        QVERIFY(after->labels[1].printed && after->labels[1].reprint);
+    }
+
+    void labelRowWaitsInTheSpoolUntilTheRecordTakesIt() {
+        QTemporaryDir folder;
+        virtual_module::VirtualModule module;
+        QVERIFY(module.start());
+        const QString record = folder.filePath("line.db");
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("XDG_DATA_HOME", folder.path());
+        production_record::RecordConnection made(std::get<production_record::RecordTarget>(
+            production_record::ParseRecordTarget(record)));
+        QCOMPARE(production_record::PrepareSchema(made), std::nullopt);
+        QSqlQuery query(made.database());
+        QVERIFY(query.exec("ALTER TABLE labels RENAME TO labels_away"));
+        const QString port = QString::fromStdString(module.devicePath());
+        const Run write = Cli({"write", "--port", port, "--record", record, "--label", "default",
+                               "--label-pdf", folder.path(), "--json"},
+                              environment);
+        QCOMPARE(write.status, 0);
+        QVERIFY2(write.err.contains("1 row waits in the spool"), qPrintable(write.err));
+
+        QVERIFY(query.exec("ALTER TABLE labels_away RENAME TO labels"));
+        const Run read = Cli({"read", "--port", port, "--record", record}, environment);
+        QVERIFY2(read.err.contains("wrote 1 row kept") && read.err.contains("0 rows wait"),
+                 qPrintable(read.err));
+        const auto unit = Unit(record, write.json.value("device_address").toString());
+        QVERIFY(unit);
+        QCOMPARE(unit->labels.size(), 1);
+        QCOMPARE(unit->labels[0].where,
+                 write.json.value("label").toObject().value("file").toString());
+        QCOMPARE(unit->labels[0].unit, unit->unit);
+    }
+
+    void labelNotPrintedIsNotedWithItsReason() {
+        QTemporaryDir folder;
+        virtual_module::VirtualModule module;
+        QVERIFY(module.start());
+        const QString record = folder.filePath("line.db");
+        const QString notAFolder = folder.filePath("line.db-is-no-folder");
+        QFile(notAFolder).open(QIODevice::WriteOnly);
+        const Run write =
+            Cli({"write", "--port", QString::fromStdString(module.devicePath()), "--record", record,
+                 "--label", "default", "--label-pdf", notAFolder, "--json"});
+        QCOMPARE(write.status, 0);
+        const auto unit = Unit(record, write.json.value("device_address").toString());
+        QVERIFY(unit);
+        QCOMPARE(production_record::LatestPassingWrite(*unit).has_value(), true);
+        QCOMPARE(unit->rows.constLast().result, "ok");
+        QCOMPARE(unit->labels.size(), 1);
+        QVERIFY(!unit->labels[0].printed && unit->labels[0].where.isEmpty());
+        QVERIFY2(unit->labels[0].reason.startsWith("cannot write " + notAFolder),
+                 qPrintable(unit->labels[0].reason));
+    }
+#endif
 
     void refusedBeforeAnyWrite_data() {
         QTest::addColumn<QString>("label");

@@ -167,6 +167,7 @@ private slots:
         job.verify = false;
         job.label = QStringLiteral("labels/small.label");
         job.labelPdf = QStringLiteral("labels; printed");
+        job.printer = QStringLiteral("Zebra \"ZD421\"; bench 2");
         job.sets = {QStringLiteral("baud={com}"), QStringLiteral("name=\"S\"-{n}")};
         QCOMPARE(profile::ParseJobText(QString::fromUtf8(profile::FormatJob(job))),
                  (std::variant<profile::JobFile, ProfileError>(job)));

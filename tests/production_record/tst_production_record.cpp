@@ -1,14 +1,17 @@
 // The record itself on each database: a module keeps its number and values row in any
 // spelling of its address, the values list runs out without burning a number, a newer layout
-// is left alone, spooled rows reach the record once while other runs keep theirs, and no text
+// is left alone, spooled rows (label rows too) reach the record once while other runs keep
+// theirs, and no text
 // a module sends holds up another row.
 #include "production_record/record_listing.h"
 #include "production_record/record_schema.h"
 #include "production_record/record_spool.h"
 #include "production_record/record_summary.h"
 #include "production_record/failure_reason.h"
+#include "production_record/record_filter.h"
 #include "production_record/nice_scale.h"
 #include "production_record/unit_claim.h"
+#include "production_record/unit_history.h"
 #include "production_record/values_lists_left.h"
 
 #ifdef CORDELO_SCRATCH_POSTGRES
@@ -20,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QThread>
+
+#include <algorithm>
 
 using namespace production_record;
 
@@ -58,12 +63,17 @@ private slots:
     void valuesListIsKnownByItsNameAndRows();
     void rowKeptWhileAnotherRunReplaysIsNotLost();
     void everyProgramKeepsARecordsRowsInOneSpool();
+    void unitIsFoundByItsCode_data();
+    void unitIsFoundByItsCode();
 
 private:
     void databases();
     // The record of a line whose truth is known (below), one per database.
     RecordTarget lineRecord(bool postgres);
     QMap<bool, RecordTarget> m_lines;
+    // Two units with reads, writes and a label (below), one per database.
+    RecordTarget unitsRecord(bool postgres);
+    QMap<bool, RecordTarget> m_units;
     // A fresh, prepared record of the row's database.
     RecordTarget freshTarget();
 
@@ -276,27 +286,54 @@ void ProductionRecordTest::spooledRowsReachTheRecordOnce() {
     written.acknowledged = SettingsText{{"name", "Unit, \"7\""}, {"pin", "0420"}};
     written.unit = 7;
     RecordRow elsewhere = NewRow();
+    const QDateTime printedAt = QDateTime::currentDateTimeUtc();
+    const LabelRow label{AddressKey(written.deviceAddress),
+                         7,
+                         printedAt,
+                         "bench-1",
+                         "default",
+                         "/labels/unit-7.pdf",
+                         true,
+                         {},
+                         false};
+    const LabelRow reprint{
+        label.addressKey,       7,   printedAt.addSecs(60), "bench-1", "default", "", false,
+        "no printer \"Zebra\"", true};
+    const QString another = QStringLiteral("/another/record.db");
     // The end of a row that a crash cut short: the next row must not be glued to it.
     QFile torn(spool.path());
     QVERIFY(torn.open(QIODevice::WriteOnly) && torn.write("{\"row_id\":\"7f3") > 0);
     torn.close();
-    QCOMPARE(spool.keep(target.key, written), std::nullopt);
-    QCOMPARE(spool.keep(QStringLiteral("/another/record.db"), elsewhere), std::nullopt);
+    for (const QString& key : {target.key, another}) {
+        QCOMPARE(spool.keep(key, key == another ? elsewhere : written), std::nullopt);
+        QCOMPARE(spool.keep(key, label), std::nullopt);
+    }
+    QCOMPARE(spool.keep(target.key, reprint), std::nullopt);
+    // A line this program knows no row in, as one of a later version.
+    const QByteArray foreign = "{\"target\":\"" + target.key.toUtf8() + "\",\"kind\":\"later\"}\n";
+    QVERIFY(torn.open(QIODevice::Append) && torn.write(foreign) > 0);
+    torn.close();
     // Already in the record once, as when the spool could not be rewritten after a replay.
     QCOMPARE(InsertRows(connection, {written}), std::nullopt);
+    QCOMPARE(AddLabelRow(connection, label), std::nullopt);
+    QCOMPARE(spool.waiting(target.key), 3);
 
     const auto replayed = std::get<RecordSpool::Replayed>(spool.replay(connection));
-    QCOMPARE(replayed.stored, 1);
-    QCOMPARE(replayed.torn, 1);
+    QCOMPARE(replayed.stored, 3);
+    QCOMPARE(replayed.torn, 2);
     QCOMPARE(std::get<RecordSpool::Replayed>(spool.replay(connection)).stored, 0);
+    QCOMPARE(spool.waiting(another), 2);
     QVERIFY(torn.open(QIODevice::ReadOnly) && torn.readAll().contains(elsewhere.rowId.toUtf8()));
     QFile setAside(spool.tornPath());
-    QVERIFY(setAside.open(QIODevice::ReadOnly) && setAside.readAll() == "{\"row_id\":\"7f3\n");
+    QVERIFY(setAside.open(QIODevice::ReadOnly) &&
+            setAside.readAll() == "{\"row_id\":\"7f3\n" + foreign);
 
     const auto rows = std::get<QList<RecordRow>>(ListRows(connection, {}));
     QCOMPARE(rows.size(), 1);
     written.time = rows.first().time;
     QCOMPARE(rows.first(), written);
+    const auto labels = LabelRowsOf(connection, label.addressKey, kSchemaVersion);
+    QCOMPARE(std::get<QList<LabelRow>>(labels), (QList<LabelRow>{label, reprint}));
 }
 
 void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
@@ -320,7 +357,7 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
           "DROP TABLE values_lists", "ALTER TABLE module_records DROP COLUMN address_key",
           "ALTER TABLE module_records DROP COLUMN message", "DROP INDEX values_given_claimed_by",
           "ALTER TABLE values_given DROP COLUMN claimed_by", "DROP TABLE values_files",
-          "DROP TABLE values_contents",
+          "DROP TABLE values_contents", "DROP TABLE labels",
           "INSERT INTO unit_numbers VALUES ('0012 6f 3a 0001', 4, 'b', 't'), ('0012 6F 3A 0001', "
           "9, 'b', 't')",
           "INSERT INTO values_given VALUES ('name=A', '0012 6f 3a 0001', 'u.csv', 'b', 't'), "
@@ -352,6 +389,14 @@ void ProductionRecordTest::olderLayoutIsReadThenUpgradedInPlace() {
         connection, {{"0012:6F:3A:0001", "b", true, "u.csv", {"name=A", "name=B", "name=C"}, {}}});
     QCOMPARE(std::get<UnitClaim>(claimed.first()).unit, std::optional<int>(4));
     QCOMPARE(std::get<UnitClaim>(claimed.first()).valuesRow, std::optional<int>(1));
+    // The upgraded record keeps labels, a label that was not printed with its reason.
+    const LabelRow label{"00126f3a0001", 4,   after.time, "b", "default", {}, false,
+                         "no printer",   true};
+    QCOMPARE(AddLabelRow(connection, label), std::nullopt);
+    const auto found = FindUnit(connection, "0012 6F 3A 0001");
+    const auto& history = std::get<std::optional<UnitHistory>>(found);
+    QVERIFY(history);
+    QCOMPARE(history->labels, QList<LabelRow>{label});
 }
 
 void ProductionRecordTest::unwrittenModuleGivesBackItsValuesRow() {
@@ -743,6 +788,112 @@ void ProductionRecordTest::everyProgramKeepsARecordsRowsInOneSpool() {
     QCOMPARE(commandLine, station);
     // The spool the station kept of its own before is still replayed.
     QVERIFY(former.contains(QString(station).replace("/cordelo-cli/", "/cordelo-station/")));
+}
+
+RecordTarget ProductionRecordTest::unitsRecord(bool postgres) {
+    if (m_units.contains(postgres))
+        return m_units.value(postgres);
+    const RecordTarget target = freshTarget();
+    if (target.database.isEmpty())
+        return target;
+    RecordConnection connection(target);
+    if (PrepareSchema(connection))
+        return {};
+    const auto row = [](const char* time, const char* command, const char* address,
+                        const char* result, std::optional<int> unit, const char* name) {
+        RecordRow made = NewRow();
+        made.time = QDateTime::fromString(time, Qt::ISODate);
+        made.bench = "b";
+        made.command = command;
+        made.deviceAddress = address;
+        made.result = result;
+        made.unit = unit;
+        made.before = SettingsText{{"name", "Old"}, {"pin", "1234"}};
+        if (name != nullptr)
+            made.acknowledged = SettingsText{{"name", name}};
+        return made;
+    };
+    const QList<RecordRow> rows = {
+        row("2026-03-01T08:00:00Z", "read", "0012 6f 3a 9b01", "ok", {}, nullptr),
+        row("2026-03-01T08:01:00Z", "write", "0012 6f 3a 9b01", "mismatch", 7, "Unit-7"),
+        row("2026-03-01T08:02:00Z", "write", "0012:6F:3A:9B:02", "ok", 8, "Unit-8"),
+        row("2026-03-01T08:03:00Z", "write", "0012 6F 3A 9B01", "ok", 7, "Unit-7"),
+        row("2026-03-01T08:04:00Z", "write", "0012 6f 3a 9b01", "timeout", 7, "Later"),
+    };
+    const auto failed = InsertRows(connection, rows);
+    const auto labelFailed =
+        failed ? failed
+               : AddLabelRow(
+                     connection,
+                     {"00126f3a9b01", 7, rows[3].time, "b", "default", "7.pdf", true, {}, false});
+    if (failed || labelFailed) {
+        qWarning("%s", qPrintable(failed.value_or(labelFailed.value_or(QString()))));
+        return {};
+    }
+    m_units.insert(postgres, target);
+    return target;
+}
+
+void ProductionRecordTest::unitIsFoundByItsCode_data() {
+    QTest::addColumn<bool>("postgres");
+    QTest::addColumn<QString>("code");
+    // 0 for no such unit.
+    QTest::addColumn<int>("unit");
+    QTest::addColumn<int>("rows");
+    QTest::addColumn<QString>("name");
+    QTest::addColumn<int>("labels");
+    QList<bool> databases = {false};
+#ifdef CORDELO_SCRATCH_POSTGRES
+    databases << true;
+#endif
+    for (const bool postgres : databases) {
+        const auto name = [postgres](const char* what) {
+            return QByteArray(postgres ? "postgresql: " : "sqlite: ") + what;
+        };
+        // Its name is what its latest write left it, even one that failed.
+        QTest::newRow(name("spaced")) << postgres << "0012 6f 3a 9b01" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("colons")) << postgres << "00:12:6F:3A:9B:01" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("bare, scanned"))
+            << postgres << "00126f3a9b01\r" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("unit number")) << postgres << "7" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("unit, spaced")) << postgres << "unit 7" << 7 << 4 << "Later" << 1;
+        QTest::newRow(name("unit, dashed")) << postgres << "Unit-8" << 8 << 1 << "Unit-8" << 0;
+        QTest::newRow(name("unknown unit")) << postgres << "9" << 0 << 0 << "" << 0;
+        QTest::newRow(name("unknown address"))
+            << postgres << "0012 6f 3a 9b09" << 0 << 0 << "" << 0;
+    }
+}
+
+void ProductionRecordTest::unitIsFoundByItsCode() {
+    QFETCH(bool, postgres);
+    QFETCH(QString, code);
+    QFETCH(int, unit);
+    QFETCH(int, rows);
+    QFETCH(QString, name);
+    QFETCH(int, labels);
+    const RecordTarget target = unitsRecord(postgres);
+    if (target.database.isEmpty())
+        QSKIP("no PostgreSQL server");
+    RecordConnection connection(target, RecordConnection::Mode::ReadOnly);
+    const FoundUnit found = FindUnit(connection, code);
+    if (const auto* error = std::get_if<QString>(&found))
+        QFAIL(qPrintable(*error));
+    const auto& history = std::get<std::optional<UnitHistory>>(found);
+    QCOMPARE(history.has_value(), unit != 0);
+    if (!history)
+        return;
+    QCOMPARE(history->unit, std::optional<int>(unit));
+    QCOMPARE(history->name, name);
+    QCOMPARE(history->rows.size(), rows);
+    QVERIFY(std::is_sorted(history->rows.cbegin(), history->rows.cend(),
+                           [](const RecordRow& a, const RecordRow& b) { return a.time < b.time; }));
+    // Its label comes from its latest passing write, not from the failed one after it.
+    const auto passed = LatestPassingWrite(*history);
+    QVERIFY(passed);
+    QCOMPARE(SettingsAfter(*passed).value("name"), QString("Unit-%1").arg(unit));
+    QCOMPARE(history->labels.size(), labels);
+    if (labels > 0)
+        QCOMPARE(history->labels.first().where, QString("7.pdf"));
 }
 
 QTEST_GUILESS_MAIN(ProductionRecordTest)

@@ -1,5 +1,6 @@
 // The station's window as an operator and a screen reader meet it: tiles that say each state
-// in words, the job form and its file, the command line, and the keyboard.
+// in words, the job form and its file with its label and preview, the command line, the
+// keyboard, a scan that finds a unit in the record, and a label printed again.
 #include "station/job_file.h"
 #include "station/line_binding.h"
 #include "station/line_summary.h"
@@ -9,6 +10,9 @@
 #include "station/station_command_line.h"
 #include "station/station_window.h"
 
+#include "production_record/record_row.h"
+#include "production_record/record_schema.h"
+#include "production_record/record_target.h"
 #include "virtual_module/simulated_modules.h"
 
 #include <QAccessible>
@@ -48,6 +52,44 @@ SlotState Slot(const QString& port, SlotPhase phase, const QString& detail = {})
     return slot;
 }
 
+// A small record with a known truth: unit 7 failed its first write at one bench and passed
+// at another; unit 8 is another module.
+QString WriteRecord(const QString& path) {
+    using production_record::RecordRow;
+    const auto target =
+        std::get<production_record::RecordTarget>(production_record::ParseRecordTarget(path));
+    production_record::RecordConnection connection(target);
+    if (const auto refused = production_record::PrepareSchema(connection))
+        return *refused;
+    const auto row = [](const QString& address, int unit, const QString& bench,
+                        const QString& result, const QString& message, int minute) {
+        RecordRow made = production_record::NewRow();
+        made.time = QDateTime(QDate(2026, 12, 1), QTime(9, minute), Qt::UTC);
+        made.bench = bench;
+        made.command = QStringLiteral("write");
+        made.port = QStringLiteral("COM1");
+        made.deviceAddress = address;
+        made.result = result;
+        made.unit = unit;
+        made.message = message;
+        made.acknowledged = production_record::SettingsText{{"name", QString("Unit-%1").arg(unit)}};
+        return made;
+    };
+    return production_record::InsertRows(
+               connection,
+               {row("0012 6f 3a 9b01", 7, "bench-1", "mismatch", "name: wanted Unit-7", 1),
+                row("0012 6f 3a 9b02", 8, "bench-1", "ok", {}, 2),
+                row("0012 6f 3a 9b01", 7, "bench-2", "ok", {}, 3)})
+        .value_or(QString());
+}
+
+// As a scanner types: each key to whatever has the focus then, and Enter.
+void Scan(const QString& code) {
+    for (const QChar key : code)
+        QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+}
+
 // Tabs from `from` until `target` has the focus: false when the focus chain never reaches it.
 bool TabReaches(QWidget* from, QWidget* target) {
     from->setFocus();
@@ -65,6 +107,12 @@ class StationTest : public QObject {
     Q_OBJECT
 
 private slots:
+    void initTestCase() {
+        // The record's spool stays out of the user's.
+        QVERIFY(m_data.isValid());
+        qputenv("XDG_DATA_HOME", m_data.path().toLocal8Bit());
+    }
+
     void tileSaysTheStateInWords_data() {
         QTest::addColumn<SlotState>("state");
         QTest::addColumn<QString>("description");
@@ -163,6 +211,9 @@ private slots:
         job.bench = QStringLiteral("Bench 2");
         job.ports = {QStringLiteral("COM3"), QStringLiteral("/dev/ttyUSB0")};
         job.verify = false;
+        // A printer this system may not have is kept as the file names it.
+        job.labelTemplate = QStringLiteral("default");
+        job.labelPrinter = QStringLiteral("Labels on bench 2");
         station::JobForm saved;
         saved.showJob(job);
         const QString path = folder.filePath(QStringLiteral("line.ini"));
@@ -177,6 +228,9 @@ private slots:
         QCOMPARE(read.bench, job.bench);
         QCOMPARE(read.ports, job.ports);
         QCOMPARE(read.verify, false);
+        QCOMPARE(read.labelTemplate, job.labelTemplate);
+        QCOMPARE(read.labelPrinter, job.labelPrinter);
+        QCOMPARE(read.labelPdfFolder, QString());
     }
 
     void jobFileReadsPathsBesideItAndRefusesWithTheLine() {
@@ -207,6 +261,66 @@ private slots:
         QCOMPARE(std::get<QString>(station::ReadJobFile(path)),
                  path + QStringLiteral(": line 1: [Module]: unknown section (the sections of a "
                                        "job file are [Job] and [Set])"));
+        // As on the command line, a label goes to one place.
+        for (const QByteArray& label :
+             {QByteArray("label=default\n"), QByteArray("label=default\nlabel_pdf=l\nprinter=P\n"),
+              QByteArray("printer=P\n")}) {
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write("[Job]\nports=COM1\n" + label);
+            file.close();
+            QVERIFY2(std::get<QString>(station::ReadJobFile(path)).contains("label"),
+                     label.constData());
+        }
+    }
+
+    void jobFormPreviewsItsLabelOrSaysWhyItIsRefused_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<double>("aspect");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("default") << QString() << 2.0 << QString();
+        QTest::newRow("tall template")
+            << "[Label]\nwidth=30\nheight=60\n[Code]\nkind=datamatrix\ntext={address}\n"
+               "left=2\ntop=2\nwidth=26\nheight=26\n[Text]\nleft=2\ntop=30\nline1={name}\n"
+            << 0.5 << QString();
+        QTest::newRow("unknown placeholder")
+            << "[Label]\nwidth=50\nheight=25\n[Code]\nkind=qr\ntext={adress}\nleft=2\n"
+               "top=2\nwidth=21\nheight=21\n"
+            << 0.0 << "line 6: text: unknown placeholder {adress}";
+    }
+    void jobFormPreviewsItsLabelOrSaysWhyItIsRefused() {
+        QFETCH(QString, text);
+        QFETCH(double, aspect);
+        QFETCH(QString, refusal);
+        QTemporaryDir folder;
+        Job job;
+        job.ports = {QStringLiteral("COM1")};
+        job.labelTemplate = QStringLiteral("default");
+        job.labelPdfFolder = folder.path();
+        if (!text.isEmpty()) {
+            job.labelTemplate = folder.filePath(QStringLiteral("chosen.label"));
+            QFile file(job.labelTemplate);
+            QVERIFY(file.open(QIODevice::WriteOnly));
+            file.write(text.toUtf8());
+        }
+        station::JobForm form;
+        form.showJob(job);
+        const station::LabelFields& label = *form.labelFields();
+        const auto given = form.job();
+        if (refusal.isEmpty()) {
+            QVERIFY(std::holds_alternative<Job>(given));
+            QVERIFY(!label.preview().isNull());
+            QCOMPARE(qRound(10.0 * label.preview().width() / label.preview().height()),
+                     qRound(10 * aspect));
+            const QPixmap shown = label.previewLabel()->pixmap();
+            QCOMPARE(qRound(10.0 * shown.width() / shown.height()), qRound(10 * aspect));
+            return;
+        }
+        // The reason names the file and its line, on the form and where Start is refused.
+        QVERIFY(label.preview().isNull());
+        QVERIFY2(label.previewLabel()->text().contains(job.labelTemplate + ": " + refusal),
+                 qPrintable(label.previewLabel()->text()));
+        QVERIFY(std::holds_alternative<QString>(given));
+        QVERIFY2(std::get<QString>(given).contains(refusal), qPrintable(std::get<QString>(given)));
     }
 
     void commandLineBecomesAJob_data() {
@@ -318,6 +432,156 @@ private slots:
         QCOMPARE(message->textFormat(), Qt::PlainText);
     }
 
+    void scanTypedWhereNoFieldTakesItFindsTheUnit_data() {
+        QTest::addColumn<QString>("record");
+        QTest::addColumn<QString>("focus");
+        QTest::addColumn<QString>("code");
+        // The unit's rows as bench and result, oldest first; or what the window says.
+        QTest::addColumn<QString>("found");
+        QTest::newRow("address as a scanner spells it") << "line.db"
+                                                        << "start"
+                                                        << "00:12:6F:3A:9B:01"
+                                                        << "bench-1 mismatch, bench-2 ok";
+        QTest::newRow("unit number") << "line.db"
+                                     << "start"
+                                     << "7"
+                                     << "bench-1 mismatch, bench-2 ok";
+        QTest::newRow("another unit") << "line.db"
+                                      << "start"
+                                      << "unit 8"
+                                      << "bench-1 ok";
+        QTest::newRow("unknown code") << "line.db"
+                                      << "start"
+                                      << "0099"
+                                      << "No unit with the code 0099 in the record.";
+        QTest::newRow("no record") << ""
+                                   << "start"
+                                   << "7"
+                                   << "Finding a unit needs a record";
+        // Typed into a field, the keys are that field's.
+        QTest::newRow("into the bench field") << "line.db"
+                                              << "Bench"
+                                              << "7"
+                                              << "bench=7";
+    }
+    void scanTypedWhereNoFieldTakesItFindsTheUnit() {
+        QFETCH(QString, record);
+        QFETCH(QString, focus);
+        QFETCH(QString, code);
+        QFETCH(QString, found);
+        QTemporaryDir folder;
+        Job job;
+        job.ports = {QStringLiteral("COM1")};
+        if (!record.isEmpty()) {
+            job.recordTarget = folder.filePath(record);
+            QCOMPARE(WriteRecord(job.recordTarget), QString());
+        }
+        virtual_module::SimulatedModules modules(1);
+        station::ProductionLine line(modules);
+        station::StationWindow window;
+        station::LineBinding binding(line, window, {});
+        window.jobForm()->showJob(job);
+        window.show();
+        window.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&window));
+        QLineEdit* bench = nullptr;
+        for (QLineEdit* field : window.findChildren<QLineEdit*>()) {
+            if (field->accessibleName() == QStringLiteral("Bench"))
+                bench = field;
+        }
+        QWidget* focused = bench;
+        if (focus == QStringLiteral("start"))
+            focused = window.startButton();
+        focused->setFocus();
+        QTRY_COMPARE(QApplication::focusWidget(), focused);
+
+        Scan(code);
+        if (found.startsWith(QStringLiteral("bench="))) {
+            QCOMPARE(QStringLiteral("bench=") + bench->text(), found);
+            QCOMPARE(window.findField()->text(), QString());
+            return;
+        }
+        QCOMPARE(window.findField()->text(), code);
+        const station::UnitHistoryView* history = window.historyView();
+        if (!found.startsWith(QStringLiteral("bench"))) {
+            QTRY_VERIFY(LabelSaying(window, found));
+            QVERIFY(!history->isVisible());
+            return;
+        }
+        QTRY_VERIFY(history->isVisible());
+        const QTableWidget* rows = history->rowTable();
+        QStringList seen;
+        for (int row = 0; row < rows->rowCount(); ++row)
+            seen << rows->item(row, 0)->text() + u' ' + rows->item(row, 3)->text();
+        QCOMPARE(seen.join(QStringLiteral(", ")), found);
+        const bool seven = found.contains(QStringLiteral("mismatch"));
+        QCOMPARE(history->history().unit, std::optional<int>(seven ? 7 : 8));
+        QVERIFY(LabelSaying(window, seven ? QStringLiteral("Unit 7 · Unit-7")
+                                          : QStringLiteral("Unit 8 · Unit-8")));
+        QVERIFY(LabelSaying(window, seven ? QStringLiteral("Address 0012 6f 3a 9b01")
+                                          : QStringLiteral("Address 0012 6f 3a 9b02")));
+        if (seven)
+            QCOMPARE(rows->item(0, 4)->text(), QStringLiteral("name: wanted Unit-7"));
+        // The next scan replaces this one; one that finds nothing leaves no unit shown.
+        Scan(QStringLiteral("0099"));
+        QCOMPARE(window.findField()->text(), QStringLiteral("0099"));
+        QTRY_VERIFY(LabelSaying(window, QStringLiteral("No unit with the code 0099")));
+        QVERIFY(!history->isVisible());
+        QVERIFY(window.jobForm()->isVisible());
+    }
+
+    // A label that could not be printed (its folder is a file) is printed again from the
+    // tile's key once the folder is there, and again from the unit's history found by a scan.
+    void labelNotPrintedIsPrintedAgainFromTheTileAndTheHistory() {
+        QTemporaryDir folder;
+        const QString labels = folder.filePath(QStringLiteral("labels"));
+        QFile blocking(labels);
+        QVERIFY(blocking.open(QIODevice::WriteOnly));
+        blocking.close();
+        virtual_module::SimulatedModules modules(1);
+        station::ProductionLine line(modules);
+        station::StationWindow window;
+        station::LineBinding binding(line, window, {});
+        Job job;
+        job.verb = production_run::Verb::Write;
+        job.ports = {QStringLiteral("COM1")};
+        job.sets = {QStringLiteral("name=Unit-{unit}")};
+        job.recordTarget = folder.filePath(QStringLiteral("line.db"));
+        job.labelTemplate = QStringLiteral("default");
+        job.labelPdfFolder = labels;
+        window.jobForm()->showJob(job);
+        window.show();
+        QVERIFY(binding.start(job));
+        station::SlotTile* tile = window.tiles().front();
+        QTRY_VERIFY_WITH_TIMEOUT(tile->printAgainButton()->isVisible(), 10'000);
+        QVERIFY2(tile->state().label.startsWith(QStringLiteral("LABEL NOT PRINTED: cannot write")),
+                 qPrintable(tile->state().label));
+        QCOMPARE(tile->state().phase, SlotPhase::Passed);
+
+        QVERIFY(QFile::remove(labels));
+        QVERIFY(QDir().mkpath(labels));
+        const QString unitFile = labels + QStringLiteral("/unit-1.pdf");
+        tile->printAgainButton()->setFocus();
+        QTest::keyClick(tile->printAgainButton(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(tile->state().label == "Label printed to " + unitFile, 10'000);
+        QVERIFY(QFile::exists(unitFile));
+        QVERIFY(!tile->printAgainButton()->isVisible());
+
+        // Found while the line runs, on its record thread, with both labels.
+        QVERIFY(QFile::remove(unitFile));
+        window.stopButton()->setFocus();
+        Scan(QStringLiteral("1"));
+        QTRY_VERIFY_WITH_TIMEOUT(window.historyView()->isVisible(), 10'000);
+        QCOMPARE(window.historyView()->history().labels.size(), 2);
+        QTest::keyClick(window.historyView()->reprintButton(), Qt::Key_Space);
+        QTRY_VERIFY_WITH_TIMEOUT(
+            LabelSaying(window, QStringLiteral("Label printed again to ") + unitFile), 10'000);
+        QVERIFY(QFile::exists(unitFile));
+        QCOMPARE(window.historyView()->history().labels.size(), 3);
+        QVERIFY(window.historyView()->history().labels.back().reprint);
+        line.stop();
+    }
+
     void unitWithoutRecordIsRefusedInTheWindowsWords() {
         virtual_module::SimulatedModules modules(1);
         station::ProductionLine line(modules);
@@ -353,6 +617,9 @@ private slots:
         QCOMPARE(station.exitStatus(), QProcess::NormalExit);
         QCOMPARE(station.exitCode(), 0);
     }
+
+private:
+    QTemporaryDir m_data;
 };
 
 QTEST_MAIN(StationTest)
