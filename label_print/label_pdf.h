@@ -23,6 +23,7 @@ QString LabelFileName(const LabelValues& values);
 std::optional<QString> PaintLabelPdf(QIODevice& device, const profile::LabelTemplate& label,
                                      const LabelValues& values);
 
+// The unit's label file in `folder`.
 QString LabelFilePath(const QString& folder, const LabelValues& values);
 // Where a unit's label waits, drawn and on disk, until the unit passes: beside its file, under a
 // name that no scanner or print folder takes for a label.

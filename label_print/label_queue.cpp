@@ -6,8 +6,6 @@
 #include <QBuffer>
 #include <QFile>
 
-#include <algorithm>
-
 namespace label_print {
 
 LabelQueue::LabelQueue(profile::LabelTemplate label, QString folder, QString printer)
