@@ -58,14 +58,21 @@ LabelCostRuns MeasureLabelCost(const QString& directory, int modules, int runs) 
     const QStringList& ports = simulated->portOptions;
     const QString cli = directory + QStringLiteral("/cordelo-cli");
     const QStringList write = QStringList{"write", "--set", "name=Bench-{n}"} + ports;
-    QTemporaryDir labels;
     LabelCostRuns cost;
     for (int run = 0; run < runs; ++run) {
-        if (const auto time = TimeCliWrite(cli, write))
-            cost.without.push_back(*time);
-        if (const auto time = TimeCliWrite(
-                cli, write + QStringList{"--label", "default", "--label-pdf", labels.path()}))
-            cost.with.push_back(*time);
+        // A new folder each run, as on a line where every module is a new unit with a file of
+        // its own; the same write again then replaces each of them.
+        QTemporaryDir labels;
+        const QStringList labelled =
+            write + QStringList{"--label", "default", "--label-pdf", labels.path()};
+        const auto without = TimeCliWrite(cli, write);
+        const auto with = TimeCliWrite(cli, labelled);
+        const auto again = TimeCliWrite(cli, labelled);
+        if (without && with && again) {
+            cost.without.push_back(*without);
+            cost.with.push_back(*with);
+            cost.replacing.push_back(*again);
+        }
     }
     return cost;
 }

@@ -19,10 +19,14 @@ std::vector<std::chrono::duration<double, std::milli>> MeasureLabelRender(profil
 struct LabelCostRuns {
     std::vector<std::chrono::duration<double, std::milli>> without;
     std::vector<std::chrono::duration<double, std::milli>> with;
+    // With labels again into the same folder, so that each label replaces the file of the run
+    // before.
+    std::vector<std::chrono::duration<double, std::milli>> replacing;
 };
 
-// cordelo-cli (in `directory`) writing to `modules` virtual modules, alternately without and
-// with --label default --label-pdf. Runs that failed are left out.
+// cordelo-cli (in `directory`) writing to `modules` virtual modules without labels, with
+// --label default --label-pdf into a new folder, and the same again: each three back to back,
+// three with a failed run left out.
 LabelCostRuns MeasureLabelCost(const QString& directory, int modules, int runs);
 
 } // namespace bench

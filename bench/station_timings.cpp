@@ -10,6 +10,7 @@
 #include "virtual_module/virtual_module.h"
 
 #include <QCoreApplication>
+#include <QDir>
 #include <QElapsedTimer>
 #include <QProcess>
 #include <QTemporaryDir>
@@ -92,57 +93,113 @@ bool AllIn(const station::ProductionLine& line, station::SlotPhase phase) {
 
 } // namespace
 
+namespace {
+
+struct StationUnit {
+    StationMs unit{0};
+    std::optional<StationMs> toFirstWrite;
+    // From the unit's row to its slot showing where its label went.
+    std::optional<StationMs> labelAfterRow;
+    StationMs floor{0};
+};
+
+// A module put in a waiting slot of a line of its own at a moment `share` of the way into the
+// slot's ping period; with `labels`, a job that prints the default label into that folder.
+std::optional<StationUnit> PutInOne(int number, const QString& record, const QString& labels,
+                                    double share, const platform::MachinePorts& machine) {
+    std::mutex mutex;
+    std::optional<SystemClock::time_point> firstWrite;
+    const auto module = SilentModule(number, [&](const virtual_module::LogEntry& entry) {
+        // Every command but the checks and queries writes.
+        const bool write = entry.text.rfind("received <", 0) == 0 &&
+                           entry.text.find("<PING>") == std::string::npos &&
+                           entry.text.find("<VERS>") == std::string::npos &&
+                           entry.text.find("<QUERY>") == std::string::npos;
+        std::lock_guard lock(mutex);
+        if (write && !firstWrite)
+            firstWrite = entry.at;
+    });
+    if (!module)
+        return std::nullopt;
+    station::ProductionLine line(machine);
+    std::optional<std::chrono::steady_clock::time_point> working;
+    std::optional<std::chrono::steady_clock::time_point> finished;
+    std::optional<std::chrono::steady_clock::time_point> labelled;
+    QObject::connect(&line, &station::ProductionLine::slotChanged,
+                     [&](int, const station::SlotState& state) {
+                         if (state.phase == station::SlotPhase::Working && !working)
+                             working = std::chrono::steady_clock::now();
+                         if (!state.label.isEmpty() && !labelled)
+                             labelled = std::chrono::steady_clock::now();
+                     });
+    std::optional<int> unitNumber;
+    QObject::connect(&line, &station::ProductionLine::unitFinished,
+                     [&](const station::FinishedUnit& unit) {
+                         finished = std::chrono::steady_clock::now();
+                         unitNumber = unit.unit;
+                     });
+    production_run::Job job = WriteJob({QString::fromStdString(module->devicePath())}, record);
+    if (!labels.isEmpty()) {
+        job.labelTemplate = QStringLiteral("default");
+        job.labelPdfFolder = labels;
+    }
+    if (line.start(job))
+        return std::nullopt;
+    // What the module answers before it is written.
+    const StationMs floor = WireFloor(module->settings());
+    // Two pings unanswered: the slot is waiting for a module. It is put in at a moment of the
+    // wait for the next one.
+    module->waitForCommand(2, std::chrono::milliseconds(kWaitMs));
+    std::this_thread::sleep_for(
+        std::chrono::duration_cast<std::chrono::microseconds>(station::kPingPeriod * share));
+    const auto putIn = SystemClock::now();
+    module->setFaults({});
+    if (!SpinUntil([&] { return finished && (labels.isEmpty() || labelled); }))
+        return std::nullopt;
+    line.stop();
+    // A label that could not be printed is told too, and must not count as one.
+    if (!labels.isEmpty() && (!unitNumber || !QFile::exists(QDir(labels).filePath(
+                                                 QStringLiteral("unit-%1.pdf").arg(*unitNumber)))))
+        return std::nullopt;
+    StationUnit unit{*finished - *working, std::nullopt, std::nullopt, floor};
+    std::lock_guard lock(mutex);
+    if (firstWrite)
+        unit.toFirstWrite = *firstWrite - putIn;
+    if (labelled)
+        unit.labelAfterRow = *labelled - *finished;
+    return unit;
+}
+
+} // namespace
+
 StationTimings MeasureStationUnits(const QString& directory, int runs) {
     StationTimings timings;
     QTemporaryDir files;
     const QString stationRecord = files.filePath(QStringLiteral("station.db"));
     const QString cliRecord = files.filePath(QStringLiteral("cli.db"));
+    const QString labels = files.filePath(QStringLiteral("labels"));
+    QDir().mkpath(labels);
     const platform::MachinePorts machine;
     for (int run = 0; run < runs; ++run) {
-        std::mutex mutex;
-        std::optional<SystemClock::time_point> firstWrite;
-        const auto module = SilentModule(run + 1, [&](const virtual_module::LogEntry& entry) {
-            // Every command but the checks and queries writes.
-            const bool write = entry.text.rfind("received <", 0) == 0 &&
-                               entry.text.find("<PING>") == std::string::npos &&
-                               entry.text.find("<VERS>") == std::string::npos &&
-                               entry.text.find("<QUERY>") == std::string::npos;
-            std::lock_guard lock(mutex);
-            if (write && !firstWrite)
-                firstWrite = entry.at;
-        });
-        if (!module)
-            return timings;
-        const QString device = QString::fromStdString(module->devicePath());
-        station::ProductionLine line(machine);
-        std::optional<std::chrono::steady_clock::time_point> working;
-        std::optional<std::chrono::steady_clock::time_point> finished;
-        QObject::connect(&line, &station::ProductionLine::slotChanged,
-                         [&](int, const station::SlotState& state) {
-                             if (state.phase == station::SlotPhase::Working && !working)
-                                 working = std::chrono::steady_clock::now();
-                         });
-        QObject::connect(
-            &line, &station::ProductionLine::unitFinished,
-            [&](const station::FinishedUnit&) { finished = std::chrono::steady_clock::now(); });
-        if (line.start(WriteJob({device}, stationRecord)))
-            return timings;
-        timings.floor = WireFloor(module->settings());
-        // Two pings unanswered: the slot is waiting for a module. It is put in at a moment of
-        // the wait for the next one, each run at another.
-        module->waitForCommand(2, std::chrono::milliseconds(kWaitMs));
-        std::this_thread::sleep_for(station::kPingPeriod * (2 * run + 1) / (2 * runs));
-        const auto putIn = SystemClock::now();
-        module->setFaults({});
-        if (!SpinUntil([&] { return finished.has_value(); }))
-            continue;
-        line.stop();
-        {
-            std::lock_guard lock(mutex);
-            if (firstWrite)
-                timings.toFirstWrite.emplace_back(*firstWrite - putIn);
+        const double share = (2.0 * run + 1) / (2.0 * runs);
+        // With and without labels in turns, each first every other run.
+        std::optional<StationUnit> plain;
+        std::optional<StationUnit> labelled;
+        for (const bool withLabels : {run % 2 == 0, run % 2 != 0}) {
+            (withLabels ? labelled : plain) =
+                PutInOne((withLabels ? 2000 : 1) + run, stationRecord,
+                         withLabels ? labels : QString(), share, machine);
         }
-        timings.stationUnit.emplace_back(*finished - *working);
+        if (plain) {
+            timings.floor = plain->floor;
+            if (plain->toFirstWrite)
+                timings.toFirstWrite.push_back(*plain->toFirstWrite);
+            timings.stationUnit.push_back(plain->unit);
+        }
+        if (labelled) {
+            timings.stationUnitWithLabels.push_back(labelled->unit);
+            timings.labelAfterRow.push_back(labelled->labelAfterRow.value_or(StationMs(0)));
+        }
 
         const auto other = SilentModule(1000 + run);
         if (!other)

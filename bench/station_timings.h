@@ -1,6 +1,7 @@
 // The station on virtual modules: how soon a module put in gets its first write command, one
-// unit's time against cordelo-cli's for the same job, the CPU of slots that wait, and the
-// longest stall of the window's event loop while many slots write at once.
+// unit's time against cordelo-cli's for the same job and with labels against without, the CPU
+// of slots that wait, and the longest stall of the window's event loop while many slots write
+// at once.
 #pragma once
 
 #include <QString>
@@ -24,6 +25,10 @@ struct StationTimings {
     // through cordelo-cli write, process start to end (in turns, each on a module of its own).
     std::vector<StationMs> stationUnit;
     std::vector<StationMs> cliUnit;
+    // The same unit with the default label printed into a PDF folder, in turns with those
+    // above, and how long after the unit's row its slot showed the label printed.
+    std::vector<StationMs> stationUnitWithLabels;
+    std::vector<StationMs> labelAfterRow;
 };
 
 // `runs` modules, each put in a waiting slot; cordelo-cli from `directory`.

@@ -21,6 +21,8 @@ struct LabelValues {
     QDate date;
     // What the module holds once written.
     profile::ModuleSettings settings;
+
+    bool operator==(const LabelValues&) const = default;
 };
 
 // A template's texts filled for one unit.

@@ -74,8 +74,10 @@ std::optional<QString> ProductionRun::prepare(const Job& job, std::optional<int>
     return std::nullopt;
 }
 
-std::variant<profile::ModuleSettings, Refusal>
-ProductionRun::overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar) {
+std::variant<profile::ModuleSettings, Refusal> ProductionRun::overlayFor(int module, int number,
+                                                                         const QString& port,
+                                                                         const ModuleOutcome& sofar,
+                                                                         std::optional<int>& unit) {
     UnitValues filled{platform::PortNumberOf(port), LastFourHexDigits(sofar.deviceAddress),
                       m_job.first + number};
     profile::ModuleSettings valuesRow;
@@ -91,6 +93,7 @@ ProductionRun::overlayFor(int module, int number, const QString& port, const Mod
         if (const auto* refusal = std::get_if<Refusal>(&claimed))
             return *refusal;
         const auto& taken = std::get<production_record::UnitClaim>(claimed);
+        unit = taken.unit;
         filled.unit = taken.unit.value_or(0);
         if (taken.valuesRow)
             valuesRow = m_values.row(*taken.valuesRow);
@@ -149,14 +152,23 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
         m_record->began(module);
     const int number = slot ? slot->number : module;
     ModuleJob job{m_job.verb, port, {}, m_job.verify, m_interrupted, &m_ports};
-    if (m_record) {
+    std::optional<int> claimedUnit;
+    std::optional<label_print::LabelQueue::Draft> draft;
+    if (m_record)
         job.beforeChange = [this] { return m_record->ready(); };
-        job.acknowledged = [this, module](const ModuleOutcome& sofar, qsizetype commands) {
-            m_record->acknowledged(module, sofar, commands);
+    if (m_record || m_labels) {
+        job.acknowledged = [this, module, &claimedUnit, &draft](const ModuleOutcome& sofar,
+                                                                qsizetype commands) {
+            if (m_record)
+                m_record->acknowledged(module, sofar, commands);
+            // The whole write is in: the label is drawn while the verifying query runs, so
+            // that modules passing together do not wait for their labels one by one.
+            if (m_labels && m_job.verb == Verb::Write && sofar.written.size() == commands)
+                draft = m_labels->drawAhead(labelValuesOf(sofar, claimedUnit));
         };
     }
-    job.overlay = [this, module, number, port](const ModuleOutcome& sofar) {
-        return overlayFor(module, number, port, sofar);
+    job.overlay = [this, module, number, port, &claimedUnit](const ModuleOutcome& sofar) {
+        return overlayFor(module, number, port, sofar, claimedUnit);
     };
     std::optional<int> knownUnit;
     if (slot && !slot->writeAnyway) {
@@ -193,22 +205,28 @@ ModuleOutcome ProductionRun::provisionBy(int module, const QString& port, RunEve
     events.moduleFinished(module, outcome);
     // After moduleFinished, so that a front end hears of the module before its label.
     if (outcome.labelComing)
-        printLabel(module, outcome, events);
+        printLabel(module, outcome, events, draft);
+    else if (draft)
+        m_labels->drop(*draft);
     return outcome;
 }
 
-void ProductionRun::printLabel(int module, const ModuleOutcome& outcome, RunEvents& events) {
-    // The label says what the unit's row says, as a reprint from the record will.
-    production_record::RecordRow row =
-        RowOfOutcome(Verb::Write, outcome, m_job.bench, outcome.unit);
+label_print::LabelValues ProductionRun::labelValuesOf(const ModuleOutcome& outcome,
+                                                      std::optional<int> unit) const {
+    production_record::RecordRow row = RowOfOutcome(Verb::Write, outcome, m_job.bench, unit);
     if (outcome.time.isValid())
         row.time = outcome.time;
-    const label_print::LabelValues values = LabelValuesFromRow(row);
+    return LabelValuesFromRow(row);
+}
+
+void ProductionRun::printLabel(int module, const ModuleOutcome& outcome, RunEvents& events,
+                               std::optional<label_print::LabelQueue::Draft> draft) {
+    const label_print::LabelValues values = labelValuesOf(outcome, outcome.unit);
     {
         std::lock_guard lock(m_labelsMutex);
         m_labelled[module] = {values, outcome};
     }
-    queueLabel(module, values, outcome, false, events);
+    queueLabel(module, values, outcome, false, events, draft);
 }
 
 bool ProductionRun::printLabelAgain(int module, RunEvents& events) {
@@ -225,21 +243,25 @@ bool ProductionRun::printLabelAgain(int module, RunEvents& events) {
 }
 
 void ProductionRun::queueLabel(int module, const label_print::LabelValues& values,
-                               const ModuleOutcome& outcome, bool reprint, RunEvents& events) {
-    m_labels->print(values, [this, module, values, outcome, reprint,
-                             &events](const label_print::LabelPrint& print) {
-        {
-            std::lock_guard lock(m_labelsMutex);
-            m_printed[module] = print;
-        }
-        if (m_record)
-            m_record->noteLabel({production_record::AddressKey(values.address), values.unit,
-                                 QDateTime::currentDateTimeUtc(), m_job.bench, m_job.labelTemplate,
-                                 print.where, print.printed, print.reason, reprint});
-        ModuleOutcome printed = outcome;
-        printed.label = print;
-        events.labelPrinted(module, printed);
-    });
+                               const ModuleOutcome& outcome, bool reprint, RunEvents& events,
+                               std::optional<label_print::LabelQueue::Draft> draft) {
+    m_labels->print(
+        values,
+        [this, module, values, outcome, reprint, &events](const label_print::LabelPrint& print) {
+            {
+                std::lock_guard lock(m_labelsMutex);
+                m_printed[module] = print;
+            }
+            if (m_record)
+                m_record->noteLabel({production_record::AddressKey(values.address), values.unit,
+                                     QDateTime::currentDateTimeUtc(), m_job.bench,
+                                     m_job.labelTemplate, print.where, print.printed, print.reason,
+                                     reprint});
+            ModuleOutcome printed = outcome;
+            printed.label = print;
+            events.labelPrinted(module, printed);
+        },
+        draft);
 }
 
 std::vector<ModuleOutcome> ProductionRun::provisionAll(const QStringList& ports,

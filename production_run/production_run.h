@@ -110,18 +110,27 @@ private:
     using Exchange = std::function<ModuleOutcome(const ModuleJob&, const StepReport&)>;
     ModuleOutcome provisionBy(int module, const QString& port, RunEvents& events,
                               const std::optional<SlotProvision>& slot, const Exchange& exchange);
-    // `module` is the module's place in the run, `number` its place for {n}.
-    std::variant<profile::ModuleSettings, Refusal>
-    overlayFor(int module, int number, const QString& port, const ModuleOutcome& sofar);
-    // Queues the label of a module that passed.
-    void printLabel(int module, const ModuleOutcome& outcome, RunEvents& events);
-    void queueLabel(int module, const label_print::LabelValues& values,
-                    const ModuleOutcome& outcome, bool reprint, RunEvents& events);
+    // `module` is the module's place in the run, `number` its place for {n}; `unit` is the
+    // unit the record gives it.
+    std::variant<profile::ModuleSettings, Refusal> overlayFor(int module, int number,
+                                                              const QString& port,
+                                                              const ModuleOutcome& sofar,
+                                                              std::optional<int>& unit);
     // What a module provisioned before holds, with the unit the record gave it; nothing when
     // it may not have been (the record does not know it as passed, or cannot tell).
     std::optional<profile::ModuleSettings> knownOverlay(int number, const QString& port,
                                                         const ModuleOutcome& sofar,
                                                         std::optional<int>& unit);
+    // What the label of the module says once its write, all acknowledged, is in it: what its
+    // row says, as a reprint from the record will.
+    label_print::LabelValues labelValuesOf(const ModuleOutcome& outcome,
+                                           std::optional<int> unit) const;
+    // Queues the label of a module that passed, from its draft if one was drawn.
+    void printLabel(int module, const ModuleOutcome& outcome, RunEvents& events,
+                    std::optional<label_print::LabelQueue::Draft> draft);
+    void queueLabel(int module, const label_print::LabelValues& values,
+                    const ModuleOutcome& outcome, bool reprint, RunEvents& events,
+                    std::optional<label_print::LabelQueue::Draft> draft = std::nullopt);
 
     const platform::PortSource& m_ports;
     const std::atomic<bool>* m_interrupted;

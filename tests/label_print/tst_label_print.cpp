@@ -4,8 +4,10 @@
 #include "label_print/label_layout.h"
 #include "label_print/label_painting.h"
 #include "label_print/label_pdf.h"
+#include "label_print/label_queue.h"
 #include "label_print/label_template_file.h"
 
+#include <QDir>
 #include <QImage>
 #include <QProcess>
 #include <QStandardPaths>
@@ -160,6 +162,54 @@ private slots:
         const QString text = QString::fromUtf8(Run("pdftotext", {print.where, "-"}));
         QVERIFY2(text.contains("Cordelo-9b01") && text.contains("Unit 42 bench-2"),
                  qPrintable(text));
+    }
+
+    // A label drawn while its unit is verified: printed as drawn when the unit passes with the
+    // values it was drawn with, drawn again when they changed, gone when the unit fails; no
+    // staged file is left in the folder.
+    void labelDrawnAheadIsPrintedOrDropped_data() {
+        QTest::addColumn<int>("aheadUnit");
+        QTest::addColumn<QString>("aheadName");
+        QTest::addColumn<bool>("passes");
+        QTest::newRow("passed as drawn") << 42 << "Cordelo-9b01" << true;
+        QTest::newRow("renamed since it was drawn") << 42 << "Old-name" << true;
+        QTest::newRow("renumbered since it was drawn") << 41 << "Cordelo-9b01" << true;
+        QTest::newRow("did not pass") << 42 << "Cordelo-9b01" << false;
+    }
+
+    void labelDrawnAheadIsPrintedOrDropped() {
+        SKIP_WITHOUT_DECODERS();
+        QFETCH(int, aheadUnit);
+        QFETCH(QString, aheadName);
+        QFETCH(bool, passes);
+        const auto parsed = profile::ParseLabelText(TemplateText("qr", "{address} {unit}", 21, 21));
+        QTemporaryDir folder;
+        LabelQueue queue(std::get<profile::LabelTemplate>(parsed), folder.path());
+        LabelValues ahead = kUnit;
+        ahead.unit = aheadUnit;
+        ahead.settings.name = aheadName;
+        const std::optional<LabelQueue::Draft> draft = queue.drawAhead(ahead);
+        QVERIFY(draft);
+        // Drawn and staged, as it is while a module's verifying query takes its time.
+        queue.waitUntilIdle();
+        std::vector<LabelPrint> told;
+        if (passes)
+            queue.print(
+                kUnit, [&told](const LabelPrint& print) { told.push_back(print); }, draft);
+        else
+            queue.drop(*draft);
+        queue.waitUntilIdle();
+        QCOMPARE(told.size(), std::size_t(passes ? 1 : 0));
+        QCOMPARE(QDir(folder.path()).entryList(QDir::Files | QDir::Hidden),
+                 passes ? QStringList{"unit-42.pdf"} : QStringList());
+        if (!passes)
+            return;
+        QCOMPARE(told.front().where, folder.filePath("unit-42.pdf"));
+        Run("pdftoppm",
+            {"-r", "600", "-png", "-singlefile", told.front().where, folder.filePath("page")});
+        QCOMPARE(Decode("qr", folder.filePath("page.png")), QByteArray("0012 6f 3a 9b01 42"));
+        const QString text = QString::fromUtf8(Run("pdftotext", {told.front().where, "-"}));
+        QVERIFY2(text.contains("Cordelo-9b01") && !text.contains("Old-name"), qPrintable(text));
     }
 
     // A thermal printer's 203 dpi: every module whole dots, black or white, and it decodes.
