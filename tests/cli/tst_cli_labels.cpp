@@ -57,6 +57,7 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
     return process.readAllStandardOutput();
 }
 
+#ifdef CORDELO_VIRTUAL_MODULE
 // The unit as the record knows it; nothing when it does not, or cannot be read.
 std::optional<production_record::UnitHistory> Unit(const QString& record, const QString& code) {
     using namespace production_record;
@@ -66,6 +67,7 @@ std::optional<production_record::UnitHistory> Unit(const QString& record, const 
     const auto* history = std::get_if<std::optional<UnitHistory>>(&found);
     return history ? *history : std::nullopt;
 }
+#endif
 
 // A CUPS scheduler of the test's own on a socket in `folder`, with one raw queue, "keep", whose
 // spool keeps every job it is sent.
