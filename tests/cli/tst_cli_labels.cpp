@@ -58,6 +58,17 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
 }
 
 #ifdef CORDELO_VIRTUAL_MODULE
+// What the spool's folder holds, to tell where a row went when it is not where it should be.
+QString SpoolFiles(const QString& folder) {
+    QString listing;
+    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
+        QFile content(file.filePath());
+        content.open(QIODevice::ReadOnly);
+        listing += "\n" + file.fileName() + ": " + QString::fromUtf8(content.readAll());
+    }
+    return listing;
+}
+
 // The unit as the record knows it; nothing when it does not, or cannot be read.
 std::optional<production_record::UnitHistory> Unit(const QString& record, const QString& code) {
     using namespace production_record;
@@ -305,7 +316,8 @@ private slots:
                                "--label-pdf", folder.path(), "--json"},
                               environment);
         QCOMPARE(write.status, 0);
-        QVERIFY2(write.err.contains("1 row waits in the spool"), qPrintable(write.err));
+        QVERIFY2(write.err.contains("1 row waits in the spool"),
+                 qPrintable(write.err + SpoolFiles(folder.filePath("cordelo-cli/record-spool"))));
 
         QVERIFY(query.exec("ALTER TABLE labels_away RENAME TO labels"));
         const Run read = Cli({"read", "--port", port, "--record", record}, environment);
