@@ -10,12 +10,14 @@
 #include "station/station_command_line.h"
 #include "station/station_window.h"
 
+#include "platform/process_end.h"
 #include "production_record/record_row.h"
 #include "production_record/record_schema.h"
 #include "production_record/record_target.h"
 #include "virtual_module/simulated_modules.h"
 
 #include <QAccessible>
+#include <QApplication>
 #include <QProcess>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -622,5 +624,16 @@ private:
     QTemporaryDir m_data;
 };
 
-QTEST_MAIN(StationTest)
+// As the station's own main: the threads that read the record are gone before the process ends.
+int main(int argc, char** argv) {
+    int status = 0;
+    {
+        QApplication app(argc, argv);
+        app.setAttribute(Qt::AA_Use96Dpi, true);
+        StationTest test;
+        QTEST_SET_MAIN_SOURCE_PATH
+        status = QTest::qExec(&test, argc, argv);
+    }
+    return platform::EndProcess(status);
+}
 #include "tst_station.moc"
