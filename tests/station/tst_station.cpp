@@ -85,10 +85,14 @@ QString WriteRecord(const QString& path) {
         .value_or(QString());
 }
 
-// As a scanner types: each key to whatever has the focus then, and Enter.
+// As a scanner types: each key to whatever has the focus then, and Enter. Wine may take the
+// window's focus away a moment (an earlier window's end told late), and give it back.
 void Scan(const QString& code) {
-    for (const QChar key : code)
+    for (const QChar key : code) {
+        QTRY_VERIFY(QApplication::focusWidget());
         QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+    }
+    QTRY_VERIFY(QApplication::focusWidget());
     QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
 }
 
