@@ -85,15 +85,28 @@ QString WriteRecord(const QString& path) {
         .value_or(QString());
 }
 
-// As a scanner types: each key to whatever has the focus then, and Enter. Wine may take the
-// window's focus away a moment (an earlier window's end told late), and give it back.
-void Scan(const QString& code) {
+// The widget with the focus, once there is one: under Wine a window may be without it a moment
+// after a window came or went, and get it back.
+QWidget* Focused() {
+    QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; });
+    return QApplication::focusWidget();
+}
+
+// A key to whatever has the focus, as the keyboard gives it; false when nothing has it.
+template <typename Key> bool Press(Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QWidget* focused = Focused();
+    if (focused)
+        QTest::keyClick(focused, key, modifiers);
+    return focused != nullptr;
+}
+
+// As a scanner types: each key to whatever has the focus then, and Enter.
+bool Scan(const QString& code) {
     for (const QChar key : code) {
-        QTRY_VERIFY(QApplication::focusWidget());
-        QTest::keyClick(QApplication::focusWidget(), key.toLatin1());
+        if (!Press(key.toLatin1()))
+            return false;
     }
-    QTRY_VERIFY(QApplication::focusWidget());
-    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Return);
+    return Press(Qt::Key_Return);
 }
 
 // Tabs from `from` until `target` has the focus: false when the focus chain never reaches it.
@@ -102,7 +115,8 @@ bool TabReaches(QWidget* from, QWidget* target) {
     for (int presses = 0; presses < 40; ++presses) {
         if (QApplication::focusWidget() == target)
             return true;
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+        if (!Press(Qt::Key_Tab))
+            return false;
     }
     return false;
 }
@@ -391,7 +405,7 @@ private slots:
         QSignalSpy stopped(&window, &station::StationWindow::stopRequested);
         QSignalSpy again(&window, &station::StationWindow::againRequested);
 
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QVERIFY(Press(Qt::Key_F5));
         // A button's shortcut clicks it the way a mouse does, a moment later.
         QTRY_VERIFY(LabelSaying(window, QStringLiteral("Ports: give the slots' ports")));
         QVERIFY(started.isEmpty());
@@ -399,7 +413,7 @@ private slots:
         Job job;
         job.ports = {QStringLiteral("COM1"), QStringLiteral("COM2")};
         window.jobForm()->showJob(job);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5);
+        QVERIFY(Press(Qt::Key_F5));
         QTRY_COMPARE(started.size(), 1);
         QCOMPARE(started.front().ports, job.ports);
 
@@ -408,16 +422,16 @@ private slots:
         window.showRunning({passed, Slot(QStringLiteral("COM2"), SlotPhase::Passed)});
         QVERIFY(!window.startButton()->isEnabled());
         QVERIFY(TabReaches(window.stopButton(), window.tiles()[0]));
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
-        QCOMPARE(QApplication::focusWidget(), window.tiles()[0]->againButton());
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QVERIFY(Press(Qt::Key_Tab));
+        QCOMPARE(Focused(), window.tiles()[0]->againButton());
+        QVERIFY(Press(Qt::Key_Space));
         QCOMPARE(again.size(), 1);
         QCOMPARE(again.front().front().toInt(), 0);
         // Its Again disabled while it writes, the focus stays on the tile: a second Space
         // writes no other module.
         window.showSlot(0, Slot(QStringLiteral("COM1"), SlotPhase::Working));
-        QCOMPARE(QApplication::focusWidget(), window.tiles()[0]);
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_Space);
+        QCOMPARE(Focused(), window.tiles()[0]);
+        QVERIFY(Press(Qt::Key_Space));
         QCOMPARE(again.size(), 1);
 
         QPushButton* faulty = nullptr;
@@ -429,7 +443,7 @@ private slots:
         QTest::keyClick(faulty, Qt::Key_Space);
         QCOMPARE(simulated.asked, QStringList{QStringLiteral("faulty COM2")});
 
-        QTest::keyClick(QApplication::focusWidget(), Qt::Key_F5, Qt::ShiftModifier);
+        QVERIFY(Press(Qt::Key_F5, Qt::ShiftModifier));
         QTRY_COMPARE(stopped.size(), 1);
         window.showStopped(QStringLiteral("the record cannot be opened: disk full"));
         QVERIFY(window.startButton()->isEnabled());
@@ -501,7 +515,7 @@ private slots:
         focused->setFocus();
         QTRY_COMPARE(QApplication::focusWidget(), focused);
 
-        Scan(code);
+        QVERIFY(Scan(code));
         if (found.startsWith(QStringLiteral("bench="))) {
             QCOMPARE(QStringLiteral("bench=") + bench->text(), found);
             QCOMPARE(window.findField()->text(), QString());
@@ -529,7 +543,7 @@ private slots:
         if (seven)
             QCOMPARE(rows->item(0, 4)->text(), QStringLiteral("name: wanted Unit-7"));
         // The next scan replaces this one; one that finds nothing leaves no unit shown.
-        Scan(QStringLiteral("0099"));
+        QVERIFY(Scan(QStringLiteral("0099")));
         QCOMPARE(window.findField()->text(), QStringLiteral("0099"));
         QTRY_VERIFY(LabelSaying(window, QStringLiteral("No unit with the code 0099")));
         QVERIFY(!history->isVisible());
@@ -576,7 +590,7 @@ private slots:
         // Found while the line runs, on its record thread, with both labels.
         QVERIFY(QFile::remove(unitFile));
         window.stopButton()->setFocus();
-        Scan(QStringLiteral("1"));
+        QVERIFY(Scan(QStringLiteral("1")));
         QTRY_VERIFY_WITH_TIMEOUT(window.historyView()->isVisible(), 10'000);
         QCOMPARE(window.historyView()->history().labels.size(), 2);
         QTest::keyClick(window.historyView()->reprintButton(), Qt::Key_Space);
