@@ -250,25 +250,6 @@ void ReportSummary(const char* database, const QString& directory,
         runs[1]->time / runs[0]->time, "stated", true);
 }
 
-void ReportSummaries(const QString& directory) {
-    QTemporaryDir files;
-    ReportSummary("SQLite file", directory, [&files](int rows) {
-        return files.filePath(QStringLiteral("summary%1.db").arg(rows));
-    });
-#ifdef CORDELO_SCRATCH_POSTGRES
-    doubles::ScratchPostgres server;
-    if (!server.start()) {
-        std::printf("| record --summary, PostgreSQL | no server: %s | | | | MISSED |\n",
-                    qPrintable(server.errorText()));
-        return;
-    }
-    ReportSummary("PostgreSQL, local socket", directory, [&server](int rows) {
-        const QString name = QStringLiteral("summary%1").arg(rows);
-        return server.createDatabase(name) ? server.url(name) : QString();
-    });
-#endif
-}
-
 // `cordelo-cli record` listing 100,000 and 1,000,000 rows in each form: the peak memory
 // against 40 MiB (it must not grow with the rows), the first row against 100 ms, and the
 // whole listing.
@@ -316,20 +297,24 @@ void ReportListing(const char* database, const QString& directory,
     }
 }
 
-void ReportListings(const QString& directory) {
+// `report` on a fresh record of each database that has `rows` rows to come, named after
+// `what`: an SQLite file, and a database of a private PostgreSQL server where one can start.
+void OnEachDatabase(const char* what, const QString& directory,
+                    void (*report)(const char*, const QString&,
+                                   const std::function<QString(int rows)>&)) {
     QTemporaryDir files;
-    ReportListing("SQLite file", directory, [&files](int rows) {
-        return files.filePath(QStringLiteral("listing%1.db").arg(rows));
+    report("SQLite file", directory, [&files, what](int rows) {
+        return files.filePath(QStringLiteral("%1%2.db").arg(QLatin1String(what)).arg(rows));
     });
 #ifdef CORDELO_SCRATCH_POSTGRES
     doubles::ScratchPostgres server;
     if (!server.start()) {
-        std::printf("| record listing, PostgreSQL | no server: %s | | | | MISSED |\n",
+        std::printf("| record %s, PostgreSQL | no server: %s | | | | MISSED |\n", what,
                     qPrintable(server.errorText()));
         return;
     }
-    ReportListing("PostgreSQL, local socket", directory, [&server](int rows) {
-        const QString name = QStringLiteral("listing%1").arg(rows);
+    report("PostgreSQL, local socket", directory, [&server, what](int rows) {
+        const QString name = QStringLiteral("%1%2").arg(QLatin1String(what)).arg(rows);
         return server.createDatabase(name) ? server.url(name) : QString();
     });
 #endif
@@ -657,11 +642,11 @@ int main(int argc, char** argv) {
     if (wanted("record"))
         ReportRecords(QCoreApplication::applicationDirPath());
     if (wanted("summary"))
-        ReportSummaries(QCoreApplication::applicationDirPath());
+        OnEachDatabase("summary", QCoreApplication::applicationDirPath(), ReportSummary);
     if (wanted("labels"))
         ReportLabels(QCoreApplication::applicationDirPath());
     if (wanted("listing"))
-        ReportListings(QCoreApplication::applicationDirPath());
+        OnEachDatabase("listing", QCoreApplication::applicationDirPath(), ReportListing);
 #ifdef CORDELO_RECORD_DRILL
     if (wanted("drill"))
         ReportRecordDrills(QCoreApplication::applicationDirPath());
