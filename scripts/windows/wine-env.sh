@@ -32,6 +32,9 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
       # Without a window manager, Wine waits two seconds for one to withdraw every window
       # that closes; unmanaged windows close at once.
       "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
+      # A program that crashes ends at once, failing its test, instead of waiting for someone to
+      # close the crash dialog.
+      "$WINE" reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f >/dev/null
       "$WINESERVER" -w
     fi
   ) 9>"$WINEPREFIX.lock"
