@@ -74,8 +74,9 @@ StationWindow::StationWindow(SimulatedSlots* simulated, QWidget* parent)
                             m_find->fontMetrics().averageCharWidth() * 6);
     connect(m_find, &QLineEdit::returnPressed, this, [this] {
         const QString code = m_find->text().trimmed();
-        // Selected, the code is replaced by the next scan.
+        // Selected, the code shows that the next scan replaces it.
         m_find->selectAll();
+        m_codeLookedUp = true;
         if (!code.isEmpty())
             emit findRequested(code);
     });
@@ -218,8 +219,16 @@ bool StationWindow::eventFilter(QObject* watched, QEvent* event) {
         return false;
     // The key's receiver is the focus widget, or its parent when that one let the key go.
     const auto* widget = static_cast<QWidget*>(watched);
-    if (widget->window() != this || widget == m_find || TakesTypedKeys(widget) ||
-        !BeginsOrContinuesCode(*static_cast<QKeyEvent*>(event)))
+    const auto& key = *static_cast<QKeyEvent*>(event);
+    if (widget == m_find) {
+        // A code after one looked up is a new one, even where a click or the window losing the
+        // focus took the selection away; any other key edits the code looked up.
+        if (m_codeLookedUp && BeginsOrContinuesCode(key))
+            m_find->clear();
+        m_codeLookedUp = false;
+        return false;
+    }
+    if (widget->window() != this || TakesTypedKeys(widget) || !BeginsOrContinuesCode(key))
         return false;
     // A new scan begins: what the field held before is no part of it.
     if (QApplication::focusWidget() != m_find) {

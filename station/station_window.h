@@ -88,6 +88,8 @@ private:
     QPushButton* m_stop = nullptr;
     QPushButton* m_editJob = nullptr;
     QLineEdit* m_find = nullptr;
+    // The find field's code was looked up; the next one typed replaces it.
+    bool m_codeLookedUp = false;
     UnitHistoryView* m_history = nullptr;
     // What the history covers, shown again when it is closed.
     QWidget* m_beforeHistory = nullptr;
