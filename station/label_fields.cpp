@@ -2,6 +2,7 @@
 
 #include "form_rows.h"
 #include "label_preview.h"
+#include "problem_text.h"
 
 #include <QFileDialog>
 #include <QFormLayout>
@@ -177,7 +178,7 @@ void LabelFields::updatePreview() {
     QPixmap shown = QPixmap::fromImage(
         m_image.scaled(kPreviewRoom * ratio, Qt::KeepAspectRatio, Qt::SmoothTransformation));
     shown.setDevicePixelRatio(ratio);
-    m_preview->setStyleSheet({});
+    ShowAsProblem(*m_preview, false);
     m_preview->setFrameStyle(QFrame::Box | QFrame::Plain);
     m_preview->setPixmap(shown);
     m_preview->setFixedSize(shown.deviceIndependentSize().toSize() +
@@ -193,7 +194,7 @@ void LabelFields::showPreviewText(const QString& text, bool problem) {
     m_preview->setSizePolicy(QSizePolicy::Preferred, QSizePolicy::Preferred);
     m_preview->setMinimumSize(0, kPreviewRoom.height() / 2);
     m_preview->setMaximumSize(QWIDGETSIZE_MAX, QWIDGETSIZE_MAX);
-    m_preview->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b71c1c; }") : QString());
+    ShowAsProblem(*m_preview, problem);
     m_preview->setText(text);
     m_preview->setAccessibleDescription(text);
 }

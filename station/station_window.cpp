@@ -1,5 +1,6 @@
 #include "station_window.h"
 
+#include "problem_text.h"
 #include "simulated_slots.h"
 
 #include <QAbstractSpinBox>
@@ -258,7 +259,7 @@ void StationWindow::showMessage(const QString& text, bool problem) {
     // The words say whether it is a problem; the frame only repeats it.
     m_message->setText(text);
     m_message->setFrameStyle(problem ? QFrame::Box : QFrame::NoFrame);
-    m_message->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b71c1c; }") : QString());
+    ShowAsProblem(*m_message, problem);
     m_message->setAccessibleDescription(text);
     m_message->show();
 }

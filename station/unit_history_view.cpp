@@ -1,5 +1,6 @@
 #include "unit_history_view.h"
 
+#include "problem_text.h"
 #include "tile_text.h"
 
 #include "production_record/printable_text.h"
@@ -108,7 +109,7 @@ void UnitHistoryView::setReprintRefusal(const QString& refusal) {
 
 void UnitHistoryView::showReprinted(const QString& outcome, bool problem) {
     m_reprinted->setText(outcome);
-    m_reprinted->setStyleSheet(problem ? QStringLiteral("QLabel { color: #b71c1c; }") : QString());
+    ShowAsProblem(*m_reprinted, problem);
     m_reprinted->show();
 }
 
