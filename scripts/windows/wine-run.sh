@@ -37,11 +37,17 @@ stuck_after=${CORDELO_WINE_STUCK_AFTER:-200}
 case "$(basename "$1")" in
 tst_*.exe)
   results=$(mktemp -t cordelo-wine-results.XXXXXX)
-  trap 'rm -f "$results"' EXIT
-  "$WINE" "$@" -o "$(winepath_of "$results"),txt" &
+  output=$(mktemp -t cordelo-wine-output.XXXXXX)
+  trap 'rm -f "$results" "$output"' EXIT
+  # Qt Test's own crash handler prints from the crashed thread, which under Wine can wait for
+  # ever on the output's lock; without it, Wine's debugger prints the crash's backtrace to the
+  # program's output.
+  "$WINE" "$1" -nocrashhandler "${@:2}" -o "$(winepath_of "$results"),txt" >"$output" 2>&1 &
   program=$!
   tail -n +1 -s 0.2 -f --pid="$program" "$results" &
   follower=$!
+  tail -n +1 -s 0.2 -f --pid="$program" "$output" >&2 &
+  output_follower=$!
   (
     # Its sleep holds none of the test's output open, and ends with it.
     sleep "$stuck_after" >/dev/null 2>&1 &
@@ -57,7 +63,12 @@ tst_*.exe)
   status=0
   wait "$program" || status=$?
   kill "$watchdog" 2>/dev/null || true
-  wait "$follower" || true
+  wait "$follower" "$output_follower" || true
+  if grep -q '^Backtrace:' "$output"; then
+    echo "== the crash's frames, named:" >&2
+    tr -d '\r' <"$output" | sed -n '/^Backtrace:/,/^Modules:/p' |
+      bash "$here/name-frames.sh" "$(dirname "$1")" "$CORDELO_WINDOWS_QT/bin" "$zint_dir/bin" >&2
+  fi
   exit "$status"
   ;;
 esac
