@@ -25,7 +25,7 @@ print_stuck_threads() {
   ps -L -o lwp,stat,wchan:32 -p "$pid" || true
   printf 'bt all\nquit\n' | timeout 60 "$WINE" winedbg 2>&1 | tr -d '\r' |
     EXE="\\$exe)" awk '/^Backtracing for thread/ { keep = index($0, ENVIRON["EXE"]) > 0 } keep' |
-    bash "$here/name-frames.sh" "$(dirname "$program")" "$CORDELO_WINDOWS_QT/bin" "$zint_dir/bin" ||
+    bash "$here/name-frames.sh" "$(dirname "$program")" "$CORDELO_WINDOWS_QT/bin" "$CORDELO_WINDOWS_QT"/plugins/* "$zint_dir/bin" ||
     true
 }
 
@@ -67,7 +67,7 @@ tst_*.exe)
   if grep -q '^Backtrace:' "$output"; then
     echo "== the crash's frames, named:" >&2
     tr -d '\r' <"$output" | sed -n '/^Backtrace:/,/^Modules:/p' |
-      bash "$here/name-frames.sh" "$(dirname "$1")" "$CORDELO_WINDOWS_QT/bin" "$zint_dir/bin" >&2
+      bash "$here/name-frames.sh" "$(dirname "$1")" "$CORDELO_WINDOWS_QT/bin" "$CORDELO_WINDOWS_QT"/plugins/* "$zint_dir/bin" >&2
   fi
   exit "$status"
   ;;
