@@ -1,7 +1,7 @@
 // The window's questions to the record, such as a scanned unit's history, never on the
-// window's thread: on the line's record thread while the line runs with a record, and on a
-// thread of their own with a connection of their own otherwise; and the window's own work with
-// the record, such as a label printed again, on a thread of its own.
+// window's thread: on the line's record thread while the line runs with a record, and otherwise
+// with a connection of their own on the program's one thread for reads aside; and the window's
+// own work with the record, such as a label printed again, on that thread too.
 #pragma once
 
 #include "production_line.h"
@@ -10,13 +10,11 @@
 #include "production_record/record_target.h"
 
 #include <QObject>
-#include <QThread>
 
 #include <atomic>
 #include <functional>
 #include <memory>
 #include <mutex>
-#include <vector>
 
 namespace station {
 
@@ -26,7 +24,8 @@ class RecordReads : public QObject {
 public:
     // `line` must outlive the reads.
     explicit RecordReads(ProductionLine& line, QObject* parent = nullptr);
-    // Gives up the reads still waiting for the record; an answer that comes later is dropped.
+    // Gives up the reads still waiting for the record, without waiting for them; an answer that
+    // comes later is dropped.
     ~RecordReads() override;
 
     // `read` with a connection to the record at `target` (the line's own while it runs), then
@@ -35,14 +34,14 @@ public:
     void read(const production_record::RecordTarget& target,
               std::function<T(production_record::RecordConnection&)> read,
               std::function<void(const T&)> done);
-    // `work`, which opens the record itself and takes its time (a label printed again), on a
-    // thread of its own with waits that end as this object goes, then `done` as for a read.
+    // `work`, which opens the record itself and takes its time (a label printed again), aside
+    // with waits that end as this object goes, then `done` as for a read.
     template <typename T>
     void work(std::function<T(production_record::RecordWaits)> work,
               std::function<void(const T&)> done);
 
 private:
-    // Shared with the reads, which may end after this object (a server that hangs).
+    // Shared with the reads, which may end after this object (a server that is slow to answer).
     struct Receiver {
         std::mutex mutex;
         QObject* object = nullptr;
@@ -52,12 +51,12 @@ private:
     // to an object that is gone is dropped by Qt, one not yet made is not.
     template <typename T>
     static void Answer(Receiver& receiver, const std::function<void(const T&)>& done, T result);
-    // `job` on a thread of its own, with the waits for the record that end as this object goes.
+    // `job` on the thread for reads aside, with the waits for the record that end as this
+    // object goes.
     void runAside(std::function<void(production_record::RecordWaits)> job);
 
     ProductionLine& m_line;
     std::shared_ptr<Receiver> m_receiver;
-    std::vector<std::unique_ptr<QThread>> m_threads;
 };
 
 template <typename T>
