@@ -28,7 +28,20 @@ if [ ! -f "$WINEPREFIX/system.reg" ]; then
   (
     flock 9
     if [ ! -f "$WINEPREFIX/system.reg" ]; then
-      "$WINE" wineboot -i >/dev/null 2>&1
+      # A prefix left without its system files fails every program in it later with "could not
+      # load kernel32.dll" (seen once, in the fresh prefix of the installer check): it is made
+      # again once, then refused in words.
+      for _ in 1 2; do
+        "$WINE" wineboot -i >/dev/null 2>&1 || true
+        [ -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ] && break
+        "$WINESERVER" -k 2>/dev/null || true
+        "$WINESERVER" -w
+        rm -rf "$WINEPREFIX"
+      done
+      if [ ! -f "$WINEPREFIX/drive_c/windows/system32/kernel32.dll" ]; then
+        echo "Wine could not make the prefix $WINEPREFIX: wineboot left it without kernel32.dll." >&2
+        exit 1
+      fi
       # Without a window manager, Wine waits two seconds for one to withdraw every window
       # that closes; unmanaged windows close at once.
       "$WINE" reg add 'HKCU\Software\Wine\X11 Driver' /v Managed /d N /f >/dev/null
