@@ -23,6 +23,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <algorithm>
+
 using production_run::Job;
 using station::SlotPhase;
 using station::SlotState;
@@ -85,29 +87,19 @@ QString WriteRecord(const QString& path) {
         .value_or(QString());
 }
 
-// The widget with the focus, once there is one: under Wine a window may be without it a moment
-// after a window came or went, and get it back.
-QWidget* Focused() {
-    if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }))
-        return nullptr;
-    return QApplication::focusWidget();
-}
-
-// A key to whatever has the focus, as the keyboard gives it; false when nothing has it.
+// A key to whatever has the focus, as the keyboard gives it, once something has it: under Wine a
+// window may be without it a moment after a window came or went. False when nothing gets it.
 template <typename Key> bool Press(Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* focused = Focused();
-    if (focused)
-        QTest::keyClick(focused, key, modifiers);
-    return focused != nullptr;
+    if (!QTest::qWaitFor([] { return QApplication::focusWidget() != nullptr; }))
+        return false;
+    QTest::keyClick(QApplication::focusWidget(), key, modifiers);
+    return true;
 }
 
 // As a scanner types: each key to whatever has the focus then, and Enter.
 bool Scan(const QString& code) {
-    for (const QChar key : code) {
-        if (!Press(key.toLatin1()))
-            return false;
-    }
-    return Press(Qt::Key_Return);
+    return std::all_of(code.begin(), code.end(), [](QChar key) { return Press(key.toLatin1()); }) &&
+           Press(Qt::Key_Return);
 }
 
 // Tabs from `from` until `target` has the focus: false when the focus chain never reaches it.
@@ -424,14 +416,14 @@ private slots:
         QVERIFY(!window.startButton()->isEnabled());
         QVERIFY(TabReaches(window.stopButton(), window.tiles()[0]));
         QVERIFY(Press(Qt::Key_Tab));
-        QCOMPARE(Focused(), window.tiles()[0]->againButton());
+        QTRY_COMPARE(QApplication::focusWidget(), window.tiles()[0]->againButton());
         QVERIFY(Press(Qt::Key_Space));
         QCOMPARE(again.size(), 1);
         QCOMPARE(again.front().front().toInt(), 0);
         // Its Again disabled while it writes, the focus stays on the tile: a second Space
         // writes no other module.
         window.showSlot(0, Slot(QStringLiteral("COM1"), SlotPhase::Working));
-        QCOMPARE(Focused(), window.tiles()[0]);
+        QTRY_COMPARE(QApplication::focusWidget(), window.tiles()[0]);
         QVERIFY(Press(Qt::Key_Space));
         QCOMPARE(again.size(), 1);
 
@@ -646,14 +638,13 @@ private:
     QTemporaryDir m_data;
 };
 
-// As the station's own main: the threads that read the record are gone before the process ends.
+// As the station's own main: it ends without waiting for the threads that read the record.
 int main(int argc, char** argv) {
     int status = 0;
     {
         QApplication app(argc, argv);
         app.setAttribute(Qt::AA_Use96Dpi, true);
         StationTest test;
-        QTEST_SET_MAIN_SOURCE_PATH
         status = QTest::qExec(&test, argc, argv);
     }
     return platform::EndProcess(status);
