@@ -9,8 +9,7 @@ table=$(mktemp -t cordelo-frames.XXXXXX)
 trap 'rm -f "$table"' EXIT
 
 for module in $(grep -o ' in [A-Za-z0-9_.-]* (+0x' <<<"$backtrace" | awk '{ print $2 }' | sort -u); do
-  file=$(find "$@" -maxdepth 1 -iname "$module.exe" -o -maxdepth 1 -iname "$module.dll" 2>/dev/null |
-    head -n 1)
+  file=$(find "$@" -maxdepth 1 \( -iname "$module.exe" -o -iname "$module.dll" \) 2>/dev/null | head -n 1)
   [ -n "$file" ] || continue
   base=$(x86_64-w64-mingw32-objdump -p "$file" | awk '$1 == "ImageBase" { print $2 }')
   # Offsets from the module's base, as winedbg counts them, of each function.

@@ -16,6 +16,13 @@ export QT_PLUGIN_PATH=$(winepath_of "$CORDELO_WINDOWS_QT/plugins")
 # The test programs run worker threads too (see platform/thread_safe_patterns.h).
 export QT_ENABLE_REGEXP_JIT=0
 
+# Names the frames of a winedbg backtrace on stdin from the symbols of PROGRAM's folder, Qt's
+# and its plugins', and zint's.
+name_frames() {
+  bash "$here/name-frames.sh" "$(dirname "$1")" "$CORDELO_WINDOWS_QT/bin" \
+    "$CORDELO_WINDOWS_QT"/plugins/* "$zint_dir/bin"
+}
+
 # Prints where every thread of the Windows program PROGRAM, running as PID, waits:
 # a test that hangs is stopped by CTest without a word of where it was.
 print_stuck_threads() {
@@ -25,8 +32,7 @@ print_stuck_threads() {
   ps -L -o lwp,stat,wchan:32 -p "$pid" || true
   printf 'bt all\nquit\n' | timeout 60 "$WINE" winedbg 2>&1 | tr -d '\r' |
     EXE="\\$exe)" awk '/^Backtracing for thread/ { keep = index($0, ENVIRON["EXE"]) > 0 } keep' |
-    bash "$here/name-frames.sh" "$(dirname "$program")" "$CORDELO_WINDOWS_QT/bin" "$CORDELO_WINDOWS_QT"/plugins/* "$zint_dir/bin" ||
-    true
+    name_frames "$program" || true
 }
 
 # Under Wine a Qt Test program's standard output is lost; its results file is not. It is
@@ -67,7 +73,7 @@ tst_*.exe)
   if grep -q '^Backtrace:' "$output"; then
     echo "== the crash's frames, named:" >&2
     tr -d '\r' <"$output" | sed -n '/^Backtrace:/,/^Modules:/p' |
-      bash "$here/name-frames.sh" "$(dirname "$1")" "$CORDELO_WINDOWS_QT/bin" "$CORDELO_WINDOWS_QT"/plugins/* "$zint_dir/bin" >&2
+      name_frames "$1" >&2
   fi
   exit "$status"
   ;;
