@@ -11,59 +11,63 @@ namespace {
 // How long the window's read may wait for another session's lock or a server restarting.
 constexpr std::chrono::seconds kReadWait{10};
 
-// The one thread for the reads aside, for the program's life. A thread of MinGW's runtime that
-// ends tears down its thread-local storage in an order that can free memory not its own, which
-// took a Windows station down as a scan's thread ended; this one ends only with the program.
-class ReadsThread {
+// The threads for the reads aside, kept for the program's life: a read goes to one that waits,
+// or to a new one while every one is at the record, so that a read stuck in a server that
+// stopped answering holds up no other. None ends before the program does: a thread of MinGW's
+// runtime that ends tears down its thread-local storage in an order that can free memory not its
+// own, which took a Windows station down as a scan's thread ended.
+class ReadsThreads {
 public:
-    static ReadsThread& Instance() {
-        static ReadsThread thread;
-        return thread;
+    static ReadsThreads& Instance() {
+        static ReadsThreads threads;
+        return threads;
     }
 
     void post(std::function<void()> job) {
-        {
-            std::lock_guard lock(m_mutex);
-            m_jobs.push_back(std::move(job));
-        }
-        m_wake.notify_one();
+        std::lock_guard lock(m_queue->mutex);
+        m_queue->jobs.push_back(std::move(job));
+        if (m_queue->waiting == 0)
+            std::thread(Serve, m_queue).detach();
+        else
+            m_queue->wake.notify_one();
     }
 
-    // At the program's end a read still waiting is dropped; one at the record ends with its
-    // window's waits.
-    ~ReadsThread() {
-        {
-            std::lock_guard lock(m_mutex);
-            m_ending = true;
-        }
-        m_wake.notify_one();
-        m_thread.join();
+    // At the program's end the reads still queued are dropped, and the threads that wait end; one
+    // at the record ends with its window's waits, or with the process.
+    ~ReadsThreads() {
+        std::lock_guard lock(m_queue->mutex);
+        m_queue->ending = true;
+        m_queue->wake.notify_all();
     }
 
 private:
-    ReadsThread() : m_thread([this] { run(); }) {}
+    // Shared with the threads, which may outlive this object.
+    struct Queue {
+        std::mutex mutex;
+        std::condition_variable wake;
+        std::deque<std::function<void()>> jobs;
+        int waiting = 0;
+        bool ending = false;
+    };
 
-    void run() {
+    static void Serve(std::shared_ptr<Queue> queue) {
         for (;;) {
             std::function<void()> job;
             {
-                std::unique_lock lock(m_mutex);
-                m_wake.wait(lock, [this] { return m_ending || !m_jobs.empty(); });
-                if (m_ending)
+                std::unique_lock lock(queue->mutex);
+                ++queue->waiting;
+                queue->wake.wait(lock, [&] { return queue->ending || !queue->jobs.empty(); });
+                --queue->waiting;
+                if (queue->ending)
                     return;
-                job = std::move(m_jobs.front());
-                m_jobs.pop_front();
+                job = std::move(queue->jobs.front());
+                queue->jobs.pop_front();
             }
             job();
         }
     }
 
-    std::mutex m_mutex;
-    std::condition_variable m_wake;
-    std::deque<std::function<void()>> m_jobs;
-    bool m_ending = false;
-    // Last, so that it starts once the rest is there.
-    std::thread m_thread;
+    std::shared_ptr<Queue> m_queue = std::make_shared<Queue>();
 };
 
 } // namespace
@@ -82,7 +86,7 @@ RecordReads::~RecordReads() {
 }
 
 void RecordReads::runAside(std::function<void(production_record::RecordWaits)> job) {
-    ReadsThread::Instance().post([job = std::move(job), receiver = m_receiver] {
+    ReadsThreads::Instance().post([job = std::move(job), receiver = m_receiver] {
         job(production_record::RecordWaits{kReadWait, &receiver->closing});
     });
 }

@@ -1,7 +1,7 @@
 // The window's questions to the record, such as a scanned unit's history, never on the
 // window's thread: on the line's record thread while the line runs with a record, and otherwise
-// with a connection of their own on the program's one thread for reads aside; and the window's
-// own work with the record, such as a label printed again, on that thread too.
+// with a connection of their own on the program's threads for reads aside; and the window's own
+// work with the record, such as a label printed again, there too.
 #pragma once
 
 #include "production_line.h"
@@ -51,7 +51,7 @@ private:
     // to an object that is gone is dropped by Qt, one not yet made is not.
     template <typename T>
     static void Answer(Receiver& receiver, const std::function<void(const T&)>& done, T result);
-    // `job` on the thread for reads aside, with the waits for the record that end as this
+    // `job` on a thread for reads aside, with the waits for the record that end as this
     // object goes.
     void runAside(std::function<void(production_record::RecordWaits)> job);
 
