@@ -58,17 +58,6 @@ QByteArray Output(const QString& program, const QStringList& arguments) {
 }
 
 #ifdef CORDELO_VIRTUAL_MODULE
-// What the spool's folder holds, to tell where a row went when it is not where it should be.
-QString SpoolFiles(const QString& folder) {
-    QString listing;
-    for (const QFileInfo& file : QDir(folder).entryInfoList(QDir::Files | QDir::Hidden)) {
-        QFile content(file.filePath());
-        content.open(QIODevice::ReadOnly);
-        listing += "\n" + file.fileName() + ": " + QString::fromUtf8(content.readAll());
-    }
-    return listing;
-}
-
 // The unit as the record knows it; nothing when it does not, or cannot be read.
 std::optional<production_record::UnitHistory> Unit(const QString& record, const QString& code) {
     using namespace production_record;
@@ -316,8 +305,10 @@ private slots:
                                "--label-pdf", folder.path(), "--json"},
                               environment);
         QCOMPARE(write.status, 0);
+        // On failure, what the spool's folder holds tells where the row went.
+        const QDir spool(folder.filePath("cordelo-cli/record-spool"));
         QVERIFY2(write.err.contains("1 row waits in the spool"),
-                 qPrintable(write.err + SpoolFiles(folder.filePath("cordelo-cli/record-spool"))));
+                 qPrintable(write.err + spool.entryList(QDir::Files | QDir::Hidden).join(' ')));
 
         QVERIFY(query.exec("ALTER TABLE labels_away RENAME TO labels"));
         const Run read = Cli({"read", "--port", port, "--record", record}, environment);
